@@ -1,0 +1,248 @@
+/*
+ * folio.h -- the public interface of Folio, a one-pass PDF writer.
+ *
+ * Every call takes a pdf_document first. A call given a null document, or
+ * one that has been deleted, does nothing and returns its failure value
+ * (-1 for the open calls, null for pointers, 0 for numbers).
+ *
+ * Scopes. A document object is always in one scope: "object" (no document
+ * open), "document" (a document is open, no page), "page" (between
+ * PDF_begin_page and PDF_end_page), or one of the drawing scopes. Each call
+ * lists the scopes that allow it; a call in another scope raises
+ * PDF_ERR_RUNTIME "function '<name>' must not be called in '<scope>' scope".
+ *
+ * Errors. Every problem is reported to the document's error handler with one
+ * of the PDF_ERR_ types below and a message. Only PDF_ERR_NONFATAL may
+ * return into the library; for every other type the handler must leave the
+ * call (by exiting or by longjmp). The default handler prints
+ * "Folio <type text>: <message>" to standard error, deletes the document and
+ * exits with status 99. A failure to create the output file or to read an
+ * image file is not an error: the open call returns -1.
+ *
+ * Memory. Everything the library allocates goes through the document's
+ * hooks, each call naming the requesting routine.
+ *
+ * This header compiles as C and as C++.
+ */
+#ifndef FOLIO_H
+#define FOLIO_H
+
+#include <stddef.h>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct pdf_document_s pdf_document;
+
+/* Error types handed to the error handler. */
+enum {
+    PDF_ERR_MEMORY = 1,
+    PDF_ERR_IO = 2,
+    PDF_ERR_RUNTIME = 3,
+    PDF_ERR_INDEX = 4,
+    PDF_ERR_TYPE = 5,
+    PDF_ERR_DIVISION_BY_ZERO = 6,
+    PDF_ERR_OVERFLOW = 7,
+    PDF_ERR_SYNTAX = 8,
+    PDF_ERR_VALUE = 9,
+    PDF_ERR_SYSTEM = 10,
+    PDF_ERR_NONFATAL = 11,
+    PDF_ERR_UNKNOWN = 12
+};
+
+/* Scope values, as PDF_get_parameter(doc, "scope", 0) names them. */
+enum {
+    PDF_SCOPE_OBJECT = 0x01,
+    PDF_SCOPE_DOCUMENT = 0x02,
+    PDF_SCOPE_PAGE = 0x04,
+    PDF_SCOPE_PATTERN = 0x08,
+    PDF_SCOPE_TEMPLATE = 0x10,
+    PDF_SCOPE_PATH = 0x20,
+    PDF_SCOPE_ERROR = 0x40
+};
+
+/* The error handler. The message is valid only during the call. For any type
+ * but PDF_ERR_NONFATAL the handler must not return. */
+typedef void (*pdf_error_handler)(pdf_document *document, int type,
+                                  const char *message);
+
+/* Memory hooks. The allocation hook may be called with a null document (for
+ * the document record itself). `routine` names the requesting routine. A
+ * hook that fails returns null; the library then reports PDF_ERR_MEMORY. */
+typedef void *(*pdf_alloc_proc)(pdf_document *document, size_t size,
+                                const char *routine);
+typedef void *(*pdf_realloc_proc)(pdf_document *document, void *block,
+                                  size_t size, const char *routine);
+typedef void (*pdf_free_proc)(pdf_document *document, void *block);
+
+/* A sink for PDF_open_mem: receives `count` bytes and returns the number it
+ * accepted. Anything other than `count` is a write failure (PDF_ERR_IO).
+ * The bytes are reused by the library as soon as the sink returns. */
+typedef size_t (*pdf_write_proc)(pdf_document *document, void *data,
+                                 size_t count);
+
+/* ---- Document objects ------------------------------------------------ */
+
+/* Process-wide start-up and shut-down hooks; they do nothing. */
+void PDF_library_startup(void);
+void PDF_library_shutdown(void);
+
+/* PDF_new_with_handlers(null, null, null, null, null). */
+pdf_document *PDF_new(void);
+
+/* Creates a document object in object scope. A null error handler selects
+ * the default one. A null allocation hook selects the default allocation,
+ * reallocation and release hooks (the other two arguments are then ignored);
+ * a given one is used together with the two that follow, as passed.
+ * When the record cannot be allocated the error handler receives
+ * PDF_ERR_MEMORY "Couldn't allocate Folio object" with a temporary record on
+ * which PDF_get_client_data works, and the call returns null. */
+pdf_document *PDF_new_with_handlers(pdf_error_handler error_handler,
+                                    pdf_alloc_proc alloc_proc,
+                                    pdf_realloc_proc realloc_proc,
+                                    pdf_free_proc free_proc,
+                                    void *client_data);
+
+/* The client data given at creation; null for an invalid object. */
+void *PDF_get_client_data(pdf_document *document);
+
+/* Releases the object and everything it owns. Scope: object (after an
+ * error, any). In memory mode with output not yet fetched by PDF_get_buffer
+ * it first raises PDF_ERR_RUNTIME "Must call PDF_get_buffer() after
+ * PDF_close()". A document still open is released without being written. */
+void PDF_delete(pdf_document *document);
+
+/* ---- Output ------------------------------------------------------------ */
+
+/* Opens a document on a new file. A null or empty name selects memory mode
+ * (fetch the bytes with PDF_get_buffer); "-" writes to standard output.
+ * Returns 1, or -1 when the file cannot be created (nothing is reported and
+ * the object stays in object scope). Scope: object. */
+int PDF_open_file(pdf_document *document, const char *filename);
+
+/* Opens a document on a stream the caller keeps owning (it is not closed).
+ * Returns 1, or -1 for a null stream. Scope: object. */
+int PDF_open_fp(pdf_document *document, FILE *fp);
+
+/* Opens a document whose output goes to `writeproc`. A null procedure is
+ * PDF_ERR_VALUE. Scope: object. */
+void PDF_open_mem(pdf_document *document, pdf_write_proc writeproc);
+
+/* Memory mode: returns the bytes written since the last fetch and sets
+ * *size to their number; they count as handed out and stay valid until the
+ * next call that writes output. The library owns them. With a file or
+ * write procedure it raises PDF_ERR_RUNTIME. Scopes: object, document. */
+const char *PDF_get_buffer(pdf_document *document, long *size);
+
+/* Writes the end of the document (information, page tree, catalog,
+ * cross-reference table, trailer), flushes and closes the output the library
+ * opened, and returns to object scope. No page is PDF_ERR_RUNTIME "Empty
+ * document". After an error that left the call it writes nothing and only
+ * releases the document. Scope: document. */
+void PDF_close(pdf_document *document);
+
+/* ---- Pages ------------------------------------------------------------- */
+
+/* Begins a page of width x height points. Sizes not above 0 are
+ * PDF_ERR_VALUE; outside 3..14400 a warning (PDF 1.3 and 1.4); outside
+ * 72..3240 PDF_ERR_RUNTIME (PDF 1.2). Scope: document. */
+void PDF_begin_page(pdf_document *document, float width, float height);
+
+/* Ends the page and writes its page and resource objects. Unbalanced
+ * PDF_save is PDF_ERR_RUNTIME; an illegal box is PDF_ERR_VALUE.
+ * Scope: page. */
+void PDF_end_page(pdf_document *document);
+
+/* ---- Document information and bookmarks ------------------------------- */
+
+/* Records an Info entry: Keywords, Subject, Title, Creator, Author, or a
+ * custom key. Values are 8-bit texts or UTF-16BE texts starting with FE FF.
+ * Empty key or value, and the keys Producer, CreationDate and ModDate, are
+ * ignored with a warning; a bad Trapped value is PDF_ERR_RUNTIME; a custom
+ * key with a character of " %()<>[]{}/#" is PDF_ERR_VALUE.
+ * Scopes: document, page. */
+void PDF_set_info(pdf_document *document, const char *key, const char *value);
+
+/* Adds a bookmark to the current page under `parent` (0 for top level, else
+ * a bookmark number) and returns its number. An empty text or a bad parent
+ * is PDF_ERR_VALUE. Scope: page. */
+int PDF_add_bookmark(pdf_document *document, const char *text, int parent,
+                     int open);
+
+/* ---- Parameters -------------------------------------------------------- */
+
+/* Text settings ("compatibility", "flush", "warning", "imagewarning",
+ * "openaction", "openmode", "transition", "binding", "debug", ...). Unknown
+ * keys, bad values and keys not allowed in the current scope are errors. */
+void PDF_set_parameter(pdf_document *document, const char *key,
+                       const char *value);
+
+/* Text queries ("version", "scope", ...). The result is owned by the
+ * library; null on failure. */
+const char *PDF_get_parameter(pdf_document *document, const char *key,
+                              float modifier);
+
+/* Numeric settings ("compress" 0..9, "floatdigits" 3..6, "pagewidth",
+ * "pageheight", the page boxes "CropBox/llx" ..., "duration"). */
+void PDF_set_value(pdf_document *document, const char *key, float value);
+
+/* Numeric queries: "major", "minor", "revision"; "pagewidth",
+ * "pageheight"; "imagewidth", "imageheight", "resx", "resy" with an image
+ * handle as modifier. Returns 0 on failure. */
+float PDF_get_value(pdf_document *document, const char *key, float modifier);
+
+/* ---- Images ------------------------------------------------------------ */
+
+/* Opens an image file of type "jpeg", "png", "tiff" or "gif" (or the same in
+ * upper case) and writes its XObject at once. `stringparam` may be "", null,
+ * "mask", "masked", "colorize", "invert", "ignoremask" or "page" with
+ * `intparam` as its argument. Returns the image handle, or -1 when the
+ * reader could not use the file. Scopes: document, page. */
+int PDF_open_image_file(pdf_document *document, const char *type,
+                        const char *filename, const char *stringparam,
+                        int intparam);
+
+/* Opens image data held by the caller: type "jpeg", "ccitt" or "raw";
+ * source "memory", "memory32" (rows padded to 4 bytes), "fileref" or "url"
+ * (data is then a file name or URL). The data need stay valid only during
+ * the call. Returns the image handle. Scopes: document, page. */
+int PDF_open_image(pdf_document *document, const char *type,
+                   const char *source, const char *data, long length,
+                   int width, int height, int components, int bpc,
+                   const char *params);
+
+/* Opens a file of raw CCITT fax data as a 1-bit image, optionally reversing
+ * the bit order of every byte. k is the CCITT K parameter; black_is_1 is
+ * the BlackIs1 flag. Returns the image handle or -1 when the file cannot be
+ * opened. Scopes: document, page. */
+int PDF_open_CCITT(pdf_document *document, const char *filename, int width,
+                   int height, int bit_reverse, int k, int black_is_1);
+
+/* Draws an image (one pixel per unit times scale) with its lower left
+ * corner at (x, y). Scopes: page, pattern, template. */
+void PDF_place_image(pdf_document *document, int image, float x, float y,
+                     float scale);
+
+/* Frees the image handle; the XObject stays in the file.
+ * Scopes: document, page. */
+void PDF_close_image(pdf_document *document, int image);
+
+/* Makes an open image the thumbnail of the current page. Scope: page. */
+void PDF_add_thumbnail(pdf_document *document, int image);
+
+/* ---- Graphics state ---------------------------------------------------- */
+
+/* Saves the graphics state ("q"); at most nine levels. Scopes: page,
+ * pattern, template. */
+void PDF_save(pdf_document *document);
+
+/* Restores the graphics state ("Q"). Scopes: page, pattern, template. */
+void PDF_restore(pdf_document *document);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* FOLIO_H */
