@@ -59,7 +59,8 @@ typedef struct {
     pdf_byte *end;         /* one past the buffer */
     long base_offset;      /* bytes handed out before `start` */
     int compressing;       /* a Flate section is open */
-    z_stream compressor;
+    z_stream compressor;   /* kept between sections and reset for each */
+    int compressor_level;  /* level the compressor was set up with; 0 none */
 } pdf_output_stream;
 
 /* A PDF transformation matrix: x' = a x + c y + e, y' = b x + d y + f. */

@@ -1,0 +1,224 @@
+/*
+ * document.cpp -- creation and deletion of document objects, the scope
+ * machine and the single error path.
+ */
+#include "document.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "objects.h"
+#include "output.h"
+#include "parameters.h"
+
+namespace {
+
+const char *const kScopeNames[] = {"object", "document", "page",
+                                   "pattern", "template", "path"};
+
+const char *const kErrorTypeNames[] = {
+    "memory error", "I/O error", "runtime error", "index error",
+    "type error", "division by zero error", "overflow error", "syntax error",
+    "value error", "system error", "warning (ignored)", "unknown error"};
+
+/* Sets the initial values of a freshly zero-filled record. */
+void init_record(pdf_document *document, pdf_error_handler error_handler,
+                 pdf_alloc_proc alloc_proc, pdf_realloc_proc realloc_proc,
+                 pdf_free_proc free_proc, void *client_data) {
+    document->magic = PDF_MAGIC;
+    document->compatibility = 13;
+    document->error_handler = error_handler;
+    document->malloc_proc = alloc_proc;
+    document->calloc_proc = pdf_default_calloc;
+    document->realloc_proc = realloc_proc;
+    document->free_proc = free_proc;
+    document->client_data = client_data;
+    document->flush = PDF_FLUSH_PAGE;
+    document->floatdigits = 4;
+    document->compress = 6;
+    document->inherit_gstate = 1;
+    document->state_index = 0;
+    document->state_stack[0] = PDF_SCOPE_OBJECT;
+    document->debug['w'] = 1;
+    document->debug['F'] = 1;
+}
+
+}  // namespace
+
+void PDF_library_startup(void) {}
+void PDF_library_shutdown(void) {}
+
+pdf_document *PDF_new(void) {
+    return PDF_new_with_handlers(NULL, NULL, NULL, NULL, NULL);
+}
+
+pdf_document *PDF_new_with_handlers(pdf_error_handler error_handler,
+                                    pdf_alloc_proc alloc_proc,
+                                    pdf_realloc_proc realloc_proc,
+                                    pdf_free_proc free_proc,
+                                    void *client_data) {
+    if (error_handler == NULL) error_handler = pdf_default_error_handler;
+    if (alloc_proc == NULL) {
+        alloc_proc = pdf_default_malloc;
+        realloc_proc = pdf_default_realloc;
+        free_proc = pdf_default_free;
+    }
+
+    pdf_document *document =
+        (pdf_document *)alloc_proc(NULL, sizeof(pdf_document), "PDF_new");
+    if (document == NULL) {
+        /* A stand-in record lets the handler reach its client data. */
+        pdf_document stand_in;
+        memset(&stand_in, 0, sizeof stand_in);
+        stand_in.magic = PDF_MAGIC;
+        stand_in.client_data = client_data;
+        stand_in.state_stack[0] = PDF_SCOPE_ERROR;
+        error_handler(&stand_in, PDF_ERR_MEMORY, "Couldn't allocate Folio object");
+        return NULL;
+    }
+    memset(document, 0, sizeof(pdf_document));
+    init_record(document, error_handler, alloc_proc, realloc_proc, free_proc,
+                client_data);
+    pdf_boot_stream(document);
+    return document;
+}
+
+void *PDF_get_client_data(pdf_document *document) {
+    return pdf_is_valid(document) ? document->client_data : NULL;
+}
+
+void PDF_delete(pdf_document *document) {
+    if (!pdf_is_valid(document) || document->error_handler == NULL) return;
+    if (!pdf_check_scope(document, PDF_SCOPE_OBJECT, "PDF_delete")) return;
+
+    int in_error = pdf_current_scope(document) == PDF_SCOPE_ERROR;
+    pdf_output_stream *stream = document->stream;
+    if (!in_error && document->writeproc == NULL && stream != NULL &&
+        stream->start != NULL && stream->position > stream->start)
+        pdf_error(document, PDF_ERR_RUNTIME,
+                  "Must call PDF_get_buffer() after PDF_close()");
+
+    if (document->object_offsets != NULL) pdf_cleanup_document(document);
+    pdf_free_stream(document);
+    pdf_cleanup_parameters(document);
+
+    document->magic = 0;
+    document->free_proc(document, document);
+}
+
+int pdf_is_valid(const pdf_document *document) {
+    return document != NULL && document->magic == PDF_MAGIC;
+}
+
+/* ---- Scopes ------------------------------------------------------------- */
+
+int pdf_current_scope(const pdf_document *document) {
+    return document->state_stack[document->state_index];
+}
+
+void pdf_set_scope(pdf_document *document, int scope) {
+    document->state_stack[document->state_index] = (pdf_byte)scope;
+}
+
+void pdf_push_scope(pdf_document *document, int scope, const char *routine) {
+    if (document->state_index >= PDF_STATE_STACK_SIZE - 1) {
+        pdf_error(document, PDF_ERR_SYSTEM,
+                  "state stack overflow in function '%s'", routine);
+        return;
+    }
+    document->state_stack[++document->state_index] = (pdf_byte)scope;
+}
+
+void pdf_pop_scope(pdf_document *document, const char *routine) {
+    if (document->state_index == 0) {
+        pdf_error(document, PDF_ERR_SYSTEM,
+                  "state stack underflow in function '%s'", routine);
+        return;
+    }
+    document->state_index--;
+}
+
+const char *pdf_scope_name(int scope) {
+    for (int bit = 0; bit < 6; bit++)
+        if (scope == (1 << bit)) return kScopeNames[bit];
+    return NULL;
+}
+
+const char *pdf_current_scope_name(pdf_document *document) {
+    int scope = pdf_current_scope(document);
+    const char *name = pdf_scope_name(scope);
+    if (name == NULL)
+        pdf_error(document, PDF_ERR_SYSTEM, "illegal state 0x%08X", scope);
+    return name;
+}
+
+void pdf_report_scope_violation(pdf_document *document, const char *function) {
+    if (pdf_current_scope(document) == PDF_SCOPE_ERROR) return;
+    const char *scope = pdf_current_scope_name(document);
+    pdf_error(document, PDF_ERR_RUNTIME,
+              "function '%s' must not be called in '%s' scope", function,
+              scope != NULL ? scope : "(unknown)");
+}
+
+int pdf_check_scope(pdf_document *document, int mask, const char *function) {
+    int scope = pdf_current_scope(document);
+    if ((scope & mask) != 0 || scope == PDF_SCOPE_ERROR) return 1;
+    pdf_report_scope_violation(document, function);
+    return 0;
+}
+
+/* ---- Errors ------------------------------------------------------------- */
+
+const char *pdf_error_type_name(int type) {
+    if (type < PDF_ERR_MEMORY || type > PDF_ERR_UNKNOWN)
+        return kErrorTypeNames[PDF_ERR_UNKNOWN - 1];
+    return kErrorTypeNames[type - 1];
+}
+
+void pdf_error(pdf_document *document, int type, const char *format, ...) {
+    char message[PDF_MESSAGE_SIZE];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+
+    if (pdf_current_scope(document) == PDF_SCOPE_ERROR) return;
+    if (type == PDF_ERR_NONFATAL && !document->debug['w']) return;
+
+    int full = document->state_index >= PDF_STATE_STACK_SIZE - 1;
+    pdf_byte replaced = document->state_stack[document->state_index];
+    if (full) {
+        /* No room to push: the top entry stands in for the error scope, and
+         * the handler hears of the overflow instead. */
+        document->state_stack[document->state_index] = PDF_SCOPE_ERROR;
+        type = PDF_ERR_SYSTEM;
+        snprintf(message, sizeof message,
+                 "state stack overflow in function '%s'", "pdf_error");
+    } else {
+        document->state_stack[++document->state_index] = PDF_SCOPE_ERROR;
+    }
+
+    document->error_handler(document, type, message);
+
+    /* The handler returned: leave the error scope again. */
+    if (full) {
+        document->state_stack[document->state_index] = replaced;
+    } else if (document->state_index == 0) {
+        pdf_error(document, PDF_ERR_SYSTEM,
+                  "state stack underflow in function '%s'", "pdf_error");
+    } else {
+        document->state_index--;
+    }
+}
+
+void pdf_default_error_handler(pdf_document *document, int type,
+                               const char *message) {
+    char line[PDF_MESSAGE_SIZE];
+    snprintf(line, sizeof line, "Folio %s: %s\n", pdf_error_type_name(type),
+             message);
+    fputs(line, stderr);
+    if (type == PDF_ERR_NONFATAL) return;
+    PDF_delete(document);
+    exit(99);
+}
