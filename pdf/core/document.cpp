@@ -90,9 +90,9 @@ void *PDF_get_client_data(pdf_document *document) {
 
 void PDF_delete(pdf_document *document) {
     if (!pdf_is_valid(document) || document->error_handler == NULL) return;
-    if (!pdf_check_scope(document, PDF_SCOPE_OBJECT, "PDF_delete")) return;
-
     int in_error = pdf_current_scope(document) == PDF_SCOPE_ERROR;
+    if (!in_error && !pdf_check_scope(document, PDF_SCOPE_OBJECT, "PDF_delete")) return;
+
     pdf_output_stream *stream = document->stream;
     if (!in_error && document->writeproc == NULL && stream != NULL &&
         stream->start != NULL && stream->position > stream->start)
@@ -163,7 +163,10 @@ void pdf_report_scope_violation(pdf_document *document, const char *function) {
 
 int pdf_check_scope(pdf_document *document, int mask, const char *function) {
     int scope = pdf_current_scope(document);
-    if ((scope & mask) != 0 || scope == PDF_SCOPE_ERROR) return 1;
+    if ((scope & mask) != 0) return 1;
+    /* After an error left a call, the document may be half set up: other
+     * calls do nothing until PDF_close or PDF_delete releases it. */
+    if (scope == PDF_SCOPE_ERROR) return 0;
     pdf_report_scope_violation(document, function);
     return 0;
 }

@@ -198,7 +198,8 @@ void pdf_push_scope(pdf_document *document, int scope, const char *routine);
 void pdf_pop_scope(pdf_document *document, const char *routine);
 
 /* Reports a scope violation unless the current scope is in `mask`. Returns
- * nonzero when the call may go on (in the error scope it always may). */
+ * nonzero when the call may go on. In the error scope nothing is reported
+ * and the call must do nothing: the document may be half set up. */
 int pdf_check_scope(pdf_document *document, int mask, const char *function);
 void pdf_report_scope_violation(pdf_document *document, const char *function);
 /* The current scope's text for messages; null (after a system error) for a

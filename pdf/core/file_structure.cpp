@@ -256,7 +256,6 @@ const char *PDF_get_buffer(pdf_document *document, long *size) {
 
 void PDF_close(pdf_document *document) {
     if (!pdf_is_valid(document)) return;
-    if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT, "PDF_close")) return;
     if (pdf_current_scope(document) == PDF_SCOPE_ERROR) {
         /* An error left the document: release it without writing, and drop
          * the output that can no longer become a valid file. */
@@ -266,6 +265,7 @@ void PDF_close(pdf_document *document) {
         document->state_stack[0] = PDF_SCOPE_OBJECT;
         return;
     }
+    if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT, "PDF_close")) return;
     if (document->current_page == 0) {
         pdf_error(document, PDF_ERR_RUNTIME, "Empty document");
         return;
