@@ -52,13 +52,15 @@ void write_catalog(pdf_document *document, pdf_id root) {
     pdf_puts(document, "endobj\n");
 }
 
-/* Objects whose number was reserved but never written become empty
- * objects, so that the cross-reference table stays complete. */
+/* Objects whose number was reserved but never written become null
+ * objects, so that the cross-reference table stays complete and every
+ * object holds a value. */
 void repair_unused_objects(pdf_document *document) {
     for (pdf_id id = 1; id <= document->object_count; id++) {
         if (document->object_offsets[id] != -1) continue;
         pdf_error(document, PDF_ERR_NONFATAL, "Object %ld allocated but not used", id);
         pdf_begin_obj(document, id);
+        pdf_puts(document, "null\n");
         pdf_puts(document, "endobj\n");
     }
 }
