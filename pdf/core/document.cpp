@@ -44,6 +44,18 @@ void init_record(pdf_document *document, pdf_error_handler error_handler,
     document->debug['F'] = 1;
 }
 
+/* Reports a failed creation through a stand-in record that holds only the
+ * magic and the client data, so that the handler can find its own object. */
+void report_creation_failure(pdf_error_handler error_handler, void *client_data,
+                             const char *message) {
+    pdf_document stand_in;
+    memset(&stand_in, 0, sizeof stand_in);
+    stand_in.magic = PDF_MAGIC;
+    stand_in.client_data = client_data;
+    stand_in.state_stack[0] = PDF_SCOPE_ERROR;
+    error_handler(&stand_in, PDF_ERR_MEMORY, message);
+}
+
 }  // namespace
 
 void PDF_library_startup(void) {}
@@ -65,22 +77,28 @@ pdf_document *PDF_new_with_handlers(pdf_error_handler error_handler,
         free_proc = pdf_default_free;
     }
 
+    /* The record and its output stream come first, before any report can
+     * reach the handler: a handler that leaves by longjmp would otherwise
+     * lose a record nobody holds yet. */
     pdf_document *document =
         (pdf_document *)alloc_proc(NULL, sizeof(pdf_document), "PDF_new");
-    if (document == NULL) {
-        /* A stand-in record lets the handler reach its client data. */
-        pdf_document stand_in;
-        memset(&stand_in, 0, sizeof stand_in);
-        stand_in.magic = PDF_MAGIC;
-        stand_in.client_data = client_data;
-        stand_in.state_stack[0] = PDF_SCOPE_ERROR;
-        error_handler(&stand_in, PDF_ERR_MEMORY, "Couldn't allocate Folio object");
+    pdf_output_stream *stream = NULL;
+    if (document != NULL) {
+        stream = (pdf_output_stream *)alloc_proc(NULL, sizeof(pdf_output_stream),
+                                                 "pdf_boot_stream");
+        if (stream == NULL) free_proc(NULL, document);
+    }
+    if (stream == NULL) {
+        report_creation_failure(error_handler, client_data,
+                                document == NULL ? "Couldn't allocate Folio object"
+                                                 : "Couldn't allocate memory in pdf_boot_stream!\n");
         return NULL;
     }
     memset(document, 0, sizeof(pdf_document));
+    memset(stream, 0, sizeof(pdf_output_stream));
     init_record(document, error_handler, alloc_proc, realloc_proc, free_proc,
                 client_data);
-    pdf_boot_stream(document);
+    document->stream = stream;
     return document;
 }
 

@@ -73,11 +73,6 @@ void write_compressed(pdf_document *document, const void *data, size_t count) {
 
 }  // namespace
 
-void pdf_boot_stream(pdf_document *document) {
-    document->stream = (pdf_output_stream *)pdf_calloc(
-        document, sizeof(pdf_output_stream), "pdf_boot_stream");
-}
-
 void pdf_open_stream(pdf_document *document) {
     pdf_output_stream *stream = document->stream;
     if (stream->start != NULL) pdf_free(document, stream->start);

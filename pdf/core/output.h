@@ -11,7 +11,6 @@
 /* Size of pdf_printf's formatting buffer. */
 #define PDF_PRINTF_BUFFER_SIZE 256
 
-void pdf_boot_stream(pdf_document *document);
 void pdf_open_stream(pdf_document *document);
 void pdf_free_stream(pdf_document *document);
 
