@@ -1,0 +1,163 @@
+#include "settings.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "ini_file.h"
+
+namespace bindwick {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kSectionFile[] = "FILE";
+const char kKeyIsUseCwd[] = "IsUseCwd";
+const char kSectionSize[] = "SIZE";
+const char kKeyPaper[] = "paper";
+const char kSectionCompress[] = "COMPRESS";
+const char kKeyRate[] = "rate";
+const char kSectionTemp[] = "Temp";
+const char kKeyFirstRun[] = "FirstRunAfterDelIni";
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The integer stored under `section`/`key`, or `fallback` when the key is
+// missing or its text is not an integer.
+int ReadInteger(const IniFile &file, const char *section, const char *key,
+                int fallback) {
+    const auto text = file.Get(section, key);
+    if (!text) return fallback;
+    return ParseSettingInteger(*text).value_or(fallback);
+}
+
+bool FileExists(const std::string &path) {
+    std::error_code error;
+    return fs::exists(path, error);
+}
+
+bool IsWritableFolder(const fs::path &folder) {
+    return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+SettingsWriteError::SettingsWriteError(const std::string &path)
+    : std::runtime_error(path + " に書き込めません"), path_(path) {}
+
+std::optional<int> ParseSettingInteger(const std::string &text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        long long value = 0;
+        for (std::size_t i = 2; i < text.size(); ++i) {
+            const int digit = HexDigit(text[i]);
+            if (digit < 0) return std::nullopt;
+            value = value * 16 + digit;
+            if (value > INT_MAX) return std::nullopt;
+        }
+        return static_cast<int>(value);
+    }
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) i = 1;
+    if (i == text.size()) return std::nullopt;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value < INT_MIN || value > INT_MAX) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::string PortableSettingsPath(const std::string &executable_path) {
+    return fs::path(executable_path).replace_extension(".ini").string();
+}
+
+std::string SettingsFilePath(const std::string &executable_path,
+                             const EnvironmentLookup &getenv) {
+    const std::string portable = PortableSettingsPath(executable_path);
+    if (FileExists(portable) ||
+        IsWritableFolder(fs::path(portable).parent_path())) {
+        return portable;
+    }
+
+    fs::path config_home;
+    const auto xdg = getenv("XDG_CONFIG_HOME");
+    if (xdg && !xdg->empty() && fs::path(*xdg).is_absolute()) {
+        config_home = *xdg;
+    } else {
+        const auto home = getenv("HOME");
+        if (!home || home->empty()) return portable;
+        config_home = fs::path(*home) / ".config";
+    }
+    const fs::path folder = config_home / "bindwick";
+    // A folder that cannot be made shows up as the write error naming the
+    // file, which says more to the user than a failure here would.
+    std::error_code error;
+    fs::create_directories(folder, error);
+    return (folder / "bindwick.ini").string();
+}
+
+std::string SettingsFilePath(const std::string &executable_path) {
+    return SettingsFilePath(executable_path,
+                            [](const std::string &name) -> std::optional<std::string> {
+                                const char *value = std::getenv(name.c_str());
+                                if (!value) return std::nullopt;
+                                return std::string(value);
+                            });
+}
+
+Settings::Settings(std::string ini_file_name)
+    : ini_file_name_(std::move(ini_file_name)) {}
+
+void Settings::LoadSettings() {
+    // A missing file is created holding only the marker. Checking again
+    // after the write catches a write that claimed success but left no file,
+    // instead of retrying forever.
+    if (!FileExists(ini_file_name_)) {
+        if (!WriteProfileString(ini_file_name_, kSectionTemp, kKeyFirstRun, "1") ||
+            !FileExists(ini_file_name_)) {
+            throw SettingsWriteError(ini_file_name_);
+        }
+    }
+
+    const IniFile file = IniFile::Load(ini_file_name_);
+    SetIsUseCwd(ReadInteger(file, kSectionFile, kKeyIsUseCwd,
+                            kDefaultIsUseCwd ? 1 : 0) != 0);
+    SetPaperSize(ReadInteger(file, kSectionSize, kKeyPaper, kDefaultPaperSize));
+    SetCompressRate(ReadInteger(file, kSectionCompress, kKeyRate, kDefaultRate));
+}
+
+void Settings::SaveSettings() const {
+    // All three keys go to the file in one write, so a failure cannot leave
+    // a mixture of old and new values behind.
+    auto file = IniFile::Read(ini_file_name_);
+    if (!file || !file->Set(kSectionFile, kKeyIsUseCwd, is_use_cwd_ ? "1" : "0") ||
+        !file->Set(kSectionSize, kKeyPaper, std::to_string(paper_size_)) ||
+        !file->Set(kSectionCompress, kKeyRate, std::to_string(rate_)) ||
+        !file->Save(ini_file_name_)) {
+        throw SettingsWriteError(ini_file_name_);
+    }
+}
+
+void Settings::SetPaperSize(int index) {
+    paper_size_ = (index >= 0 && index < kPaperSizeCount) ? index : kNoPaperSize;
+}
+
+void Settings::SetCompressRate(int rate) {
+    rate_ = std::clamp(rate, kMinRate, kMaxRate);
+}
+
+}  // namespace bindwick

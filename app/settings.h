@@ -1,0 +1,109 @@
+// The program's settings and the INI file that keeps them.
+//
+// File layout (values are decimal integers, booleans "1" or "0"):
+//   [FILE]     IsUseCwd=1              open/save dialogs start in the cwd
+//   [SIZE]     paper=0                 paper-size choice, 0..3 or -1
+//   [COMPRESS] rate=6                  Flate level of written books, 0..9
+//   [Temp]     FirstRunAfterDelIni=1   written when the file is created
+//
+// The preferences dialog binds its controls to one Settings object that
+// lives for the whole run: LoadSettings fills it from the file (at start-up
+// and on Cancel), SaveSettings stores it (on OK). Nothing else touches the
+// file.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace bindwick {
+
+// A write to the settings file failed. what() is "<path> に書き込めません"
+// (UTF-8), the path glued directly in front of the text.
+class SettingsWriteError : public std::runtime_error {
+public:
+    explicit SettingsWriteError(const std::string &path);
+    const std::string &path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Reads an integer the way the settings file stores it: decimal with an
+// optional sign, or hexadecimal after "0x"/"0X" when the text is longer than
+// two characters. Anything else, including values outside the range of int,
+// gives nullopt.
+std::optional<int> ParseSettingInteger(const std::string &text);
+
+// The settings file next to the executable: its path with the extension of
+// the file name replaced by ".ini" (added when there is none).
+std::string PortableSettingsPath(const std::string &executable_path);
+
+// Where the settings file lives. The file beside the executable is used when
+// it already exists or its folder is writable, so a copy of the program
+// carried on a removable disk keeps its settings with it. Otherwise the file
+// is "bindwick.ini" in "$XDG_CONFIG_HOME/bindwick/" ("$HOME/.config/bindwick/"
+// when XDG_CONFIG_HOME is unset, empty or relative); that folder is created.
+// If neither variable gives a folder, the file beside the executable is
+// returned so that the write error names it.
+//
+// `getenv` looks up an environment variable (nullopt when unset).
+using EnvironmentLookup =
+    std::function<std::optional<std::string>(const std::string &name)>;
+std::string SettingsFilePath(const std::string &executable_path,
+                             const EnvironmentLookup &getenv);
+// The same with the process environment.
+std::string SettingsFilePath(const std::string &executable_path);
+
+class Settings {
+public:
+    // The paper-size choices are numbered 0 .. kPaperSizeCount - 1;
+    // kNoPaperSize stands for "no choice".
+    static constexpr int kPaperSizeCount = 4;
+    static constexpr int kNoPaperSize = -1;
+    static constexpr int kMinRate = 0;
+    static constexpr int kMaxRate = 9;
+
+    static constexpr bool kDefaultIsUseCwd = true;
+    static constexpr int kDefaultPaperSize = 0;
+    static constexpr int kDefaultRate = 6;
+
+    // Holds the defaults; the file is not touched until LoadSettings.
+    explicit Settings(std::string ini_file_name);
+
+    const std::string &IniFileName() const { return ini_file_name_; }
+
+    // Creates the file when it is missing (holding only
+    // [Temp] FirstRunAfterDelIni=1), then reads every setting from it.
+    // Missing keys and unreadable values give the defaults. Throws
+    // SettingsWriteError when the missing file cannot be created; the
+    // settings then keep the values they had.
+    void LoadSettings();
+
+    // Writes all three settings to the file, keeping everything else in it.
+    // Throws SettingsWriteError when the file cannot be written; the values
+    // held here stay as they are.
+    void SaveSettings() const;
+
+    bool IsUseCwd() const { return is_use_cwd_; }
+    void SetIsUseCwd(bool on) { is_use_cwd_ = on; }
+
+    // The chosen paper size, 0 .. kPaperSizeCount - 1, or kNoPaperSize.
+    int PaperSize() const { return paper_size_; }
+    // Any value outside the choices becomes kNoPaperSize.
+    void SetPaperSize(int index);
+
+    // The compression level, always within kMinRate .. kMaxRate.
+    int CompressRate() const { return rate_; }
+    // Clamps `rate` into kMinRate .. kMaxRate.
+    void SetCompressRate(int rate);
+
+private:
+    std::string ini_file_name_;
+    bool is_use_cwd_ = kDefaultIsUseCwd;
+    int paper_size_ = kDefaultPaperSize;
+    int rate_ = kDefaultRate;
+};
+
+}  // namespace bindwick

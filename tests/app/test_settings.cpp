@@ -1,0 +1,225 @@
+// The settings model against real settings files in a temporary folder.
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+namespace fs = std::filesystem;
+using bindwick::Settings;
+using bindwick::SettingsWriteError;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "settings_test_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        ini_ = (dir_ / "bindwick.ini").string();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static void Write(const std::string &path, const std::string &bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string Read(const std::string &path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path dir_;
+    std::string ini_;
+};
+
+TEST_F(SettingsTest, FirstStartCreatesTheMarkerOnly) {
+    Settings settings(ini_);
+    EXPECT_FALSE(fs::exists(ini_)) << "the constructor must not touch the file";
+    settings.LoadSettings();
+    EXPECT_EQ(Read(ini_), "[Temp]\nFirstRunAfterDelIni=1\n");
+    EXPECT_TRUE(settings.IsUseCwd());
+    EXPECT_EQ(settings.PaperSize(), 0);
+    EXPECT_EQ(settings.CompressRate(), 6);
+}
+
+TEST_F(SettingsTest, ReadingValues) {
+    struct Row { const char *file; bool cwd; int paper; int rate; };
+    const Row rows[] = {
+        {"", true, 0, 6},
+        {"[FILE]\nIsUseCwd=0\n[SIZE]\npaper=2\n[COMPRESS]\nrate=3\n", false, 2, 3},
+        {"[file]\r\nisusecwd = 0 \r\n[compress]\r\nRATE= 4\r\n", false, 0, 4},
+        {"[COMPRESS]\nrate=12\n", true, 0, 9},
+        {"[COMPRESS]\nrate=-4\n", true, 0, 0},
+        {"[COMPRESS]\nrate=0x5\n", true, 0, 5},
+        {"[COMPRESS]\nrate=0X0a\n", true, 0, 9},
+        {"[COMPRESS]\nrate=abc\n", true, 0, 6},
+        {"[COMPRESS]\nrate=0x\n", true, 0, 6},
+        {"[COMPRESS]\nrate=5x\n", true, 0, 6},
+        {"[COMPRESS]\nrate=\n", true, 0, 6},
+        {"[COMPRESS]\nrate=99999999999\n", true, 0, 6},
+        {"[COMPRESS]\nrate=+2\n", true, 0, 2},
+        {"[SIZE]\npaper=3\n", true, 3, 6},
+        {"[SIZE]\npaper=7\n", true, -1, 6},
+        {"[SIZE]\npaper=-1\n", true, -1, 6},
+        {"[SIZE]\npaper=A4\n", true, 0, 6},
+        {"[FILE]\nIsUseCwd=2\n", true, 0, 6},
+        {"[FILE]\nIsUseCwd=0x0\n", false, 0, 6},
+        {"[FILE]\nIsUseCwd=no\n", true, 0, 6},
+        {"[FILE]\nIsUseCwd=\"0\"\n", false, 0, 6},
+    };
+    for (const Row &row : rows) {
+        Write(ini_, row.file);
+        Settings settings(ini_);
+        settings.LoadSettings();
+        EXPECT_EQ(settings.IsUseCwd(), row.cwd) << row.file;
+        EXPECT_EQ(settings.PaperSize(), row.paper) << row.file;
+        EXPECT_EQ(settings.CompressRate(), row.rate) << row.file;
+        EXPECT_EQ(Read(ini_), row.file) << "reading must not change the file";
+    }
+}
+
+TEST_F(SettingsTest, OkStoresTheEffectiveValuesAndKeepsTheRest) {
+    Write(ini_,
+          "; kept\r\n[Temp]\r\nFirstRunAfterDelIni=1\r\n"
+          "[SIZE]\r\npaper=7\r\nother=x\r\n[COMPRESS]\r\nrate=12\r\n");
+    Settings settings(ini_);
+    settings.LoadSettings();
+    settings.SetIsUseCwd(false);
+    settings.SaveSettings();
+    EXPECT_EQ(Read(ini_),
+              "; kept\r\n[Temp]\r\nFirstRunAfterDelIni=1\r\n"
+              "[SIZE]\r\npaper=-1\r\nother=x\r\n[COMPRESS]\r\nrate=9\r\n"
+              "[FILE]\r\nIsUseCwd=0\r\n");
+
+    Settings reread(ini_);
+    reread.LoadSettings();
+    EXPECT_FALSE(reread.IsUseCwd());
+    EXPECT_EQ(reread.PaperSize(), -1);
+    EXPECT_EQ(reread.CompressRate(), 9);
+}
+
+TEST_F(SettingsTest, FirstOkAddsTheThreeKeys) {
+    Settings settings(ini_);
+    settings.LoadSettings();
+    settings.SetCompressRate(2);
+    settings.SetPaperSize(3);
+    settings.SaveSettings();
+    EXPECT_EQ(Read(ini_),
+              "[Temp]\nFirstRunAfterDelIni=1\n[FILE]\nIsUseCwd=1\n"
+              "[SIZE]\npaper=3\n[COMPRESS]\nrate=2\n");
+}
+
+TEST_F(SettingsTest, CancelReloadsAndRecreatesADeletedFile) {
+    Write(ini_, "[COMPRESS]\nrate=3\n");
+    Settings settings(ini_);
+    settings.LoadSettings();
+    settings.SetCompressRate(8);
+    settings.SetIsUseCwd(false);
+    EXPECT_EQ(settings.CompressRate(), 8);   // in effect until reloaded
+    settings.LoadSettings();
+    EXPECT_EQ(settings.CompressRate(), 3);
+    EXPECT_TRUE(settings.IsUseCwd());
+
+    fs::remove(ini_);
+    settings.SetCompressRate(1);
+    settings.LoadSettings();
+    EXPECT_EQ(Read(ini_), "[Temp]\nFirstRunAfterDelIni=1\n");
+    EXPECT_EQ(settings.CompressRate(), 6);
+}
+
+TEST_F(SettingsTest, UnwritableFileRaisesTheMessage) {
+    Write((dir_ / "plain").string(), "x");
+    const std::string paths[] = {
+        (dir_ / "missing" / "bindwick.ini").string(),
+        (dir_ / "plain" / "bindwick.ini").string(),
+    };
+    for (const std::string &path : paths) {
+        Settings settings(path);
+        settings.SetCompressRate(2);
+        try {
+            settings.LoadSettings();
+            ADD_FAILURE() << "no error for " << path;
+        } catch (const SettingsWriteError &error) {
+            EXPECT_EQ(std::string(error.what()), path + " に書き込めません");
+            EXPECT_EQ(error.path(), path);
+        }
+        EXPECT_EQ(settings.CompressRate(), 2);
+        EXPECT_THROW(settings.SaveSettings(), SettingsWriteError);
+        EXPECT_EQ(settings.CompressRate(), 2);
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+}
+
+TEST_F(SettingsTest, OkOnAFolderInPlaceOfTheFileFails) {
+    fs::create_directory(ini_);
+    Settings settings(ini_);
+    settings.LoadSettings();  // exists: defaults, nothing to create
+    EXPECT_EQ(settings.CompressRate(), 6);
+    EXPECT_THROW(settings.SaveSettings(), SettingsWriteError);
+}
+
+TEST(SettingsPath, PortablePathReplacesTheExtension) {
+    EXPECT_EQ(bindwick::PortableSettingsPath("/opt/bw/bindwick"), "/opt/bw/bindwick.ini");
+    EXPECT_EQ(bindwick::PortableSettingsPath("/opt/bw/bindwick.exe"), "/opt/bw/bindwick.ini");
+    EXPECT_EQ(bindwick::PortableSettingsPath("/opt/b.w/bindwick"), "/opt/b.w/bindwick.ini");
+    EXPECT_EQ(bindwick::PortableSettingsPath("/opt/bw/bind.wick.bin"), "/opt/bw/bind.wick.ini");
+}
+
+TEST_F(SettingsTest, FileChoice) {
+    using Env = std::map<std::string, std::string>;
+    const auto lookup = [](const Env &env) {
+        return [env](const std::string &name) -> std::optional<std::string> {
+            const auto it = env.find(name);
+            if (it == env.end()) return std::nullopt;
+            return it->second;
+        };
+    };
+    const std::string home = (dir_ / "home").string();
+    const std::string xdg = (dir_ / "xdg").string();
+
+    // Beside the executable when its folder is writable.
+    const std::string beside = (dir_ / "bindwick").string();
+    EXPECT_EQ(bindwick::SettingsFilePath(beside, lookup({{"HOME", home}})),
+              beside + ".ini");
+
+    // Otherwise in the user's configuration folder, which is created.
+    const std::string nowhere = (dir_ / "no" / "such" / "bindwick").string();
+    struct Row { Env env; std::string expected; };
+    const Row rows[] = {
+        {{{"HOME", home}, {"XDG_CONFIG_HOME", xdg}}, xdg + "/bindwick/bindwick.ini"},
+        {{{"HOME", home}}, home + "/.config/bindwick/bindwick.ini"},
+        {{{"HOME", home}, {"XDG_CONFIG_HOME", ""}}, home + "/.config/bindwick/bindwick.ini"},
+        {{{"HOME", home}, {"XDG_CONFIG_HOME", "rel/dir"}}, home + "/.config/bindwick/bindwick.ini"},
+        {{}, nowhere + ".ini"},
+    };
+    for (const Row &row : rows) {
+        const std::string path = bindwick::SettingsFilePath(nowhere, lookup(row.env));
+        EXPECT_EQ(path, row.expected);
+        EXPECT_TRUE(fs::is_directory(fs::path(path).parent_path()) || row.env.empty())
+            << path;
+    }
+
+    // The chosen file works end to end.
+    Settings settings(bindwick::SettingsFilePath(nowhere, lookup({{"HOME", home}})));
+    settings.LoadSettings();
+    EXPECT_TRUE(fs::exists(home + "/.config/bindwick/bindwick.ini"));
+}
+
+TEST(SettingInteger, Forms) {
+    EXPECT_EQ(bindwick::ParseSettingInteger("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(bindwick::ParseSettingInteger("2147483647"), 2147483647);
+    EXPECT_EQ(bindwick::ParseSettingInteger("2147483648"), std::nullopt);
+    EXPECT_EQ(bindwick::ParseSettingInteger("0x7FFFFFFF"), 2147483647);
+    EXPECT_EQ(bindwick::ParseSettingInteger("0x80000000"), std::nullopt);
+    EXPECT_EQ(bindwick::ParseSettingInteger("-"), std::nullopt);
+    EXPECT_EQ(bindwick::ParseSettingInteger("0x-1"), std::nullopt);
+    EXPECT_EQ(bindwick::ParseSettingInteger("007"), 7);
+}
+
+}  // namespace
