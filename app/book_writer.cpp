@@ -1,0 +1,271 @@
+// book_writer.cpp -- one book run: staging file, document, pages, commit.
+#include "book_writer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+
+namespace bindwick {
+
+const char kImageNotOpenedSuffix[] = "を開けませんでした。";
+const char kOutputNotCreatedSuffix[] = "を作成できません。";
+const char kLibraryErrorPrefix[] = "Folio においてエラーが発生しました: \n";
+const char kBookWrittenText[] = "PDFファイルの生成に成功しました！！";
+
+namespace {
+
+constexpr const char kStandardOutput[] = "-";
+constexpr const char kVersion[] = "0.02";
+
+// The program name, each byte one less than the character it stands for.
+constexpr std::size_t kCreatorNameLength = 13;
+constexpr char kStoredCreatorName[kCreatorNameLength + 1] = {
+    'A', 'h', 'm', 'c', 'v', 'h', 'b', 'j', '\x1f', 'A', 'n', 'n', 'j', '\0'};
+
+// ---- Staging file ----------------------------------------------------------
+
+// The file mask of this process, read without changing it (umask() would
+// have to set it); 022 when the system does not tell.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(
+                std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+        }
+    }
+    return 022;
+}
+
+// The file the document finally replaces: the output path itself, or the
+// file a symbolic link at that path points to, so that the link survives.
+std::string ReplacementTarget(const std::string &output) {
+    std::string target = output;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+        std::string link(static_cast<std::size_t>(info.st_size) + 256, '\0');
+        ssize_t length = readlink(target.c_str(), link.data(), link.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= link.size()) break;
+        link.resize(static_cast<std::size_t>(length));
+        if (!link.empty() && link[0] != '/') {
+            std::size_t slash = target.rfind('/');
+            if (slash != std::string::npos) link = target.substr(0, slash + 1) + link;
+        }
+        target = link;
+    }
+    return target;
+}
+
+// A temporary file beside the output, removed on destruction unless it was
+// committed by renaming it over the output.
+class StagingFile {
+public:
+    ~StagingFile() {
+        if (!path_.empty()) std::remove(path_.c_str());
+    }
+
+    // Creates the file next to `target`, with the permissions the target
+    // has, or those a new file would get. False when the folder does not
+    // exist or does not take a new file, or when `target` is a folder.
+    bool Create(const std::string &target) {
+        struct stat existing;
+        mode_t mode = 0666 & ~CurrentUmask();
+        if (stat(target.c_str(), &existing) == 0) {
+            if (S_ISDIR(existing.st_mode)) return false;
+            if (S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
+        }
+        std::size_t slash = target.rfind('/');
+        std::string folder =
+            slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+        std::string name =
+            slash == std::string::npos ? target : target.substr(slash + 1);
+        if (name.empty()) return false;
+        // Leave room for the decoration within the 255-byte name limit.
+        std::string pattern = folder + "." + name.substr(0, 200) + ".XXXXXX";
+        int fd = mkstemp(pattern.data());
+        if (fd < 0) return false;
+        path_ = pattern;
+        fchmod(fd, mode);
+        ::close(fd);
+        return true;
+    }
+
+    const std::string &path() const { return path_; }
+
+    // Moves the file over `target`. On success the file is no longer ours.
+    bool CommitTo(const std::string &target) {
+        if (std::rename(path_.c_str(), target.c_str()) != 0) return false;
+        path_.clear();
+        return true;
+    }
+
+private:
+    std::string path_;
+};
+
+void AppendUtf16(std::string &out, unsigned unit) {
+    out.push_back(static_cast<char>(unit >> 8));
+    out.push_back(static_cast<char>(unit & 0xFF));
+}
+
+}  // namespace
+
+std::string InfoText(const std::string &utf8) {
+    bool ascii = true;
+    for (unsigned char c : utf8) {
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) return utf8;
+
+    const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
+    const std::size_t size = utf8.size();
+    std::string out = "\xFE\xFF";
+    std::size_t i = 0;
+    while (i < size) {
+        unsigned c = bytes[i];
+        unsigned code = 0xFFFD;
+        std::size_t length = 1;
+        unsigned minimum = 0;
+        if (c < 0x80) {
+            code = c;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 2, code = c & 0x1F, minimum = 0x80;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3, code = c & 0x0F, minimum = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4, code = c & 0x07, minimum = 0x10000;
+        }
+        if (length > 1) {
+            std::size_t taken = 1;
+            while (taken < length && i + taken < size &&
+                   (bytes[i + taken] & 0xC0) == 0x80) {
+                code = (code << 6) | (bytes[i + taken] & 0x3F);
+                ++taken;
+            }
+            if (taken < length || code < minimum || code > 0x10FFFF ||
+                (code >= 0xD800 && code <= 0xDFFF)) {
+                // Skip the lead byte and the continuation bytes that belong
+                // to the broken sequence, as one replacement character.
+                code = 0xFFFD;
+            }
+            length = taken;
+        }
+        // A zero unit would end the text early in the library.
+        if (code == 0) code = 0xFFFD;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            AppendUtf16(out, 0xD800 | (code >> 10));
+            AppendUtf16(out, 0xDC00 | (code & 0x3FF));
+        } else {
+            AppendUtf16(out, code);
+        }
+        i += length;
+    }
+    AppendUtf16(out, 0);
+    return out;
+}
+
+std::string BookWriter::GetCreatorName() {
+    char buffer[16] = {};
+    std::memcpy(buffer, kStoredCreatorName, sizeof kStoredCreatorName);
+    for (std::size_t i = 0; i < kCreatorNameLength; ++i) {
+        buffer[i] = static_cast<char>(buffer[i] + 1);
+    }
+    return std::string(buffer);
+}
+
+std::string BookWriter::CreatorText() {
+    return GetCreatorName() + " ver." + kVersion;
+}
+
+bool BookWriter::AddImagePage(Folio &folio, const std::string &path,
+                              const std::string &type) {
+    const int image = folio.open_image_file(type, path, "", 0);
+    if (image == -1) {
+        reporter_.ImageNotOpened(path, path + kImageNotOpenedSuffix);
+        return false;
+    }
+    const float width = folio.get_value("imagewidth", static_cast<float>(image));
+    const float height = folio.get_value("imageheight", static_cast<float>(image));
+    folio.begin_page(width, height);
+    folio.place_image(image, 0.0f, 0.0f, 1.0f);
+    folio.close_image(image);
+    folio.end_page();
+    return true;
+}
+
+BookResult BookWriter::Write(const BookRequest &request) {
+    BookResult result;
+    const std::string &output = request.output_path;
+    const bool to_stdout = output == kStandardOutput;
+
+    auto output_not_created = [&] {
+        result.outcome = BookOutcome::kOutputNotCreated;
+        reporter_.OutputNotCreated(output, output + kOutputNotCreatedSuffix);
+        return result;
+    };
+
+    // Declared before the document so that the document (and the library's
+    // handle on the file) is gone before the file is removed.
+    StagingFile staging;
+    std::string target;
+    if (!to_stdout) {
+        if (output.empty()) return output_not_created();
+        target = ReplacementTarget(output);
+        if (!staging.Create(target)) return output_not_created();
+    }
+
+    std::optional<Folio> folio;
+    try {
+        folio.emplace(nullptr, nullptr, nullptr, nullptr);
+        if (folio->open_file(to_stdout ? output : staging.path()) == -1) {
+            folio.reset();
+            return output_not_created();
+        }
+        folio->set_value("compress", static_cast<float>(request.compression));
+        folio->set_info("Creator", CreatorText());
+        if (request.title) folio->set_info("Title", InfoText(*request.title));
+        if (request.subtitle)
+            folio->set_info("Subject", InfoText(*request.subtitle));
+        if (request.author) folio->set_info("Author", InfoText(*request.author));
+
+        const std::size_t count = request.entries.size();
+        reporter_.ProgressStart(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const FileEntry &entry = request.entries[i];
+            if (AddImagePage(*folio, entry.path, entry.type)) {
+                ++result.pages;
+            } else {
+                result.not_opened.push_back(entry.path);
+            }
+            reporter_.ProgressStep(i + 1);
+        }
+        folio->close();
+        folio.reset();
+    } catch (const Folio::Exception &error) {
+        folio.reset();
+        result.outcome = BookOutcome::kLibraryError;
+        result.library_message = error.get_message();
+        reporter_.LibraryError(result.library_message,
+                               kLibraryErrorPrefix + result.library_message);
+        return result;
+    }
+
+    if (!to_stdout && !staging.CommitTo(target)) return output_not_created();
+
+    result.outcome = BookOutcome::kWritten;
+    reporter_.BookWritten(output, kBookWrittenText);
+    return result;
+}
+
+}  // namespace bindwick

@@ -1,0 +1,115 @@
+// The book writer: turns an ordered list of image files into one PDF
+// document through the Folio wrapper, one page per image, each page exactly
+// as large as its image. It knows nothing of windows or terminals; it tells
+// its front end what happens through a BookReporter.
+//
+// Output safety: the document is written to a temporary file in the output's
+// folder and renamed over the output only after the library closed it
+// successfully. On any failure the temporary file is removed, so no partial
+// document is left behind and an existing file at the output path keeps its
+// contents. The output path "-" streams the document to standard output.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "file_list.h"
+#include "folio.hpp"
+
+namespace bindwick {
+
+// User-visible texts of a run (UTF-8). Paths are glued directly in front of
+// the two suffixes.
+extern const char kImageNotOpenedSuffix[];    // "を開けませんでした。"
+extern const char kOutputNotCreatedSuffix[];  // "を作成できません。"
+extern const char kLibraryErrorPrefix[];      // "Folio においてエラーが発生しました: \n"
+extern const char kBookWrittenText[];         // "PDFファイルの生成に成功しました！！"
+
+// What one run is given. Texts are UTF-8.
+struct BookRequest {
+    std::string output_path;         // "-" for standard output
+    std::vector<FileEntry> entries;  // page order
+    // The information texts; an absent one is not recorded at all. An empty
+    // one is handed to the library, which refuses it.
+    std::optional<std::string> title;
+    std::optional<std::string> subtitle;  // recorded as Subject
+    std::optional<std::string> author;
+    int compression = 6;  // Flate level 0..9
+};
+
+enum class BookOutcome {
+    kWritten,           // the document is complete at the output path
+    kOutputNotCreated,  // the output could not be created or put in place
+    kLibraryError,      // the library reported an error; the run stopped
+};
+
+struct BookResult {
+    BookOutcome outcome = BookOutcome::kWritten;
+    int pages = 0;                          // pages written
+    std::vector<std::string> not_opened;    // images skipped, in list order
+    std::string library_message;            // the library's text on kLibraryError
+};
+
+// The front end's side of a run. Each message method receives the facts and
+// the finished user-visible text; how to show it is the front end's choice.
+class BookReporter {
+public:
+    virtual ~BookReporter() = default;
+
+    // Called once before the first entry with the number of entries (the
+    // progress position is 0), then after every entry with the number of
+    // entries done.
+    virtual void ProgressStart(std::size_t count) = 0;
+    virtual void ProgressStep(std::size_t done) = 0;
+
+    // An image the library could not open; the run goes on without its page.
+    // No icon, no title.
+    virtual void ImageNotOpened(const std::string &path,
+                                const std::string &text) = 0;
+    // The output could not be created; nothing was written. Stop icon, no
+    // title.
+    virtual void OutputNotCreated(const std::string &path,
+                                  const std::string &text) = 0;
+    // A library error stopped the run. Stop icon, no title.
+    virtual void LibraryError(const std::string &library_message,
+                              const std::string &text) = 0;
+    // The document is complete. Information icon, the output path as title.
+    virtual void BookWritten(const std::string &path,
+                             const std::string &text) = 0;
+};
+
+class BookWriter {
+public:
+    explicit BookWriter(BookReporter &reporter) : reporter_(reporter) {}
+
+    // Runs one book: creates the document, records Creator and the given
+    // texts, adds a page per entry in order and closes the document.
+    // Exactly one of OutputNotCreated, LibraryError and BookWritten is
+    // reported at the end.
+    BookResult Write(const BookRequest &request);
+
+    // Opens the image, makes a page of its size, places it at the origin
+    // with scale 1 and closes the image. Returns false (after reporting
+    // ImageNotOpened) when the library could not open the image. Library
+    // errors pass through as Folio exceptions.
+    bool AddImagePage(Folio &folio, const std::string &path,
+                      const std::string &type);
+
+    // The 13-character program name, kept shifted in the program's data.
+    static std::string GetCreatorName();
+    // The Creator entry: the program name, " ver." and "0.02".
+    static std::string CreatorText();
+
+private:
+    BookReporter &reporter_;
+};
+
+// The information text as the library takes it: unchanged when it is ASCII,
+// otherwise UTF-16BE starting with FE FF and ending with a zero unit (the
+// returned string holds that unit; c_str() adds one more zero byte).
+// Malformed UTF-8 sequences become U+FFFD.
+std::string InfoText(const std::string &utf8);
+
+}  // namespace bindwick

@@ -1,0 +1,214 @@
+// bindwick-cli -- binds image files into one PDF document from the command
+// line, one page per image in the order given.
+//
+// Exit status: 0 every image became a page; 3 the document was written but
+// some images could not be opened; 1 the document could not be written
+// (library error, or the output could not be created); 2 bad usage.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "book_writer.h"
+#include "image_kind.h"
+
+namespace {
+
+constexpr const char kProgram[] = "bindwick-cli";
+constexpr const char kVersion[] = "0.02";
+
+enum ExitStatus {
+    kExitOk = 0,
+    kExitFailed = 1,
+    kExitUsage = 2,
+    kExitSomeSkipped = 3,
+};
+
+void PrintUsage(std::FILE *stream) {
+    std::fprintf(stream,
+        "Usage: %s -o OUT.pdf [options] IMAGE...\n"
+        "Binds JPEG, PNG, TIFF and GIF images into one PDF, one page per\n"
+        "image, each page as large as its image.\n"
+        "\n"
+        "Options:\n"
+        "  -o, --output FILE   the PDF to write; \"-\" writes to standard output\n"
+        "  --title TEXT        the document's title\n"
+        "  --subtitle TEXT     the document's subject\n"
+        "  --author TEXT       the document's author\n"
+        "  --compress N        compression level 0 (fastest) to 9 (smallest);\n"
+        "                      default 6\n"
+        "  -q, --quiet         no progress line\n"
+        "  -h, --help          show this help and exit\n"
+        "  --version           show the version and exit\n"
+        "\n"
+        "Texts not given are not recorded. Exit status: 0 success, 1 the PDF\n"
+        "could not be written, 2 bad usage, 3 written but some images could\n"
+        "not be opened.\n",
+        kProgram);
+}
+
+[[noreturn]] void UsageError(const std::string &message) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+    std::exit(kExitUsage);
+}
+
+struct Options {
+    std::optional<std::string> output;
+    std::optional<std::string> title, subtitle, author;
+    int compression = 6;
+    bool quiet = false;
+    std::vector<std::string> images;
+};
+
+// Reads "0".."9"; anything else is a usage error.
+int ParseCompression(const std::string &text) {
+    if (text.size() != 1 || text[0] < '0' || text[0] > '9') {
+        UsageError("--compress needs a level from 0 to 9, not '" + text + "'");
+    }
+    return text[0] - '0';
+}
+
+Options ParseOptions(int argc, char **argv) {
+    Options options;
+    bool only_images = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (only_images || arg == "-" || arg.empty() || arg[0] != '-') {
+            options.images.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            only_images = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            PrintUsage(stdout);
+            std::exit(kExitOk);
+        }
+        if (arg == "--version") {
+            std::printf("%s %s\n", kProgram, kVersion);
+            std::exit(kExitOk);
+        }
+        if (arg == "-q" || arg == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
+
+        // Options with a value: "--name VALUE", "--name=VALUE", "-oVALUE".
+        std::string name = arg;
+        std::optional<std::string> value;
+        if (arg.rfind("--", 0) == 0) {
+            std::size_t equals = arg.find('=');
+            if (equals != std::string::npos) {
+                name = arg.substr(0, equals);
+                value = arg.substr(equals + 1);
+            }
+        } else if (arg.size() > 2) {
+            name = arg.substr(0, 2);
+            value = arg.substr(2);
+        }
+        std::optional<std::string> *target = nullptr;
+        if (name == "-o" || name == "--output") target = &options.output;
+        else if (name == "--title") target = &options.title;
+        else if (name == "--subtitle") target = &options.subtitle;
+        else if (name == "--author") target = &options.author;
+        else if (name != "--compress") UsageError("unknown option '" + arg + "'");
+
+        if (!value) {
+            if (i + 1 >= argc) UsageError("option '" + name + "' needs a value");
+            value = argv[++i];
+        }
+        if (target != nullptr) {
+            *target = *value;
+        } else {
+            options.compression = ParseCompression(*value);
+        }
+    }
+    if (!options.output) UsageError("no output file given (-o OUT.pdf)");
+    if (options.output->empty()) UsageError("the output file name is empty");
+    if (options.images.empty()) UsageError("no images given");
+    return options;
+}
+
+// Reports to standard error; the progress line is drawn only on a terminal
+// and is cleared before any message so that messages stand on their own
+// lines.
+class TerminalReporter : public bindwick::BookReporter {
+public:
+    explicit TerminalReporter(bool show_progress) : show_progress_(show_progress) {}
+
+    void ProgressStart(std::size_t count) override {
+        count_ = count;
+        DrawProgress(0);
+    }
+    void ProgressStep(std::size_t done) override { DrawProgress(done); }
+
+    void ImageNotOpened(const std::string &path, const std::string &) override {
+        Message("cannot open image '" + path + "'; it was left out");
+    }
+    void OutputNotCreated(const std::string &path, const std::string &) override {
+        Message("cannot create '" + path + "'");
+    }
+    void LibraryError(const std::string &library_message,
+                      const std::string &) override {
+        Message("the PDF library reported an error: " + library_message);
+    }
+    void BookWritten(const std::string &, const std::string &) override {
+        ClearProgress();
+    }
+
+private:
+    void DrawProgress(std::size_t done) {
+        if (!show_progress_) return;
+        std::fprintf(stderr, "\r%s: page %zu of %zu", kProgram, done, count_);
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+    void ClearProgress() {
+        if (!drawn_) return;
+        std::fputs("\r\033[K", stderr);
+        drawn_ = false;
+    }
+    void Message(const std::string &text) {
+        ClearProgress();
+        std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    }
+
+    bool show_progress_;
+    bool drawn_ = false;
+    std::size_t count_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const Options options = ParseOptions(argc, argv);
+
+    bindwick::BookRequest request;
+    request.output_path = *options.output;
+    request.title = options.title;
+    request.subtitle = options.subtitle;
+    request.author = options.author;
+    request.compression = options.compression;
+    request.entries.reserve(options.images.size());
+    for (const std::string &image : options.images) {
+        request.entries.push_back({image, bindwick::DetectImageType(image)});
+    }
+
+    TerminalReporter reporter(!options.quiet && isatty(STDERR_FILENO));
+    bindwick::BookWriter writer(reporter);
+    const bindwick::BookResult result = writer.Write(request);
+
+    switch (result.outcome) {
+    case bindwick::BookOutcome::kWritten:
+        return result.not_opened.empty() ? kExitOk : kExitSomeSkipped;
+    case bindwick::BookOutcome::kOutputNotCreated:
+    case bindwick::BookOutcome::kLibraryError:
+        break;
+    }
+    return kExitFailed;
+}

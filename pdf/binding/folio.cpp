@@ -1,0 +1,148 @@
+// folio.cpp -- the Folio wrapper class: forwarding, the error record and
+// the mapping from library error types to exception classes.
+#include "folio.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+extern "C" void wrapper_error_handler(pdf_document *document, int type,
+                                      const char *message) {
+    auto *record =
+        static_cast<Folio::ErrorRecord *>(PDF_get_client_data(document));
+    if (record == nullptr) {
+        // Not a document made by Folio: there is no return point to go to.
+        // A nonfatal report may return into the library; anything else
+        // cannot be survived.
+        if (type == PDF_ERR_NONFATAL) return;
+        std::fprintf(stderr, "Folio: %s\n", message ? message : "");
+        std::abort();
+    }
+    record->error_type = type;
+    const char *text = message ? message : "";
+    std::size_t length = std::strlen(text);
+    if (length > Folio::kMaxErrorText) length = Folio::kMaxErrorText;
+    std::memcpy(record->error_text, text, length);
+    record->error_text[length] = '\0';
+    std::longjmp(record->jump_buffer, 1);
+}
+
+void Folio::throw_error(int type, const std::string &message, void *opaque) {
+    switch (type) {
+    case PDF_ERR_MEMORY: throw MemoryException(message, opaque);
+    case PDF_ERR_IO: throw IOException(message, opaque);
+    case PDF_ERR_RUNTIME: throw RuntimeException(message, opaque);
+    case PDF_ERR_INDEX: throw IndexException(message, opaque);
+    case PDF_ERR_TYPE: throw TypeException(message, opaque);
+    case PDF_ERR_DIVISION_BY_ZERO:
+        throw DivisionByZeroException(message, opaque);
+    case PDF_ERR_OVERFLOW: throw OverflowException(message, opaque);
+    case PDF_ERR_SYNTAX: throw SyntaxException(message, opaque);
+    case PDF_ERR_VALUE: throw ValueException(message, opaque);
+    case PDF_ERR_SYSTEM: throw SystemException(message, opaque);
+    case PDF_ERR_NONFATAL: throw NonfatalException(message, opaque);
+    default: throw UnknownException(message, opaque);
+    }
+}
+
+void Folio::throw_recorded_error() {
+    throw_error(record.error_type, std::string(record.error_text), opaque);
+}
+
+namespace {
+
+// Deletes `document`, swallowing any error the library reports on the way
+// (the handler jumps back here instead of into a caller). A report leaves
+// the document in the error scope, where the library releases it without
+// reporting again, so one more attempt frees it instead of leaking it
+// (memory mode refuses a document whose output was never fetched).
+void delete_quietly(pdf_document *document, Folio::ErrorRecord &record) {
+    if (document == nullptr) return;
+    if (setjmp(record.jump_buffer) == 0) {
+        PDF_delete(document);
+        return;
+    }
+    if (setjmp(record.jump_buffer) == 0) PDF_delete(document);
+}
+
+}  // namespace
+
+Folio::Folio(pdf_alloc_proc alloc_proc, pdf_realloc_proc realloc_proc,
+             pdf_free_proc free_proc, void *opaque)
+    : opaque(opaque) {
+    PDF_library_startup();
+    if (setjmp(record.jump_buffer) != 0) {
+        // The destructor will not run for an object whose constructor
+        // throws, so a document already made is released here. The error is
+        // taken out of the record first: deleting may overwrite it.
+        const int type = record.error_type;
+        const std::string text(record.error_text);
+        pdf_document *made = document;
+        document = nullptr;
+        delete_quietly(made, record);
+        PDF_library_shutdown();
+        throw_error(type, text, this->opaque);
+    }
+    document = PDF_new_with_handlers(wrapper_error_handler, alloc_proc,
+                                     realloc_proc, free_proc, &record);
+    if (document == nullptr) {
+        // The library reports a failed allocation through the handler; this
+        // only guards against a library that returned null silently.
+        PDF_library_shutdown();
+        throw MemoryException("Couldn't allocate Folio object", this->opaque);
+    }
+    PDF_set_parameter(document, "binding", "C++");
+}
+
+Folio::~Folio() {
+    pdf_document *owned = document;
+    document = nullptr;
+    delete_quietly(owned, record);
+    PDF_library_shutdown();
+}
+
+int Folio::open_file(const std::string &filename) {
+    return guarded([&] { return PDF_open_file(document, filename.c_str()); });
+}
+
+void Folio::close() {
+    guarded([&] { PDF_close(document); });
+}
+
+void Folio::begin_page(float width, float height) {
+    guarded([&] { PDF_begin_page(document, width, height); });
+}
+
+void Folio::end_page() {
+    guarded([&] { PDF_end_page(document); });
+}
+
+float Folio::get_value(const std::string &key, float modifier) {
+    return guarded(
+        [&] { return PDF_get_value(document, key.c_str(), modifier); });
+}
+
+void Folio::set_value(const std::string &key, float value) {
+    guarded([&] { PDF_set_value(document, key.c_str(), value); });
+}
+
+int Folio::open_image_file(const std::string &type,
+                           const std::string &filename,
+                           const std::string &stringparam, int intparam) {
+    return guarded([&] {
+        return PDF_open_image_file(document, type.c_str(), filename.c_str(),
+                                   stringparam.c_str(), intparam);
+    });
+}
+
+void Folio::place_image(int image, float x, float y, float scale) {
+    guarded([&] { PDF_place_image(document, image, x, y, scale); });
+}
+
+void Folio::close_image(int image) {
+    guarded([&] { PDF_close_image(document, image); });
+}
+
+void Folio::set_info(const std::string &key, const std::string &value) {
+    guarded([&] { PDF_set_info(document, key.c_str(), value.c_str()); });
+}

@@ -1,0 +1,133 @@
+// folio.hpp -- the C++ face of the Folio PDF library.
+//
+// A Folio object owns one library document and forwards each operation to
+// the library call of the same name with the PDF_ prefix. Every error the
+// library reports, the nonfatal kind included, comes back as an exception
+// of the Folio::Exception family; the class depends on the library's error
+// type. Failures the library signals by result (open_file and
+// open_image_file returning -1) are returned, not thrown.
+//
+// How errors travel: the object installs wrapper_error_handler as the
+// document's handler and its error record as the document's client data.
+// Each operation sets a return point before it calls into the library; the
+// handler stores type and text in the record and jumps back to that point,
+// and the operation then throws from its own frame. No C++ exception ever
+// passes through library code, and the only frames the jump skips are
+// library frames, which own nothing.
+//
+// After an exception the document is in the library's error scope; the only
+// sensible further use of the object is to destroy it.
+#pragma once
+
+#include <csetjmp>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "folio.h"
+
+// Records an error in the Folio object whose error record is the document's
+// client data and jumps back into the operation that made the failing call.
+// Never returns into the library.
+extern "C" void wrapper_error_handler(pdf_document *document, int type,
+                                      const char *message);
+
+class Folio {
+public:
+    // The longest error text kept; longer library texts are cut.
+    static constexpr std::size_t kMaxErrorText = 255;
+
+    // The part of the object the error handler writes. Its address is the
+    // document's client data.
+    struct ErrorRecord {
+        std::jmp_buf jump_buffer;
+        std::int32_t error_type = 0;
+        char error_text[kMaxErrorText + 1] = {};
+    };
+
+    // Base of the twelve error classes: the library's text and the opaque
+    // pointer the object was made with.
+    class Exception {
+    public:
+        Exception(std::string message, void *opaque)
+            : message(std::move(message)), opaque(opaque) {}
+        std::string get_message() const { return message; }
+
+        std::string message;
+        void *opaque;
+    };
+
+#define FOLIO_EXCEPTION_CLASS(Name)                                        \
+    class Name : public Exception {                                        \
+    public:                                                                \
+        Name(std::string message, void *opaque)                            \
+            : Exception(std::move(message), opaque) {}                     \
+    }
+    FOLIO_EXCEPTION_CLASS(MemoryException);
+    FOLIO_EXCEPTION_CLASS(IOException);
+    FOLIO_EXCEPTION_CLASS(RuntimeException);
+    FOLIO_EXCEPTION_CLASS(IndexException);
+    FOLIO_EXCEPTION_CLASS(TypeException);
+    FOLIO_EXCEPTION_CLASS(DivisionByZeroException);
+    FOLIO_EXCEPTION_CLASS(OverflowException);
+    FOLIO_EXCEPTION_CLASS(SyntaxException);
+    FOLIO_EXCEPTION_CLASS(ValueException);
+    FOLIO_EXCEPTION_CLASS(SystemException);
+    FOLIO_EXCEPTION_CLASS(NonfatalException);
+    FOLIO_EXCEPTION_CLASS(UnknownException);
+#undef FOLIO_EXCEPTION_CLASS
+
+    // Throws the class that belongs to error type `type` (UnknownException
+    // for 12 and for any number outside 1..11), made from `message` and
+    // `opaque`.
+    [[noreturn]] static void throw_error(int type, const std::string &message,
+                                         void *opaque);
+
+    // Creates the document with the given memory hooks (null for the
+    // library's own) and sets the parameter "binding" to "C++". A document
+    // that cannot be allocated throws MemoryException; if setting the
+    // parameter fails, the document is released before the exception leaves.
+    explicit Folio(pdf_alloc_proc alloc_proc = nullptr,
+                   pdf_realloc_proc realloc_proc = nullptr,
+                   pdf_free_proc free_proc = nullptr, void *opaque = nullptr);
+    // Deletes the document. An error the library reports while deleting is
+    // swallowed; nothing leaves the destructor.
+    ~Folio();
+
+    Folio(const Folio &) = delete;
+    Folio &operator=(const Folio &) = delete;
+
+    // 1 when the file was opened, -1 when it could not be created.
+    int open_file(const std::string &filename);
+    void close();
+    void begin_page(float width, float height);
+    void end_page();
+    float get_value(const std::string &key, float modifier);
+    void set_value(const std::string &key, float value);
+    // The image number, or -1 when the reader could not use the file.
+    int open_image_file(const std::string &type, const std::string &filename,
+                        const std::string &stringparam, int intparam);
+    void place_image(int image, float x, float y, float scale);
+    void close_image(int image);
+    // `value` is passed through as a zero-terminated text: an 8-bit text, or
+    // a UTF-16BE text that starts with FE FF and ends with a zero unit (the
+    // string then holds embedded zeros; c_str() supplies the last one).
+    void set_info(const std::string &key, const std::string &value);
+
+private:
+    // Throws the exception for the error the handler recorded.
+    [[noreturn]] void throw_recorded_error();
+
+    // Runs `call` with a fresh return point. An error reported during the
+    // call lands back here and is thrown from this frame. `call` must hold
+    // no object with a destructor: the jump passes over its frame.
+    template <typename Call>
+    auto guarded(Call call) -> decltype(call()) {
+        if (setjmp(record.jump_buffer) != 0) throw_recorded_error();
+        return call();
+    }
+
+    pdf_document *document = nullptr;
+    ErrorRecord record;
+    void *opaque = nullptr;
+};

@@ -1,0 +1,151 @@
+// bindwick-cli as a user runs it: exit statuses, messages, texts, content
+// sniffing, standard output and a long book.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "image_kind.h"
+#include "jpeg_fixture.h"
+#include "test_support.h"
+
+namespace {
+
+using testsupport::CommandResult;
+using testsupport::PdfInfoField;
+using testsupport::ReadFile;
+using testsupport::ShellQuote;
+using testsupport::TempDir;
+
+class CliTest : public ::testing::Test {
+protected:
+    std::string Image(const std::string &name, int width = 16, int height = 12) {
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(testfixture::WriteSolidJpeg(path, width, height, 30, 120, 200));
+        return path;
+    }
+
+    // Runs the program with `arguments`, already quoted where needed.
+    CommandResult Cli(const std::string &arguments) {
+        return testsupport::RunCommand(ShellQuote(BINDWICK_CLI_PATH) + " " + arguments);
+    }
+
+    TempDir dir;
+};
+
+TEST_F(CliTest, ExitStatuses) {
+    const std::string a = ShellQuote(Image("a.jpg"));
+    const std::string b = ShellQuote(Image("b.jpg"));
+    const std::string missing = ShellQuote(dir.file("missing.jpg"));
+    const std::string out = ShellQuote(dir.file("out.pdf"));
+    struct Row {
+        const char *label;
+        std::string arguments;
+        int status;
+        std::string says;  // expected in the output; empty: no output at all
+    };
+    const Row rows[] = {
+        {"all pages", "-o " + out + " " + a + " " + b, 0, ""},
+        {"quiet", "--quiet --compress 0 -o " + out + " " + a, 0, ""},
+        {"one missing", "-o " + out + " " + a + " " + missing + " " + b, 3,
+         "cannot open image '" + dir.file("missing.jpg") + "'"},
+        {"nothing opened", "-o " + out + " " + missing, 1, "Empty document"},
+        {"empty title", "--title '' -o " + out + " " + a, 1,
+         "Empty key or value in PDF_set_info"},
+        {"uncreatable output", "-o " + ShellQuote(dir.file("no/out.pdf")) + " " + a, 1,
+         "cannot create"},
+        {"no output option", a, 2, "no output file"},
+        {"no images", "-o " + out, 2, "no images"},
+        {"level too high", "--compress 12 -o " + out + " " + a, 2, "--compress"},
+        {"level not a number", "--compress=x -o " + out + " " + a, 2, "--compress"},
+        {"unknown option", "--colour -o " + out + " " + a, 2, "unknown option"},
+        {"value missing", "-o " + out + " " + a + " --title", 2, "needs a value"},
+        {"help", "--help", 0, "Usage:"},
+        {"version", "--version", 0, "0.02"},
+    };
+    for (const Row &row : rows) {
+        const CommandResult result = Cli(row.arguments);
+        EXPECT_EQ(result.status, row.status) << row.label << "\n" << result.output;
+        if (row.says.empty()) {
+            EXPECT_EQ(result.output, "") << row.label;
+        } else {
+            EXPECT_NE(result.output.find(row.says), std::string::npos)
+                << row.label << "\n" << result.output;
+        }
+    }
+}
+
+TEST_F(CliTest, TextsGivenAreRecordedOthersNot) {
+    const std::string out = dir.file("out.pdf");
+    const CommandResult result =
+        Cli("--title 'Ein Buch über Katzen 日本語' --author 'Plain Author' -o " +
+            ShellQuote(out) + " " + ShellQuote(Image("a.jpg")));
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(PdfInfoField(out, "Title"), "Ein Buch über Katzen 日本語");
+    EXPECT_EQ(PdfInfoField(out, "Author"), "Plain Author");
+    EXPECT_EQ(PdfInfoField(out, "Creator").substr(13), " ver.0.02");
+    const std::string bytes = ReadFile(out);
+    EXPECT_NE(bytes.find("(Plain Author)"), std::string::npos);  // stays 8-bit
+    EXPECT_EQ(bytes.find("/Subject"), std::string::npos);
+}
+
+// The file's content decides its type, so names the library would refuse
+// still work.
+TEST_F(CliTest, TypeComesFromContent) {
+    const std::string out = dir.file("out.pdf");
+    const CommandResult result =
+        Cli("-o " + ShellQuote(out) + " " + ShellQuote(Image("upper.JPG")) + " " +
+            ShellQuote(Image("noextension")) + " " + ShellQuote(Image("wrong.png")));
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(PdfInfoField(out, "Pages"), "3");
+}
+
+TEST(ImageKind, SignaturesThenName) {
+    using namespace std::string_literals;
+    struct Row {
+        std::string head;
+        const char *type;
+    };
+    const Row rows[] = {
+        {"\xFF\xD8\xFF\xE0rest"s, "jpeg"},
+        {"\x89PNG\r\n\x1A\n"s, "png"},
+        {"II*\0\x08\0\0\0"s, "tiff"},
+        {"MM\0*\0\0\0\x08"s, "tiff"},
+        {"GIF87a"s, "gif"},
+        {"GIF89a\x01"s, "gif"},
+        {"\x89PNG\r\n\x1A"s, ""},  // cut short
+        {"GIF90a"s, ""},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(bindwick::ImageTypeOfContent(row.head), row.type) << row.head;
+
+    TempDir dir;
+    testsupport::WriteFile(dir.file("x.jpg"), "GIF89a...");
+    testsupport::WriteFile(dir.file("y.tif"), "plain text");
+    EXPECT_EQ(bindwick::DetectImageType(dir.file("x.jpg")), "gif");
+    EXPECT_EQ(bindwick::DetectImageType(dir.file("y.tif")), "tif");
+    EXPECT_EQ(bindwick::DetectImageType(dir.file("gone.jpg")), "jpeg");
+}
+
+TEST_F(CliTest, StandardOutput) {
+    const std::string out = dir.file("piped.pdf");
+    const CommandResult result =
+        Cli("-o - " + ShellQuote(Image("a.jpg")) + " > " + ShellQuote(out));
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(testsupport::QpdfCheck(out));
+}
+
+TEST_F(CliTest, ThousandPages) {
+    const std::string image = ShellQuote(Image("small.jpg", 8, 8));
+    const std::string out = dir.file("long.pdf");
+    std::string arguments = "-o " + ShellQuote(out);
+    for (int i = 0; i < 1000; ++i) arguments += " " + image;
+    const CommandResult result = Cli(arguments);
+    ASSERT_EQ(result.status, 0) << result.output;
+    std::string report;
+    EXPECT_TRUE(testsupport::QpdfCheck(out, &report)) << report.substr(0, 2000);
+    EXPECT_EQ(PdfInfoField(out, "Pages"), "1000");
+    EXPECT_EQ(PdfInfoField(out, "Page size", 1000), "8 x 8 pts");
+}
+
+}  // namespace

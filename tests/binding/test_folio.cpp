@@ -1,0 +1,207 @@
+// The Folio wrapper: error types to exception classes, the error record, the
+// constructor's failure path and the destructor that swallows errors.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <type_traits>
+
+#include "folio.hpp"
+#include "test_support.h"
+
+namespace {
+
+template <typename E>
+bool ThrowsExactly(int type) {
+    try {
+        Folio::throw_error(type, "text", nullptr);
+    } catch (const E &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+    return false;
+}
+
+TEST(FolioErrors, EveryTypeHasItsClass) {
+    struct Row {
+        int type;
+        bool (*check)(int);
+        const char *label;
+    };
+    const Row rows[] = {
+        {1, ThrowsExactly<Folio::MemoryException>, "memory"},
+        {2, ThrowsExactly<Folio::IOException>, "I/O"},
+        {3, ThrowsExactly<Folio::RuntimeException>, "runtime"},
+        {4, ThrowsExactly<Folio::IndexException>, "index"},
+        {5, ThrowsExactly<Folio::TypeException>, "type"},
+        {6, ThrowsExactly<Folio::DivisionByZeroException>, "division"},
+        {7, ThrowsExactly<Folio::OverflowException>, "overflow"},
+        {8, ThrowsExactly<Folio::SyntaxException>, "syntax"},
+        {9, ThrowsExactly<Folio::ValueException>, "value"},
+        {10, ThrowsExactly<Folio::SystemException>, "system"},
+        {11, ThrowsExactly<Folio::NonfatalException>, "nonfatal"},
+        {12, ThrowsExactly<Folio::UnknownException>, "unknown"},
+        {0, ThrowsExactly<Folio::UnknownException>, "zero"},
+        {99, ThrowsExactly<Folio::UnknownException>, "ninety-nine"},
+        {-1, ThrowsExactly<Folio::UnknownException>, "negative"},
+    };
+    for (const Row &row : rows) EXPECT_TRUE(row.check(row.type)) << row.label;
+
+    // Classes are siblings: a memory error is not caught as a value error.
+    EXPECT_FALSE(ThrowsExactly<Folio::ValueException>(1));
+
+    int marker = 0;
+    try {
+        Folio::throw_error(9, "the text", &marker);
+        FAIL() << "no exception";
+    } catch (const Folio::Exception &error) {
+        EXPECT_EQ(error.get_message(), "the text");
+        EXPECT_EQ(error.opaque, &marker);
+    }
+}
+
+TEST(FolioErrors, NonfatalReportThrowsAndCarriesOpaque) {
+    testsupport::TempDir dir;
+    int marker = 0;
+    bool caught = false;
+    {
+        Folio folio(nullptr, nullptr, nullptr, &marker);
+        ASSERT_EQ(folio.open_file(dir.file("a.pdf")), 1);
+        try {
+            folio.set_info("Title", "");
+        } catch (const Folio::NonfatalException &error) {
+            caught = true;
+            EXPECT_EQ(error.get_message(), "Empty key or value in PDF_set_info");
+            EXPECT_EQ(error.opaque, &marker);
+        }
+        // Destroying the object after the exception must not throw.
+    }
+    EXPECT_TRUE(caught);
+}
+
+// A long library text reaches the caller cut to 255 characters.
+TEST(FolioErrors, LongLibraryTextIsCut) {
+    testsupport::TempDir dir;
+    Folio folio;
+    ASSERT_EQ(folio.open_file(dir.file("a.pdf")), 1);
+    const std::string name = dir.path() + "/" + std::string(1900, 'n');
+    try {
+        folio.open_image_file("nosuchtype", name, "", 0);
+        FAIL() << "no exception";
+    } catch (const Folio::ValueException &error) {
+        const std::string message = error.get_message();
+        EXPECT_EQ(message.size(), 255u) << message;
+        EXPECT_EQ(message.rfind("Image type nosuchtype for image file " + dir.path(), 0), 0u)
+            << message;
+    }
+    static_assert(std::is_base_of_v<Folio::Exception, Folio::ValueException>);
+}
+
+
+// ---- Memory hooks ----------------------------------------------------------
+
+// Hooks that fail the allocation numbered `fail_at` (from 1) and count the
+// blocks alive, so every failure can be checked for a leak.
+struct HookState {
+    long allocations = 0;
+    long fail_at = 0;  // 0: never fail
+    long live = 0;
+};
+HookState hooks;
+
+bool NextAllocationFails() {
+    ++hooks.allocations;
+    return hooks.fail_at != 0 && hooks.allocations == hooks.fail_at;
+}
+
+void *CountingAlloc(pdf_document *, size_t size, const char *) {
+    if (NextAllocationFails()) return nullptr;
+    void *block = std::malloc(size ? size : 1);
+    if (block) ++hooks.live;
+    return block;
+}
+
+void *CountingRealloc(pdf_document *, void *block, size_t size, const char *) {
+    if (NextAllocationFails()) return nullptr;
+    void *moved = std::realloc(block, size ? size : 1);
+    if (moved && block == nullptr) ++hooks.live;
+    return moved;
+}
+
+void CountingFree(pdf_document *, void *block) {
+    if (block) --hooks.live;
+    std::free(block);
+}
+
+TEST(FolioMemory, FailedDocumentAllocationThrowsMemoryException) {
+    hooks = HookState{};
+    hooks.fail_at = 1;
+    int marker = 0;
+    try {
+        Folio folio(CountingAlloc, CountingRealloc, CountingFree, &marker);
+        FAIL() << "no exception";
+    } catch (const Folio::MemoryException &error) {
+        EXPECT_EQ(error.get_message(), "Couldn't allocate Folio object");
+        EXPECT_EQ(error.opaque, &marker);
+    }
+    EXPECT_EQ(hooks.live, 0);
+}
+
+// Runs `use` with allocation 1, 2, 3, ... failing until a run gets through.
+// Every failing run must end in MemoryException and leave no block behind
+// once the object is gone.
+void FailEachAllocation(const std::function<void(Folio &)> &use) {
+    for (long n = 1;; ++n) {
+        hooks = HookState{};
+        hooks.fail_at = n;
+        bool failed = false;
+        try {
+            Folio folio(CountingAlloc, CountingRealloc, CountingFree, nullptr);
+            use(folio);
+        } catch (const Folio::MemoryException &) {
+            failed = true;
+        } catch (const Folio::Exception &error) {
+            ADD_FAILURE() << "allocation " << n << ": " << error.get_message();
+            failed = true;
+        }
+        EXPECT_EQ(hooks.live, 0) << "leak when allocation " << n << " fails";
+        if (!failed) break;
+        ASSERT_LT(n, 10000) << "never succeeded";
+    }
+}
+
+// In memory mode the library refuses to delete a document whose output was
+// never fetched; the destructor swallows that error and still frees it all.
+TEST(FolioMemory, DestructorSwallowsDeleteErrorWithoutLeak) {
+    hooks = HookState{};
+    {
+        Folio folio(CountingAlloc, CountingRealloc, CountingFree, nullptr);
+        ASSERT_EQ(folio.open_file(""), 1);
+        folio.begin_page(100, 100);
+        folio.end_page();
+        folio.close();
+    }
+    EXPECT_EQ(hooks.live, 0);
+}
+
+TEST(FolioMemory, ConstructorReleasesDocumentOnFailure) {
+    FailEachAllocation([](Folio &) {});
+}
+
+TEST(FolioMemory, WholeRunSurvivesEveryFailedAllocation) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("a.pdf");
+    FailEachAllocation([&](Folio &folio) {
+        ASSERT_EQ(folio.open_file(path), 1);
+        folio.set_value("compress", 6);
+        folio.set_info("Title", "A title");
+        folio.begin_page(200, 100);
+        folio.end_page();
+        folio.close();
+    });
+    EXPECT_TRUE(testsupport::QpdfCheck(path));
+}
+
+}  // namespace
