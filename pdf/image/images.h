@@ -1,10 +1,123 @@
 /*
  * images.h -- image slots, the XObject table, data sources and placement.
+ *
+ * An image lives in a slot of the document's slot table from the moment an
+ * opener fills it until PDF_close_image; the handle callers see is the slot
+ * index. Its XObject is written while the opener runs and stays in the file.
+ * The XObject table is shared with templates (kind 2).
  */
 #ifndef FOLIO_IMAGES_H
 #define FOLIO_IMAGES_H
 
+#include <stdint.h>
+#include <stdio.h>
+
 #include "../core/document.h"
+
+/* Initial sizes of the slot and XObject tables; both double when full. */
+enum { PDF_IMAGES_CHUNKSIZE = 128, PDF_XOBJECTS_CHUNKSIZE = 128 };
+
+/* Encoding of image data as the source delivers them. */
+enum {
+    PDF_COMPRESSION_NONE = 0,
+    PDF_COMPRESSION_LZW = 1,
+    PDF_COMPRESSION_RUNLENGTH = 2,
+    PDF_COMPRESSION_CCITT = 3,
+    PDF_COMPRESSION_DCT = 4,
+    PDF_COMPRESSION_FLATE = 5
+};
+
+/* Where the image data live. */
+enum { PDF_REFERENCE_NONE = 0, PDF_REFERENCE_FILE = 1, PDF_REFERENCE_URL = 2 };
+
+/* XObject kinds and flag bits. */
+enum { PDF_XOBJECT_IMAGE = 1, PDF_XOBJECT_TEMPLATE = 2, PDF_XOBJECT_PDI = 4 };
+enum { PDF_XOBJECT_IN_USE = 0x01, PDF_XOBJECT_USED_ON_PAGE = 0x02 };
+
+/*
+ * A pull source of bytes. A consumer calls `init` once, then `refill` until
+ * it returns 0, consuming `chunk_length` bytes at `chunk` after each
+ * successful refill, then `release` once.
+ */
+typedef struct PDF_data_source_s PDF_data_source;
+struct PDF_data_source_s {
+    pdf_byte *chunk;
+    size_t chunk_length;
+    void (*init)(pdf_document *document, PDF_data_source *source);
+    int (*refill)(pdf_document *document, PDF_data_source *source);
+    void (*release)(pdf_document *document, PDF_data_source *source);
+    pdf_byte *buffer;      /* the source's buffer, or the caller's block */
+    size_t buffer_size;
+    void *context;         /* file name, then open FILE*; or walker state */
+    long start_offset;     /* file source: where reading starts */
+    long byte_limit;       /* file source: bytes to deliver, 0 to the end */
+    long bytes_read;       /* file source: bytes delivered so far */
+    const char *name;      /* file source: the file name, for messages */
+};
+
+/* One image slot. Fields marked "reader" are private to the reader that
+ * opened the image; they keep stale values in a free slot. */
+struct pdf_image_s {
+    FILE *file;
+    char *file_name;
+    pdf_byte reference_kind;
+    float width;
+    float height;
+    int bits_per_component;
+    int components;
+    pdf_byte compression;
+    pdf_byte colorspace;
+    int inverted;
+    int has_key_color;
+    pdf_byte key_color[4];
+    int mask_image;
+    pdf_byte predictor;
+    int palette_count;
+    pdf_byte *palette;         /* palette_count RGB triplets */
+    float resolution_x, resolution_y;
+    int occupied;
+    char *decode_params_text;
+    int band_count;
+    int rows_per_band;
+    pdf_id palette_object;
+    int pass_through;
+
+    /* Reader state: JPEG. */
+    long jpeg_start;
+    /* Reader state: PNG (png_read and png_info are libpng's structures). */
+    void *png_read;
+    void *png_info;
+    size_t row_length;
+    pdf_byte *row_buffer;
+    long current_row;
+    unsigned long idat_remaining;
+    /* Reader state: TIFF (tiff is the TIFF* handle). */
+    void *tiff;
+    uint32_t *tiff_raster;
+    int current_band;
+    /* Reader state: GIF. */
+    int gif_code_width;
+    int gif_next_code;
+    uint32_t gif_bit_buffer;
+    int gif_bit_count;
+    int gif_pending_byte;
+    int gif_pending_bits;
+    /* Reader state: raw CCITT files. */
+    int ccitt_bit_reverse;
+    /* Spare reader state for whatever else a reader needs. */
+    void *reader_data;
+    long reader_value;
+
+    int xobject_index;
+    PDF_data_source source;
+};
+
+/* One entry of the XObject table; table index n is named I<n>. */
+struct pdf_xobject_s {
+    pdf_id object_number;
+    int flags;
+    pdf_byte kind;
+};
 
 /* Called at document start and end (and while pages are written). */
 void pdf_init_images(pdf_document *document);
@@ -14,5 +127,29 @@ void pdf_free_xobjects(pdf_document *document);
 /* Writes the /XObject entry of a resource dictionary for the XObjects used
  * since the last one was written. */
 void pdf_write_xobject_resources(pdf_document *document);
+
+/* Doubles the slot table; the new half is reset. */
+void pdf_grow_images(pdf_document *document);
+/* Returns the first free slot, growing the table when none is free. */
+int pdf_find_free_image_slot(pdf_document *document);
+/* Gives a slot's resettable fields their empty values. */
+void pdf_reset_image_slot(pdf_image *image);
+/* Frees the slot's owned texts and resets it. */
+void pdf_release_image_slot(pdf_document *document, int slot);
+
+/* Registers an XObject of `kind`; with object number 0 a new object is
+ * begun. Returns the table index. */
+int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number);
+
+/* Writes one image XObject (and its length and palette objects) for the
+ * slot, pulling the data from the slot's source. `first_band` is 0 for the
+ * second and later bands of a banded image. */
+void pdf_write_image_xobject(pdf_document *document, int slot, int first_band);
+
+/* Drive a source into the object being written: unchanged, deflated at the
+ * document's level, or as ASCII hex ending in ">\n". */
+void pdf_copy_source_raw(pdf_document *document, PDF_data_source *source);
+void pdf_copy_source_compressed(pdf_document *document, PDF_data_source *source);
+void pdf_copy_source_hex(pdf_document *document, PDF_data_source *source);
 
 #endif /* FOLIO_IMAGES_H */

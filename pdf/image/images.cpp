@@ -1,0 +1,455 @@
+/*
+ * images.cpp -- the image slot table and the public calls that open, place
+ * and close images.
+ */
+#include <math.h>
+#include <string.h>
+
+#include "../core/objects.h"
+#include "../core/output.h"
+#include "colorspace.h"
+#include "data_source.h"
+#include "images.h"
+#include "matrix.h"
+#include "readers.h"
+
+/* ---- The slot table ------------------------------------------------------- */
+
+void pdf_reset_image_slot(pdf_image *image)
+{
+    image->file_name = NULL;
+    image->reference_kind = PDF_REFERENCE_NONE;
+    image->compression = PDF_COMPRESSION_NONE;
+    image->inverted = 0;
+    image->has_key_color = 0;
+    memset(image->key_color, 0, sizeof image->key_color);
+    image->mask_image = -1;
+    image->predictor = 1;
+    image->palette = NULL;
+    image->resolution_x = 0;
+    image->resolution_y = 0;
+    image->occupied = 0;
+    image->decode_params_text = NULL;
+    image->band_count = 1;
+    image->rows_per_band = 1;
+    image->palette_object = -1;
+    image->pass_through = 0;
+}
+
+static void pdf_reset_image_slots(pdf_document *document, int from, int to)
+{
+    int i;
+
+    for (i = from; i < to; i++)
+        pdf_reset_image_slot(&document->image_slots[i]);
+}
+
+void pdf_init_images(pdf_document *document)
+{
+    if (document->image_slots != NULL)
+        pdf_free_images(document);
+    document->image_slot_count = PDF_IMAGES_CHUNKSIZE;
+    document->image_slots = (pdf_image *)pdf_calloc(
+        document, sizeof(pdf_image) * PDF_IMAGES_CHUNKSIZE, "pdf_init_images");
+    pdf_reset_image_slots(document, 0, PDF_IMAGES_CHUNKSIZE);
+}
+
+void pdf_grow_images(pdf_document *document)
+{
+    int old_count = document->image_slot_count;
+    int count = old_count * 2;
+
+    document->image_slots = (pdf_image *)pdf_realloc(
+        document, document->image_slots, sizeof(pdf_image) * (size_t)count,
+        "pdf_grow_images");
+    memset(&document->image_slots[old_count], 0,
+           sizeof(pdf_image) * (size_t)old_count);
+    pdf_reset_image_slots(document, old_count, count);
+    document->image_slot_count = count;
+}
+
+int pdf_find_free_image_slot(pdf_document *document)
+{
+    int slot;
+
+    for (slot = 0; slot < document->image_slot_count; slot++)
+        if (!document->image_slots[slot].occupied)
+            return slot;
+    slot = document->image_slot_count;
+    pdf_grow_images(document);
+    return slot;
+}
+
+void pdf_release_image_slot(pdf_document *document, int slot)
+{
+    pdf_image *image = &document->image_slots[slot];
+
+    pdf_free_text(document, &image->decode_params_text);
+    pdf_free_text(document, &image->file_name);
+    pdf_reset_image_slot(image);
+}
+
+void pdf_free_images(pdf_document *document)
+{
+    int i;
+
+    if (document->image_slots == NULL)
+        return;
+    for (i = 0; i < document->image_slot_count; i++)
+        if (document->image_slots[i].occupied)
+            pdf_release_image_slot(document, i);
+    pdf_free(document, document->image_slots);
+    document->image_slots = NULL;
+    document->image_slot_count = 0;
+}
+
+/* True for a handle of an open image (or template) that may be placed or
+ * closed. */
+static int pdf_is_open_image(pdf_document *document, int handle)
+{
+    const pdf_image *image;
+
+    if (handle < 0 || handle >= document->image_slot_count)
+        return 0;
+    image = &document->image_slots[handle];
+    if (!image->occupied || image->xobject_index < 0
+        || image->xobject_index >= document->xobject_count)
+        return 0;
+    return document->xobject_table[image->xobject_index].kind != PDF_XOBJECT_PDI;
+}
+
+/* ---- Opening files -------------------------------------------------------- */
+
+int PDF_open_image_file(pdf_document *document, const char *type,
+                        const char *filename, const char *stringparam,
+                        int intparam)
+{
+    int slot, result;
+
+    if (!pdf_is_valid(document))
+        return -1;
+    if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT | PDF_SCOPE_PAGE,
+                         "PDF_open_image_file"))
+        return -1;
+    if (type == NULL || *type == '\0') {
+        pdf_error(document, PDF_ERR_VALUE, "Bad image file type for image %s",
+                  filename ? filename : "");
+        return -1;
+    }
+    if (filename == NULL || *filename == '\0') {
+        pdf_error(document, PDF_ERR_VALUE, "Bad image file name for %s image",
+                  type);
+        return -1;
+    }
+    if (stringparam != NULL && strcmp(stringparam, "masked") == 0
+        && document->compatibility == 12) {
+        pdf_error(document, PDF_ERR_RUNTIME,
+                  "Masked images are not supported in PDF 1.2");
+        return -1;
+    }
+
+    slot = pdf_find_free_image_slot(document);
+
+    if (strcmp(type, "png") == 0 || strcmp(type, "PNG") == 0) {
+        result = pdf_open_PNG(document, slot, filename, stringparam, intparam);
+    } else if (strcmp(type, "gif") == 0 || strcmp(type, "GIF") == 0) {
+        result = pdf_open_GIF_data(document, slot, filename, stringparam, intparam);
+    } else if (strcmp(type, "tiff") == 0 || strcmp(type, "TIFF") == 0) {
+        result = pdf_open_TIFF(document, slot, filename, stringparam, intparam);
+    } else if (strcmp(type, "jpeg") == 0 || strcmp(type, "JPEG") == 0) {
+        result = pdf_open_JPEG(document, slot, filename, stringparam, intparam);
+    } else {
+        pdf_error(document, PDF_ERR_VALUE,
+                  "Image type %s for image file %s not supported", type, filename);
+        return -1;
+    }
+    if (result == -1)
+        pdf_reset_image_slot(&document->image_slots[slot]);
+    return result;
+}
+
+/* ---- Opening data held in memory ------------------------------------------ */
+
+int PDF_open_image(pdf_document *document, const char *type,
+                   const char *source, const char *data, long length,
+                   int width, int height, int components, int bpc,
+                   const char *params)
+{
+    pdf_rows32_state rows;
+    pdf_image *image;
+    long long row_length;
+    int slot, is_raw, is_ccitt, is_jpeg;
+    int has_params = params != NULL && *params != '\0';
+
+    if (!pdf_is_valid(document))
+        return -1;
+    if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT | PDF_SCOPE_PAGE,
+                         "PDF_open_image"))
+        return -1;
+    if (type == NULL || *type == '\0') {
+        pdf_error(document, PDF_ERR_VALUE, "No image type in PDF_open_image");
+        return -1;
+    }
+    if (source == NULL || *source == '\0') {
+        pdf_error(document, PDF_ERR_VALUE, "No image source in PDF_open_image");
+        return -1;
+    }
+    is_raw = strcmp(type, "raw") == 0;
+    is_ccitt = strcmp(type, "ccitt") == 0;
+    is_jpeg = strcmp(type, "jpeg") == 0;
+    /* Every source reads the data argument: as samples, as encoded data or
+     * as a file name or URL. */
+    if (data == NULL) {
+        pdf_error(document, PDF_ERR_VALUE, "Bad raw image pointer in PDF_open_image");
+        return -1;
+    }
+    if (!is_ccitt && !is_raw && has_params)
+        pdf_error(document, PDF_ERR_NONFATAL,
+                  "Unnecessary CCITT parameter in PDF_open_image");
+
+    if (!is_raw && !is_ccitt && !is_jpeg) {
+        pdf_error(document, PDF_ERR_VALUE, "Unknown image type '%s' in PDF_open_image",
+                  type);
+        return -1;
+    }
+
+    slot = pdf_find_free_image_slot(document);
+    image = &document->image_slots[slot];
+
+    switch (components) {
+    case 1:
+        if (has_params && strcmp(params, "mask") == 0) {
+            if (!is_raw || bpc != 1) {
+                pdf_error(document, PDF_ERR_VALUE,
+                          "Unsuitable image mask in PDF_open_image");
+                return -1;
+            }
+            image->colorspace = PDF_CS_IMAGEMASK;
+        } else {
+            image->colorspace = PDF_CS_DEVICEGRAY;
+        }
+        break;
+    case 3:
+        image->colorspace = PDF_CS_DEVICERGB;
+        break;
+    case 4:
+        image->colorspace = PDF_CS_DEVICECMYK;
+        break;
+    default:
+        pdf_error(document, PDF_ERR_VALUE,
+                  "Bogus number of components (%d) in PDF_open_image", components);
+        return -1;
+    }
+    /* Sizes the image dictionary could not describe are refused before
+     * anything is written; so are sample depths PDF does not know. */
+    if (width <= 0 || height <= 0) {
+        pdf_error(document, PDF_ERR_VALUE,
+                  "Bogus image size (%d x %d) in PDF_open_image", width, height);
+        return -1;
+    }
+    if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8) {
+        pdf_error(document, PDF_ERR_VALUE,
+                  "Bogus bits per component (%d) in PDF_open_image", bpc);
+        return -1;
+    }
+
+    if (is_jpeg) {
+        image->compression = PDF_COMPRESSION_DCT;
+        image->pass_through = 1;
+    } else if (is_ccitt) {
+        image->compression = PDF_COMPRESSION_CCITT;
+        image->pass_through = 1;
+        if (length < 0)
+            length = -length;
+        if (has_params)
+            image->decode_params_text = pdf_strdup(document, params);
+    } else {
+        image->compression = PDF_COMPRESSION_NONE;
+        image->pass_through = 0;
+    }
+
+    image->width = (float)width;
+    image->height = (float)height;
+    image->bits_per_component = bpc;
+    image->components = components;
+    image->occupied = 1;
+    row_length = ((long long)width * components * bpc + 7) / 8;
+
+    if (strcmp(source, "memory") == 0) {
+        /* Raw samples must fill the block exactly; encoded data must at
+         * least be there. */
+        if (is_raw ? length != (long long)height * row_length : length <= 0) {
+            pdf_release_image_slot(document, slot);
+            pdf_error(document, PDF_ERR_VALUE,
+                      "Bogus image data length '%ld' in PDF_open_image", length);
+            return -1;
+        }
+        pdf_set_memory_source(&image->source, data, (size_t)length);
+    } else if (strcmp(source, "memory32") == 0 && is_raw) {
+        /* Each row starts on a four-byte boundary, so the block holds
+         * height padded rows; the walker never reads past it. */
+        long long stride = (row_length + 3) / 4 * 4;
+
+        if (length != (long long)height * stride) {
+            pdf_release_image_slot(document, slot);
+            pdf_error(document, PDF_ERR_VALUE,
+                      "Bogus image data length '%ld' in PDF_open_image", length);
+            return -1;
+        }
+        rows.current_row = 0;
+        rows.row_count = height;
+        rows.row_length = (long)row_length;
+        rows.stride = (long)stride;
+        pdf_set_memory_source(&image->source, data, (size_t)length);
+        image->source.refill = pdf_rows32_source_refill;
+        image->source.context = &rows;
+    } else if (strcmp(source, "fileref") == 0) {
+        if (document->compatibility == 12) {
+            pdf_release_image_slot(document, slot);
+            pdf_error(document, PDF_ERR_RUNTIME,
+                      "External image file references are not supported in PDF 1.2");
+            return -1;
+        }
+        image->reference_kind = PDF_REFERENCE_FILE;
+        image->file_name = pdf_strdup(document, data);
+    } else if (strcmp(source, "url") == 0) {
+        if (document->compatibility == 12) {
+            pdf_release_image_slot(document, slot);
+            pdf_error(document, PDF_ERR_RUNTIME,
+                      "External image URLs are not supported in PDF 1.2");
+            return -1;
+        }
+        image->reference_kind = PDF_REFERENCE_URL;
+        image->file_name = pdf_strdup(document, data);
+    } else {
+        pdf_release_image_slot(document, slot);
+        pdf_error(document, PDF_ERR_VALUE,
+                  "Bogus image data source '%s' in PDF_open_image", source);
+        return -1;
+    }
+
+    pdf_write_image_xobject(document, slot, 1);
+    /* The caller's block is only borrowed for the call. */
+    image = &document->image_slots[slot];
+    image->source.buffer = NULL;
+    image->source.context = NULL;
+    return slot;
+}
+
+/* ---- Placing and closing -------------------------------------------------- */
+
+/* Draws a template: its XObject under the given scale and offset. */
+static void pdf_place_template(pdf_document *document, pdf_image *image,
+                               float x, float y, float scale)
+{
+    pdf_matrix m = { scale, 0, 0, scale, x, y };
+
+    pdf_end_text(document);
+    pdf_begin_contents_section(document);
+    PDF_save(document);
+    pdf_concat_ctm(document, &m);
+    pdf_printf(document, "/I%d Do\n", image->xobject_index);
+    document->xobject_table[image->xobject_index].flags |= PDF_XOBJECT_USED_ON_PAGE;
+    PDF_restore(document);
+}
+
+void PDF_place_image(pdf_document *document, int handle, float x, float y,
+                     float scale)
+{
+    pdf_image *image;
+    int row, index, last, height;
+
+    if (!pdf_is_valid(document))
+        return;
+    if (!pdf_is_open_image(document, handle)) {
+        pdf_error(document, PDF_ERR_VALUE,
+                  "Bad image or template handle %d in PDF_place_image", handle);
+        return;
+    }
+    if (!pdf_check_scope(document,
+                         PDF_SCOPE_PAGE | PDF_SCOPE_PATTERN | PDF_SCOPE_TEMPLATE,
+                         "PDF_place_image"))
+        return;
+    image = &document->image_slots[handle];
+    if (fabsf(scale) < 1.5e-5f) {
+        pdf_error(document, PDF_ERR_VALUE, "Scaling factor 0 for image %s",
+                  image->file_name ? image->file_name : "");
+        return;
+    }
+    if (document->xobject_table[image->xobject_index].kind == PDF_XOBJECT_TEMPLATE) {
+        pdf_place_template(document, image, x, y, scale);
+        return;
+    }
+
+    switch (image->colorspace) {
+    case PDF_CS_DEVICEGRAY:
+    case PDF_CS_IMAGEMASK:
+        document->procset |= PDF_PROCSET_IMAGEB;
+        break;
+    case PDF_CS_DEVICERGB:
+    case PDF_CS_DEVICECMYK:
+        document->procset |= PDF_PROCSET_IMAGEC;
+        break;
+    case PDF_CS_INDEXED:
+        document->procset |= PDF_PROCSET_IMAGEI | PDF_PROCSET_IMAGEC;
+        break;
+    default:
+        if (image->colorspace < PDF_CS_SLOT_BASE) {
+            pdf_error(document, PDF_ERR_SYSTEM,
+                      "Bogus colorspace (%d) in PDF_place_image", image->colorspace);
+            return;
+        }
+    }
+
+    pdf_end_text(document);
+    pdf_begin_contents_section(document);
+    height = (int)image->height;
+    if (image->band_count == 1 || image->rows_per_band <= 0)
+        image->rows_per_band = height;
+
+    /* Bands run from the top of the image down; each is drawn as its own
+     * XObject scaled to its rows. */
+    last = image->xobject_index + (image->band_count > 1 ? image->band_count : 1);
+    if (last > document->xobject_count)
+        last = document->xobject_count;
+    for (row = 0, index = image->xobject_index;
+         (float)row < image->height && index < last;
+         row += image->rows_per_band, index++) {
+        int rows = image->rows_per_band;
+        pdf_matrix m;
+
+        if (row + rows > image->height)
+            rows = height - row;
+        m.a = image->width * scale;
+        m.b = 0;
+        m.c = 0;
+        m.d = (float)rows * scale;
+        m.e = x;
+        m.f = (image->height - (float)row - (float)rows) * scale + y;
+        PDF_save(document);
+        pdf_concat_ctm(document, &m);
+        pdf_printf(document, "/I%d Do\n", index);
+        document->xobject_table[index].flags |= PDF_XOBJECT_USED_ON_PAGE;
+        if (image->mask_image >= 0 && image->mask_image < document->image_slot_count) {
+            int mask = document->image_slots[image->mask_image].xobject_index;
+
+            document->xobject_table[mask].flags |= PDF_XOBJECT_USED_ON_PAGE;
+        }
+        PDF_restore(document);
+    }
+}
+
+void PDF_close_image(pdf_document *document, int handle)
+{
+    if (!pdf_is_valid(document))
+        return;
+    if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT | PDF_SCOPE_PAGE,
+                         "PDF_close_image"))
+        return;
+    if (!pdf_is_open_image(document, handle)) {
+        pdf_error(document, PDF_ERR_VALUE, "Bad image number %d in PDF_close_image",
+                  handle);
+        return;
+    }
+    pdf_release_image_slot(document, handle);
+}

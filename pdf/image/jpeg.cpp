@@ -1,0 +1,587 @@
+/*
+ * jpeg.cpp -- the JPEG reader.
+ *
+ * A JPEG file becomes an image XObject without a single pixel being
+ * decoded: the reader scans the marker segments up to the frame header to
+ * learn size, precision, components and resolution, and the XObject's
+ * stream is the file itself, from the start-of-image marker to the end of
+ * the file, declared as DCTDecode data.
+ *
+ * Every read of the file is checked for the end of the file, and lengths
+ * read from the file are never trusted to lie inside it or inside a
+ * buffer: a damaged file makes the reader give up, never read too far.
+ */
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "colorspace.h"
+#include "readers.h"
+
+/* A JPEG stream may be preceded by at most this many bytes of other data
+ * (a MacBinary header, for example); they are left out of the XObject. */
+#define JPEG_MAX_FOREIGN_BYTES 768
+/* Bytes of an APP0 or APP14 segment kept for inspection. */
+#define JPEG_SEGMENT_BUFFER_SIZE 255
+/* Size of the copy buffer of the data source. */
+#define JPEG_SOURCE_BUFFER_SIZE 1024
+/* Code returned by the marker reader at the end of the file. */
+#define JPEG_END_OF_FILE 256
+
+/* Marker codes. */
+enum {
+    M_SOF0 = 0xC0, M_SOF1 = 0xC1, M_SOF2 = 0xC2, M_SOF3 = 0xC3,
+    M_SOF5 = 0xC5, M_SOF6 = 0xC6, M_SOF7 = 0xC7, M_SOF9 = 0xC9,
+    M_SOF10 = 0xCA, M_SOF11 = 0xCB, M_SOF13 = 0xCD, M_SOF14 = 0xCE,
+    M_SOF15 = 0xCF, M_RST0 = 0xD0, M_RST7 = 0xD7, M_SOI = 0xD8,
+    M_EOI = 0xD9, M_APP0 = 0xE0, M_APP13 = 0xED, M_APP14 = 0xEE,
+    M_TEM = 0x01
+};
+
+/* What the marker scan learns. */
+typedef struct {
+    int frame_found;
+    int adobe_seen;
+    int precision;
+    int height;
+    int width;
+    int components;
+} jpeg_scan_state;
+
+/* ---- Data source --------------------------------------------------------- */
+
+/* The source delivers the file from `jpeg_start` to its end; `context` is
+ * the image slot, whose `file` is open while the reader runs. */
+static void PDF_data_source_JPEG_init(pdf_document *document,
+                                      PDF_data_source *source)
+{
+    pdf_image *image = (pdf_image *)source->context;
+
+    source->buffer = (pdf_byte *)pdf_malloc(document, JPEG_SOURCE_BUFFER_SIZE,
+                                            "PDF_data_source_JPEG_init");
+    source->buffer_size = JPEG_SOURCE_BUFFER_SIZE;
+    fseek(image->file, image->jpeg_start, SEEK_SET);
+}
+
+static int pdf_data_source_JPEG_fill(pdf_document *document,
+                                     PDF_data_source *source)
+{
+    pdf_image *image = (pdf_image *)source->context;
+    size_t count;
+
+    (void)document;
+    count = fread(source->buffer, 1, source->buffer_size, image->file);
+    source->chunk = source->buffer;
+    source->chunk_length = count;
+    return count != 0;
+}
+
+static void pdf_data_source_JPEG_release(pdf_document *document,
+                                         PDF_data_source *source)
+{
+    pdf_free(document, source->buffer);
+    source->buffer = NULL;
+}
+
+/* ---- Reading the file ---------------------------------------------------- */
+
+/* Two bytes, big-endian; -1 when the file ends first. */
+static long jpeg_read_u16(FILE *fp)
+{
+    int high = getc(fp);
+    int low;
+
+    if (high == EOF)
+        return -1;
+    low = getc(fp);
+    if (low == EOF)
+        return -1;
+    return ((long)high << 8) | low;
+}
+
+/* The code of the next marker: the first byte after one or more 0xFF bytes
+ * that is neither 0xFF nor a stuffed 0x00. JPEG_END_OF_FILE at the end. */
+static int jpeg_next_marker(FILE *fp)
+{
+    int c;
+
+    for (;;) {
+        do {
+            c = getc(fp);
+            if (c == EOF)
+                return JPEG_END_OF_FILE;
+        } while (c != 0xFF);
+        do {
+            c = getc(fp);
+            if (c == EOF)
+                return JPEG_END_OF_FILE;
+        } while (c == 0xFF);
+        if (c != 0)
+            return c;
+    }
+}
+
+/* Reads the length field of a segment and returns the number of data bytes
+ * that follow it; -1 when the field is missing or below its own size. */
+static long jpeg_segment_data_length(FILE *fp)
+{
+    long length = jpeg_read_u16(fp);
+
+    if (length < 2)
+        return -1;
+    return length - 2;
+}
+
+/* Reads `count` data bytes, keeping the first `capacity` in `buffer`.
+ * Returns 0 when the file ends before all of them arrived. */
+static int jpeg_read_segment(FILE *fp, long count, pdf_byte *buffer,
+                             long capacity)
+{
+    long i;
+
+    for (i = 0; i < count; i++) {
+        int c = getc(fp);
+        if (c == EOF)
+            return 0;
+        if (i < capacity)
+            buffer[i] = (pdf_byte)c;
+    }
+    return 1;
+}
+
+static unsigned long jpeg_get_u16(const pdf_byte *p)
+{
+    return ((unsigned long)p[0] << 8) | p[1];
+}
+
+static unsigned long jpeg_get_u32(const pdf_byte *p)
+{
+    return (jpeg_get_u16(p) << 16) | jpeg_get_u16(p + 2);
+}
+
+/* ---- Failure paths ------------------------------------------------------- */
+
+/* Closes the file, reports the failure as a warning when image warnings are
+ * on, and returns -1 for the reader to pass on. */
+static int jpeg_give_up(pdf_document *document, pdf_image *image,
+                        const char *format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+
+static int jpeg_give_up(pdf_document *document, pdf_image *image,
+                        const char *format, ...)
+{
+    if (image->file != NULL) {
+        fclose(image->file);
+        image->file = NULL;
+    }
+    if (document->debug['i']) {
+        char message[PDF_MESSAGE_SIZE];
+        va_list args;
+
+        va_start(args, format);
+        vsnprintf(message, sizeof message, format, args);
+        va_end(args);
+        pdf_error(document, PDF_ERR_NONFATAL, "%s", message);
+    }
+    return -1;
+}
+
+/* Closes the file before a parameter error, which the handler does not
+ * return from. */
+static void jpeg_close(pdf_image *image)
+{
+    if (image->file != NULL) {
+        fclose(image->file);
+        image->file = NULL;
+    }
+}
+
+/* ---- Segments ------------------------------------------------------------ */
+
+/* APP0: the JFIF header carries the density. Returns 0 for a damaged
+ * segment. */
+static int jpeg_read_app0(FILE *fp, pdf_image *image)
+{
+    pdf_byte data[JPEG_SEGMENT_BUFFER_SIZE];
+    long count = jpeg_segment_data_length(fp);
+
+    if (count < 0 || !jpeg_read_segment(fp, count, data, sizeof data))
+        return 0;
+    if (count + 2 >= 14 && memcmp(data, "JFIF", 4) == 0) {
+        int units = data[7];
+        float x = (float)jpeg_get_u16(data + 8);
+        float y = (float)jpeg_get_u16(data + 10);
+
+        if (x > 0 && y > 0) {
+            if (units == 0) {
+                /* Only the aspect ratio is known. */
+                x = -x;
+                y = -y;
+            } else if (units == 2) {
+                /* Dots per centimetre. */
+                x = (float)(x * 2.54);
+                y = (float)(y * 2.54);
+            }
+        } else {
+            x = 0;
+            y = 0;
+        }
+        image->resolution_x = x;
+        image->resolution_y = y;
+    }
+    return 1;
+}
+
+/* Walks the image resource blocks of a Photoshop segment of `count` bytes
+ * for the resolution block (id 0x03ED) and takes its horizontal and vertical
+ * resolution, 16.16 fixed-point numbers at data bytes 0 and 8. */
+static void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
+                                      pdf_image *image)
+{
+    unsigned long position = 14;
+
+    while (position + 4 <= count && memcmp(data + position, "8BIM", 4) == 0) {
+        unsigned long id, name_length, size, header;
+
+        /* Signature, id and the name's length byte. */
+        if (count - position < 7)
+            return;
+        id = jpeg_get_u16(data + position + 4);
+        name_length = data[position + 6];
+        /* The name with its length byte is padded to an even size; then
+         * comes the four-byte data size. */
+        header = 6 + ((1 + name_length + 1) & ~1UL) + 4;
+        if (count - position < header)
+            return;
+        size = jpeg_get_u32(data + position + header - 4);
+        if (size > count - position - header)
+            return;
+        if (id == 0x03ED && size >= 16) {
+            const pdf_byte *resolution = data + position + header;
+
+            image->resolution_x = (float)jpeg_get_u16(resolution) +
+                                  (float)jpeg_get_u16(resolution + 2) / 65536.0f;
+            image->resolution_y = (float)jpeg_get_u16(resolution + 8) +
+                                  (float)jpeg_get_u16(resolution + 10) / 65536.0f;
+            return;
+        }
+        position += header + size + (size & 1);
+    }
+}
+
+/* ---- The reader ---------------------------------------------------------- */
+
+/* True when `handle` names an open one-band stencil mask image. */
+static int jpeg_is_stencil_mask(const pdf_document *document, int handle)
+{
+    const pdf_image *mask;
+
+    if (handle < 0 || handle >= document->image_slot_count)
+        return 0;
+    mask = &document->image_slots[handle];
+    return mask->occupied && mask->band_count == 1 &&
+           mask->colorspace == PDF_CS_IMAGEMASK;
+}
+
+/* Raises a parameter error; the file is closed first because the handler
+ * does not return. */
+static int jpeg_parameter_error(pdf_document *document, pdf_image *image,
+                                const char *format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+
+static int jpeg_parameter_error(pdf_document *document, pdf_image *image,
+                                const char *format, ...)
+{
+    char message[PDF_MESSAGE_SIZE];
+    va_list args;
+
+    jpeg_close(image);
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    pdf_error(document, PDF_ERR_VALUE, "%s", message);
+    return -1;
+}
+
+/* Applies the string parameter ("mask", "colorize" or "masked"; null or
+ * empty for none). Sets *colorize when a spot colour was chosen. Returns 0,
+ * or -1 after a parameter error. */
+static int jpeg_apply_parameter(pdf_document *document, pdf_image *image,
+                                const char *filename, int components,
+                                const char *stringparam, int intparam,
+                                int *colorize)
+{
+    image->mask_image = -1;
+    if (stringparam == NULL || *stringparam == '\0')
+        return 0;
+
+    if (strcmp(stringparam, "mask") == 0)
+        return jpeg_parameter_error(document, image,
+                                    "Can't handle JPEG image mask");
+
+    if (strcmp(stringparam, "colorize") == 0) {
+        if (components != 1)
+            return jpeg_parameter_error(document, image,
+                "Can't colorize JPEG image with more than 1 component");
+        /* The colour space code is one byte: larger numbers cannot name a
+         * registry slot. */
+        if (intparam < 0 || intparam >= document->colorspace_count ||
+            intparam > 255 - PDF_CS_SLOT_BASE)
+            return jpeg_parameter_error(document, image,
+                "Invalid color number %d for image %s", intparam, filename);
+        image->colorspace = (pdf_byte)(intparam + PDF_CS_SLOT_BASE);
+        *colorize = 1;
+        return 0;
+    }
+
+    if (strcmp(stringparam, "masked") == 0) {
+        if (intparam >= 0 && !jpeg_is_stencil_mask(document, intparam))
+            return jpeg_parameter_error(document, image,
+                "Bad image mask (no %d) for image '%s'", intparam, filename);
+        image->mask_image = intparam >= 0 ? intparam : -1;
+        return 0;
+    }
+
+    return jpeg_parameter_error(document, image,
+        "Unknown parameter %s in pdf_open_JPEG", stringparam);
+}
+
+/* Scans the markers up to the frame header (or the end-of-image marker).
+ * Returns -1 after giving up (file closed), else 0. */
+static int jpeg_scan_markers(pdf_document *document, pdf_image *image,
+                             const char *filename, jpeg_scan_state *scan)
+{
+    FILE *fp = image->file;
+
+    while (!scan->frame_found) {
+        int code = jpeg_next_marker(fp);
+        long count;
+
+        switch (code) {
+        case M_EOI:
+            return 0;
+
+        case M_TEM:
+        case M_RST0: case M_RST0 + 1: case M_RST0 + 2: case M_RST0 + 3:
+        case M_RST0 + 4: case M_RST0 + 5: case M_RST0 + 6: case M_RST7:
+        case M_SOI:
+            break;
+
+        case M_SOF2:
+        case M_SOF10:
+            if (document->compatibility == 12)
+                return jpeg_give_up(document, image,
+                    "Progressive JPEG images are not supported in PDF 1.2");
+            /* fall through */
+        case M_SOF0:
+        case M_SOF1: {
+            /* Length, precision, height, width, components, then three
+             * bytes per component, which must all be present. */
+            long length = jpeg_read_u16(fp);
+            int precision = getc(fp);
+            long height = jpeg_read_u16(fp);
+            long width = jpeg_read_u16(fp);
+            int components = getc(fp);
+            pdf_byte unused[1];
+
+            if (length < 8 || precision == EOF || height < 0 || width < 0 ||
+                components == EOF ||
+                !jpeg_read_segment(fp, length - 8, unused, 0))
+                return jpeg_give_up(document, image,
+                                    "JPEG file '%s' is damaged", filename);
+            scan->precision = precision;
+            scan->height = (int)height;
+            scan->width = (int)width;
+            scan->components = components;
+            scan->frame_found = 1;
+            break;
+        }
+
+        case M_SOF3: case M_SOF5: case M_SOF6: case M_SOF7: case M_SOF9:
+        case M_SOF11: case M_SOF13: case M_SOF14: case M_SOF15:
+        case JPEG_END_OF_FILE:
+            return jpeg_give_up(document, image,
+                "JPEG compression scheme '%d' in file '%s' is not supported "
+                "in PDF 1.3", code, filename);
+
+        case M_APP0:
+            if (!jpeg_read_app0(fp, image))
+                return jpeg_give_up(document, image,
+                                    "JPEG file '%s' is damaged", filename);
+            break;
+
+        case M_APP13: {
+            pdf_byte *data;
+
+            count = jpeg_segment_data_length(fp);
+            if (count < 0)
+                return jpeg_give_up(document, image,
+                                    "JPEG file '%s' is damaged", filename);
+            if (count == 0)
+                break;
+            data = (pdf_byte *)pdf_malloc(document, (size_t)count,
+                                          "pdf_open_JPEG_data");
+            if (fread(data, 1, (size_t)count, fp) != (size_t)count) {
+                pdf_free(document, data);
+                return jpeg_give_up(document, image,
+                    "JPEG file '%s' is damaged (Photoshop marker too short)",
+                    filename);
+            }
+            if (count >= 9 && memcmp(data, "Photoshop", 9) == 0)
+                jpeg_photoshop_resolution(data, (unsigned long)count, image);
+            pdf_free(document, data);
+            break;
+        }
+
+        case M_APP14: {
+            pdf_byte data[JPEG_SEGMENT_BUFFER_SIZE];
+
+            count = jpeg_segment_data_length(fp);
+            if (count < 0 ||
+                !jpeg_read_segment(fp, count, data, sizeof data))
+                return jpeg_give_up(document, image,
+                                    "JPEG file '%s' is damaged", filename);
+            /* The transform byte is not needed: any Adobe segment means
+             * the CMYK samples are stored inverted. */
+            if (count + 2 >= 12 && memcmp(data, "Adobe", 5) == 0)
+                scan->adobe_seen = 1;
+            break;
+        }
+
+        default: {
+            pdf_byte unused[1];
+
+            count = jpeg_segment_data_length(fp);
+            if (count < 0 || !jpeg_read_segment(fp, count, unused, 0))
+                return jpeg_give_up(document, image,
+                                    "JPEG file '%s' is damaged", filename);
+            break;
+        }
+        }
+    }
+    return 0;
+}
+
+/* Finds the start-of-image marker within the first bytes of the file and
+ * leaves the file positioned on it. Returns -1 after giving up. */
+static int jpeg_find_start(pdf_document *document, pdf_image *image,
+                           const char *filename)
+{
+    FILE *fp = image->file;
+    long position = 0;
+
+    for (;;) {
+        int c;
+
+        do {
+            c = getc(fp);
+            if (c == EOF)
+                return jpeg_give_up(document, image,
+                                    "File problem with JPEG file '%s'",
+                                    filename);
+            position++;
+        } while (c != 0xFF);
+        do {
+            c = getc(fp);
+            if (c == EOF)
+                break;
+            position++;
+        } while (c == 0xFF);
+
+        /* The marker's 0xFF byte (the last of a run) starts the stream. */
+        image->jpeg_start = position - 2;
+        if (c == M_SOI && image->jpeg_start <= JPEG_MAX_FOREIGN_BYTES) {
+            if (fseek(fp, image->jpeg_start, SEEK_SET) != 0)
+                return jpeg_give_up(document, image,
+                                    "File problem with JPEG file '%s'",
+                                    filename);
+            return 0;
+        }
+        if (c == M_SOI || c == EOF)
+            return jpeg_give_up(document, image,
+                                "File '%s' doesn't appear to be of type JPEG",
+                                filename);
+    }
+}
+
+int pdf_open_JPEG(pdf_document *document, int slot, const char *filename,
+                  const char *stringparam, int intparam)
+{
+    pdf_image *image = &document->image_slots[slot];
+    jpeg_scan_state scan;
+    int colorize = 0;
+
+    memset(&scan, 0, sizeof scan);
+
+    image->file = fopen(filename, "rb");
+    if (image->file == NULL)
+        return jpeg_give_up(document, image, "Couldn't open JPEG file '%s'",
+                            filename);
+
+    image->compression = PDF_COMPRESSION_DCT;
+    image->pass_through = 1;
+    image->source.init = PDF_data_source_JPEG_init;
+    image->source.refill = pdf_data_source_JPEG_fill;
+    image->source.release = pdf_data_source_JPEG_release;
+    image->source.context = image;
+    image->source.buffer = NULL;
+    image->resolution_x = 0;
+    image->resolution_y = 0;
+    image->inverted = 0;
+
+    if (jpeg_find_start(document, image, filename) < 0)
+        return -1;
+    if (jpeg_scan_markers(document, image, filename, &scan) < 0)
+        return -1;
+
+    if (scan.height <= 0 || scan.width <= 0 || scan.components <= 0)
+        return jpeg_give_up(document, image,
+            "Bad image parameters in JPEG file '%s' (w=%d h=%d, colors=%d",
+            filename, scan.width, scan.height, scan.components);
+    if (scan.precision != 8)
+        return jpeg_give_up(document, image,
+            "Bad number of bits per pixel (%d) in JPEG file '%s'",
+            scan.precision, filename);
+
+    image->bits_per_component = scan.precision;
+    image->width = (float)scan.width;
+    image->height = (float)scan.height;
+    image->components = scan.components;
+
+    if (jpeg_apply_parameter(document, image, filename, scan.components,
+                             stringparam, intparam, &colorize) < 0)
+        return -1;
+
+    switch (scan.components) {
+    case 1:
+        if (!colorize)
+            image->colorspace = PDF_CS_DEVICEGRAY;
+        break;
+    case 3:
+        image->colorspace = PDF_CS_DEVICERGB;
+        break;
+    case 4:
+        image->colorspace = PDF_CS_DEVICECMYK;
+        /* Adobe's CMYK JPEGs store every component inverted. */
+        if (scan.adobe_seen)
+            image->inverted = 1;
+        break;
+    default:
+        return jpeg_give_up(document, image,
+            "Unknown number of color components (%d) in JPEG file '%s'",
+            scan.components, filename);
+    }
+
+    image->band_count = 1;
+    image->occupied = 1;
+    image->file_name = pdf_strdup(document, filename);
+    pdf_write_image_xobject(document, slot, 1);
+    jpeg_close(image);
+    return slot;
+}

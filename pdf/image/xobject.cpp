@@ -1,0 +1,433 @@
+/*
+ * xobject.cpp -- the XObject table, the image XObject writer and the
+ * operations that copy a data source into the open stream.
+ */
+#include <string.h>
+
+#include "../core/objects.h"
+#include "../core/output.h"
+#include "colorspace.h"
+#include "data_source.h"
+#include "images.h"
+
+/* ---- The XObject table ---------------------------------------------------- */
+
+void pdf_init_xobjects(pdf_document *document)
+{
+    int i;
+
+    document->xobject_count = 0;
+    if (document->xobject_table == NULL) {
+        document->xobject_table_size = PDF_XOBJECTS_CHUNKSIZE;
+        document->xobject_table = (pdf_xobject *)pdf_malloc(
+            document, sizeof(pdf_xobject) * (size_t)document->xobject_table_size,
+            "pdf_init_xobjects");
+    }
+    for (i = 0; i < document->xobject_table_size; i++)
+        document->xobject_table[i].flags = 0;
+}
+
+void pdf_free_xobjects(pdf_document *document)
+{
+    if (document->xobject_table != NULL) {
+        pdf_free(document, document->xobject_table);
+        document->xobject_table = NULL;
+    }
+    document->xobject_table_size = 0;
+    document->xobject_count = 0;
+}
+
+int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number)
+{
+    int index = document->xobject_count++;
+    pdf_xobject *entry;
+
+    if (index == document->xobject_table_size) {
+        int i, size = document->xobject_table_size * 2;
+
+        document->xobject_table = (pdf_xobject *)pdf_realloc(
+            document, document->xobject_table, sizeof(pdf_xobject) * (size_t)size,
+            "pdf_new_xobject");
+        for (i = document->xobject_table_size; i < size; i++)
+            document->xobject_table[i].flags = 0;
+        document->xobject_table_size = size;
+    }
+    if (object_number == 0)
+        object_number = pdf_begin_obj(document, 0);
+    entry = &document->xobject_table[index];
+    entry->object_number = object_number;
+    entry->kind = kind;
+    entry->flags = PDF_XOBJECT_IN_USE;
+    return index;
+}
+
+/*
+ * Lists every XObject placed since the last resource dictionary and clears
+ * its mark, so that each page names the XObjects it draws exactly once.
+ */
+void pdf_write_xobject_resources(pdf_document *document)
+{
+    int i, written = 0;
+
+    if (document->xobject_table == NULL)
+        return;
+    for (i = 0; i < document->xobject_count; i++) {
+        pdf_xobject *entry = &document->xobject_table[i];
+
+        if (!(entry->flags & PDF_XOBJECT_USED_ON_PAGE))
+            continue;
+        if (!written) {
+            pdf_puts(document, "/XObject");
+            pdf_puts(document, "<<");
+            written = 1;
+        }
+        pdf_printf(document, "/I%d %ld 0 R\n", i, entry->object_number);
+        entry->flags &= ~PDF_XOBJECT_USED_ON_PAGE;
+    }
+    if (written)
+        pdf_puts(document, ">>\n");
+}
+
+/* ---- Copy operations ------------------------------------------------------ */
+
+void pdf_copy_source_raw(pdf_document *document, PDF_data_source *source)
+{
+    source->init(document, source);
+    while (source->refill(document, source))
+        pdf_write(document, source->chunk, source->chunk_length);
+    source->release(document, source);
+}
+
+void pdf_copy_source_compressed(pdf_document *document, PDF_data_source *source)
+{
+    int compressing = document->compress != 0;
+
+    if (compressing)
+        pdf_compress_init(document);
+    pdf_copy_source_raw(document, source);
+    if (compressing)
+        pdf_compress_end(document);
+}
+
+/* Two upper-case digits per byte, a line feed after every 64 digits. */
+void pdf_copy_source_hex(pdf_document *document, PDF_data_source *source)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    char line[66];
+    int used = 0;
+
+    source->init(document, source);
+    while (source->refill(document, source)) {
+        size_t i;
+
+        for (i = 0; i < source->chunk_length; i++) {
+            pdf_byte c = source->chunk[i];
+
+            line[used++] = digits[c >> 4];
+            line[used++] = digits[c & 0x0F];
+            if (used == 64) {
+                line[used++] = '\n';
+                pdf_write(document, line, (size_t)used);
+                used = 0;
+            }
+        }
+    }
+    if (used > 0)
+        pdf_write(document, line, (size_t)used);
+    source->release(document, source);
+    pdf_puts(document, ">\n");
+}
+
+/* ---- The image XObject writer --------------------------------------------- */
+
+static const char *pdf_filter_name(int compression)
+{
+    switch (compression) {
+    case PDF_COMPRESSION_LZW: return "LZWDecode";
+    case PDF_COMPRESSION_RUNLENGTH: return "RunLengthDecode";
+    case PDF_COMPRESSION_CCITT: return "CCITTFaxDecode";
+    case PDF_COMPRESSION_DCT: return "DCTDecode";
+    case PDF_COMPRESSION_FLATE: return "FlateDecode";
+    default: return "";
+    }
+}
+
+/* Ends the stream begun at `start` and writes its length object. */
+static void pdf_end_image_stream(pdf_document *document, pdf_id length_id,
+                                 long start)
+{
+    long length = pdf_tell(document) - start;
+
+    pdf_puts(document, "endstream\n");
+    pdf_puts(document, "endobj\n");
+    pdf_begin_obj(document, length_id);
+    pdf_printf(document, "%ld\n", length);
+    pdf_puts(document, "endobj\n");
+}
+
+static void pdf_write_image_mask(pdf_document *document, pdf_image *image)
+{
+    const pdf_byte *key = image->key_color;
+
+    if (image->has_key_color) {
+        switch (image->colorspace) {
+        case PDF_CS_DEVICEGRAY:
+        case PDF_CS_INDEXED:
+            pdf_printf(document, "/Mask[%d %d]\n", key[0], key[0]);
+            break;
+        case PDF_CS_DEVICERGB:
+            pdf_printf(document, "/Mask[%d %d %d %d %d %d]\n", key[0], key[0],
+                       key[1], key[1], key[2], key[2]);
+            break;
+        case PDF_CS_DEVICECMYK:
+            pdf_printf(document, "/Mask[%d %d %d %d %d %d %d %d]\n", key[0],
+                       key[0], key[1], key[1], key[2], key[2], key[3], key[3]);
+            break;
+        default:
+            if (image->colorspace >= PDF_CS_SLOT_BASE) {
+                pdf_printf(document, "/Mask[%d %d]\n", 255 - key[0],
+                           255 - key[0]);
+                break;
+            }
+            pdf_error(document, PDF_ERR_SYSTEM,
+                      "Unknown color space with transparency");
+            return;
+        }
+    } else if (image->mask_image != -1) {
+        int mask = image->mask_image;
+
+        if (mask < 0 || mask >= document->image_slot_count
+            || !document->image_slots[mask].occupied) {
+            pdf_error(document, PDF_ERR_SYSTEM,
+                      "Bad image mask (no %d) for image '%s'", mask,
+                      image->file_name ? image->file_name : "");
+            return;
+        }
+        pdf_printf(document, "/Mask %ld 0 R\n",
+                   document->xobject_table[document->image_slots[mask]
+                                               .xobject_index].object_number);
+    }
+}
+
+static void pdf_write_image_colorspace(pdf_document *document, pdf_image *image,
+                                       int first_band)
+{
+    int code = image->colorspace;
+
+    if (code == PDF_CS_INDEXED) {
+        if (first_band)
+            image->palette_object = pdf_alloc_id(document);
+        pdf_puts(document, "/ColorSpace[/Indexed/DeviceRGB ");
+        pdf_printf(document, "%d %ld 0 R]\n", image->palette_count - 1,
+                   image->palette_object);
+    } else if (code == PDF_CS_IMAGEMASK) {
+        pdf_puts(document, "/ImageMask true\n");
+    } else if (code < PDF_CS_SLOT_BASE) {
+        pdf_printf(document, "/ColorSpace/%s\n", pdf_colorspace_name(code));
+    } else {
+        int slot = code - PDF_CS_SLOT_BASE;
+
+        if (slot >= document->colorspace_count) {
+            pdf_error(document, PDF_ERR_SYSTEM, "Unknown colorspace (%d)", code);
+            return;
+        }
+        document->colorspaces[slot].used_on_page = 1;
+        pdf_printf(document, "/ColorSpace %ld 0 R\n",
+                   document->colorspaces[slot].object_number);
+        if (first_band)
+            image->inverted = !image->inverted;
+    }
+}
+
+/* The rest of the dictionary of an image whose data live elsewhere. */
+static void pdf_write_external_image(pdf_document *document, pdf_image *image)
+{
+    int width = (int)image->width;
+    const char *name = image->file_name ? image->file_name : "";
+
+    if (image->compression != PDF_COMPRESSION_NONE)
+        pdf_printf(document, "/FFilter[/%s]\n", pdf_filter_name(image->compression));
+    if (image->compression == PDF_COMPRESSION_CCITT) {
+        pdf_puts(document, "/FDecodeParms[<<");
+        if (width != 1728)
+            pdf_printf(document, "/Columns %d", width);
+        pdf_printf(document, "/Rows %d", (int)image->height);
+        if (image->decode_params_text)
+            pdf_puts(document, image->decode_params_text);
+        pdf_puts(document, ">>]\n");
+    }
+    /* The name is quoted: parentheses or backslashes in it must not end
+     * the string early. */
+    if (image->reference_kind == PDF_REFERENCE_FILE) {
+        pdf_puts(document, "/F");
+        pdf_quote_string(document, name, strlen(name));
+        pdf_puts(document, "/Length 0");
+    } else {
+        pdf_puts(document, "/F<</FS/URL/F");
+        pdf_quote_string(document, name, strlen(name));
+        pdf_puts(document, ">>/Length 0");
+    }
+    pdf_puts(document, ">>\n");
+    pdf_puts(document, "stream\n");
+    pdf_puts(document, "endstream\n");
+    pdf_puts(document, "endobj\n");
+}
+
+static void pdf_write_decode_parms(pdf_document *document, pdf_image *image,
+                                   int hex)
+{
+    int width = (int)image->width;
+
+    pdf_printf(document, "/DecodeParms[%s<<", hex ? "null" : "");
+    if (image->decode_params_text)
+        pdf_puts(document, image->decode_params_text);
+    if ((image->compression == PDF_COMPRESSION_FLATE
+         || image->compression == PDF_COMPRESSION_LZW)
+        && image->predictor != 1) {
+        pdf_printf(document, "/Predictor %d", image->predictor);
+        pdf_printf(document, "/Columns %d", width);
+        if (image->bits_per_component != 8)
+            pdf_printf(document, "/BitsPerComponent %d", image->bits_per_component);
+        switch (image->colorspace) {
+        case PDF_CS_DEVICERGB: pdf_puts(document, "/Colors 3"); break;
+        case PDF_CS_DEVICECMYK: pdf_puts(document, "/Colors 4"); break;
+        case PDF_CS_DEVICEGRAY:
+        case PDF_CS_INDEXED:
+        case PDF_CS_IMAGEMASK:
+            break;
+        default:
+            if (image->colorspace < PDF_CS_SLOT_BASE) {
+                pdf_error(document, PDF_ERR_SYSTEM, "Unknown colorspace (%d)",
+                          image->colorspace);
+                return;
+            }
+        }
+    }
+    if (image->compression == PDF_COMPRESSION_CCITT) {
+        if (width != 1728)
+            pdf_printf(document, "/Columns %d", width);
+        pdf_printf(document, "/Rows %d", (int)image->height);
+    }
+    pdf_puts(document, ">>]\n");
+}
+
+static void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
+{
+    PDF_data_source source;
+    pdf_id length_id;
+    long start;
+
+    pdf_begin_obj(document, image->palette_object);
+    pdf_puts(document, "<<");
+    if (hex)
+        pdf_puts(document, "/Filter[/ASCIIHexDecode]\n");
+    else if (document->compress != 0)
+        pdf_puts(document, "/Filter[/FlateDecode]\n");
+    length_id = pdf_alloc_id(document);
+    pdf_printf(document, "/Length %ld 0 R\n", length_id);
+    pdf_puts(document, ">>\n");
+    pdf_puts(document, "stream\n");
+    start = pdf_tell(document);
+    if (image->components != 1) {
+        pdf_error(document, PDF_ERR_SYSTEM,
+                  "Bogus indexed colorspace (%d color components)",
+                  image->components);
+        return;
+    }
+    pdf_set_memory_source(&source, image->palette,
+                          (size_t)image->palette_count * 3);
+    if (hex)
+        pdf_copy_source_hex(document, &source);
+    else
+        pdf_copy_source_compressed(document, &source);
+    pdf_end_image_stream(document, length_id, start);
+}
+
+/*
+ * Writes the XObject of one image (or of one band of it) with the data its
+ * source delivers. A page that is open has its content section closed
+ * around the objects, so that they do not fall inside the content stream.
+ */
+void pdf_write_image_xobject(pdf_document *document, int slot, int first_band)
+{
+    pdf_image *image = &document->image_slots[slot];
+    int in_page = pdf_current_scope(document) == PDF_SCOPE_PAGE;
+    int hex = document->debug['a'] != 0;
+    pdf_id length_id;
+    long start;
+
+    if (in_page)
+        pdf_end_contents_section(document);
+
+    image->xobject_index = pdf_new_xobject(document, PDF_XOBJECT_IMAGE, 0);
+
+    pdf_puts(document, "<<");
+    pdf_puts(document, "/Type/XObject\n");
+    pdf_puts(document, "/Subtype/Image\n");
+    pdf_printf(document, "/Width %d\n", (int)image->width);
+    pdf_printf(document, "/Height %d\n", (int)image->height);
+    pdf_printf(document, "/BitsPerComponent %d\n", image->bits_per_component);
+
+    pdf_write_image_mask(document, image);
+    pdf_write_image_colorspace(document, image, first_band);
+
+    if (image->reference_kind != PDF_REFERENCE_NONE) {
+        pdf_write_external_image(document, image);
+        if (in_page)
+            pdf_begin_contents_section(document);
+        return;
+    }
+
+    if (hex) {
+        pdf_puts(document, "/Filter[/ASCIIHexDecode");
+        if (image->compression != PDF_COMPRESSION_NONE)
+            pdf_printf(document, "/%s", pdf_filter_name(image->compression));
+        pdf_puts(document, "]\n");
+    } else {
+        if (!image->pass_through && document->compress != 0)
+            image->compression = PDF_COMPRESSION_FLATE;
+        if (image->compression != PDF_COMPRESSION_NONE)
+            pdf_printf(document, "/Filter[/%s]\n",
+                       pdf_filter_name(image->compression));
+    }
+
+    if (image->pass_through)
+        pdf_write_decode_parms(document, image, hex);
+
+    if (image->inverted) {
+        int i;
+
+        pdf_puts(document, "/Decode[1 0");
+        for (i = 1; i < image->components; i++)
+            pdf_puts(document, " 1 0");
+        pdf_puts(document, "]\n");
+    }
+
+    length_id = pdf_alloc_id(document);
+    pdf_printf(document, "/Length %ld 0 R\n", length_id);
+    pdf_puts(document, ">>\n");
+    pdf_puts(document, "stream\n");
+    start = pdf_tell(document);
+
+    image->source.chunk = NULL;
+    if (hex)
+        pdf_copy_source_hex(document, &image->source);
+    else if (image->pass_through)
+        pdf_copy_source_raw(document, &image->source);
+    else
+        pdf_copy_source_compressed(document, &image->source);
+
+    pdf_end_image_stream(document, length_id, start);
+
+    if (document->flush & PDF_FLUSH_CONTENT)
+        pdf_flush_stream(document);
+
+    if (first_band && image->colorspace == PDF_CS_INDEXED)
+        pdf_write_palette(document, image, hex);
+
+    if (in_page) {
+        pdf_begin_contents_section(document);
+        if (document->flush & PDF_FLUSH_CONTENT)
+            pdf_flush_stream(document);
+    }
+}

@@ -1,0 +1,119 @@
+// The colourspace registry: slots, their objects at close, and the page
+// resources that name them.
+#include <string>
+#include <vector>
+
+#include "image_test_util.h"
+
+using namespace imagetest;
+
+namespace {
+
+const pdf_color kGold = {PDF_CS_DEVICECMYK, {0, 0.2f, 1, 0}};
+
+TEST(Colorspaces, SpotColourObjectAndPageResource)
+{
+    testsupport::TempDir dir;
+    std::string path = dir.file("spot.pdf");
+    Doc doc;
+    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
+    PDF_set_value(doc.pdf, "compress", 0);
+    PDF_begin_page(doc.pdf, 10, 10);
+    int slot = pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, "Deep#20Gold", &kGold);
+    long object = doc.pdf->colorspaces[slot].object_number;
+    EXPECT_EQ(slot, 0);
+    EXPECT_EQ(pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, "Deep#20Gold", nullptr), 0);
+    EXPECT_EQ(doc.pdf->colorspace_count, 1);
+    PDF_end_page(doc.pdf);
+    PDF_begin_page(doc.pdf, 10, 10);  // not used here: no entry
+    PDF_end_page(doc.pdf);
+    PDF_close(doc.pdf);
+
+    std::string pdf = Slurp(path);
+    std::string id = std::to_string(object);
+    EXPECT_NE(pdf.find(id + " 0 obj\n[/Separation/Deep#20Gold\n/DeviceCMYK<<\n"
+                       "/Range[0 1 0 1 0 1 0 1]\n/C0[0 0 0 0]\n/C1[0 0.2 1 0]\n"
+                       "/FunctionType 2\n/Domain[0 1]\n/N 1\n>>\n]\nendobj\n"),
+              std::string::npos)
+        << pdf;
+    EXPECT_EQ(CountOf(pdf, "/ColorSpace<</CS0 " + id + " 0 R\n>>\n"), 1);
+    std::string report;
+    EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
+}
+
+TEST(Colorspaces, AlternatesAndPatternsWriteTheirArrays)
+{
+    struct Case { int kind; pdf_color alternate; const char *name; const char *object; };
+    const Case cases[] = {
+        {PDF_CS_SEPARATION, {PDF_CS_DEVICEGRAY, {0.5f}}, "G",
+         "[/Separation/G\n/DeviceGray<<\n/Range[0 1]\n/C0[0]\n/C1[0.5]\n"},
+        {PDF_CS_SEPARATION, {PDF_CS_DEVICERGB, {1, 0, 0.25f}}, "R",
+         "[/Separation/R\n/DeviceRGB<<\n/Range[0 1 0 1 0 1]\n/C0[0 0 0]\n/C1[1 0 0.25]\n"},
+        {PDF_CS_PATTERN, {PDF_CS_DEVICERGB, {1, 0, 0}}, nullptr, "[/Pattern/DeviceRGB]\nendobj\n"},
+        {PDF_CS_PATTERN, {PDF_CS_DEVICECMYK, {}}, nullptr, "[/Pattern/DeviceCMYK]\nendobj\n"},
+    };
+    for (const Case &c : cases) {
+        testsupport::TempDir dir;
+        Doc doc;
+        if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+        ASSERT_EQ(PDF_open_file(doc.pdf, dir.file("c.pdf").c_str()), 1);
+        PDF_begin_page(doc.pdf, 10, 10);
+        pdf_add_colorspace(doc.pdf, c.kind, c.name, &c.alternate);
+        PDF_end_page(doc.pdf);
+        PDF_close(doc.pdf);
+        EXPECT_NE(Slurp(dir.file("c.pdf")).find(c.object), std::string::npos) << c.object;
+        EXPECT_TRUE(testsupport::QpdfCheck(dir.file("c.pdf")));
+    }
+}
+
+TEST(Colorspaces, TableGrowsAndKeepsItsSlots)
+{
+    Doc doc;
+    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    ASSERT_EQ(PDF_open_file(doc.pdf, ""), 1);
+    std::vector<long> objects;
+    for (int i = 0; i < 5; ++i) {
+        std::string name = "S" + std::to_string(i);
+        EXPECT_EQ(pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, name.c_str(), &kGold), i);
+        objects.push_back(doc.pdf->colorspaces[i].object_number);
+    }
+    EXPECT_EQ(doc.pdf->colorspace_capacity, 8);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(doc.pdf->colorspaces[i].object_number, objects[i]);
+        EXPECT_EQ(std::string(doc.pdf->colorspaces[i].name), "S" + std::to_string(i));
+    }
+    EXPECT_PDF_ERROR(doc, pdf_add_colorspace(doc.pdf, PDF_CS_DEVICERGB, "X", nullptr),
+                     PDF_ERR_SYSTEM, "Unknown color space in pdf_add_colorspace");
+}
+
+// A gray image drawn in a spot colour refers to the slot's object, inverts
+// its samples once, and makes the page list the slot.
+TEST(Colorspaces, ImageInSpotColourUsesTheSlot)
+{
+    testsupport::TempDir dir;
+    std::string path = dir.file("colorized.pdf");
+    Doc doc;
+    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
+    int spot = pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, "Gold", &kGold);
+    long object = doc.pdf->colorspaces[spot].object_number;
+    std::vector<unsigned char> gray = {0, 128, 255, 64};
+    int slot = FillRawSlot(doc.pdf, gray, 2, 2, 1, 8, PDF_CS_SLOT_BASE + spot);
+    pdf_write_image_xobject(doc.pdf, slot, 1);
+    PDF_begin_page(doc.pdf, 2, 2);
+    PDF_place_image(doc.pdf, slot, 0, 0, 1);
+    PDF_end_page(doc.pdf);
+    PDF_close(doc.pdf);
+
+    std::string pdf = Slurp(path);
+    EXPECT_NE(pdf.find("/ColorSpace " + std::to_string(object) + " 0 R\n"), std::string::npos);
+    EXPECT_NE(pdf.find("/Decode[1 0]\n"), std::string::npos);
+    EXPECT_NE(pdf.find("/ColorSpace<</CS0 " + std::to_string(object) + " 0 R\n>>\n"),
+              std::string::npos);
+    EXPECT_NE(pdf.find("/ProcSet[/PDF]\n"), std::string::npos);
+    std::string report;
+    EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+// Helpers of the JPEG reader tests: JPEG files made and decoded with libjpeg,
+// marker surgery on their bytes, and documents whose errors are recorded.
+#pragma once
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <dirent.h>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "core/document.h"
+#include "image/images.h"
+#include "test_support.h"
+
+namespace jpegtest {
+
+struct JpegSpec {
+    int width = 48;
+    int height = 32;
+    int components = 3;        // 1 gray, 3 RGB, 4 CMYK
+    bool progressive = false;
+    bool arithmetic = false;
+    bool adobe = true;         // only for CMYK
+    bool jfif = true;          // write libjpeg's JFIF segment
+    int quality = 92;
+};
+
+// A smooth, deterministic test picture: each component a different ramp.
+inline uint8_t Sample(const JpegSpec &spec, int x, int y, int c)
+{
+    int ramp = (x * 200 / spec.width + y * 55 / spec.height + c * 60) % 256;
+    return static_cast<uint8_t>(c % 2 ? 255 - ramp : ramp);
+}
+
+inline std::string EncodeJpeg(const JpegSpec &spec)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char *out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = spec.width;
+    cinfo.image_height = spec.height;
+    cinfo.input_components = spec.components;
+    cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE
+                           : spec.components == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, spec.quality, TRUE);
+    cinfo.write_JFIF_header = spec.jfif;
+    if (spec.components == 4)
+        cinfo.write_Adobe_marker = spec.adobe;
+    cinfo.arith_code = spec.arithmetic;
+    if (spec.progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(spec.width * spec.components);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < spec.width; x++)
+            for (int c = 0; c < spec.components; c++)
+                row[x * spec.components + c] = Sample(spec, x, cinfo.next_scanline, c);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::string bytes(reinterpret_cast<char *>(out), size);
+    free(out);
+    return bytes;
+}
+
+// Decodes a JPEG to RGB as a PDF viewer should show it. CMYK samples are
+// taken as stored inverted (the Adobe convention) and converted naively.
+inline testsupport::Raster DecodeJpeg(const std::string &bytes)
+{
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(bytes.data()),
+                 bytes.size());
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    testsupport::Raster raster;
+    raster.width = cinfo.output_width;
+    raster.height = cinfo.output_height;
+    int n = cinfo.output_components;
+    std::vector<uint8_t> row(raster.width * n);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_read_scanlines(&cinfo, rows, 1);
+        for (int x = 0; x < raster.width; x++) {
+            const uint8_t *p = &row[x * n];
+            for (int c = 0; c < 3; c++) {
+                int value = n == 1 ? p[0] : n == 3 ? p[c] : p[c] * p[3] / 255;
+                raster.rgb.push_back(static_cast<uint8_t>(value));
+            }
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return raster;
+}
+
+// Offset of the 0xFF of the first marker `code` in the header segments
+// (before the first scan), or npos.
+inline size_t FindMarker(const std::string &jpeg, int code)
+{
+    size_t at = 2;
+    while (at + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[at]) == 0xFF) {
+        int marker = static_cast<uint8_t>(jpeg[at + 1]);
+        if (marker == code)
+            return at;
+        if (marker == 0xDA)
+            break;
+        at += 2 + (static_cast<uint8_t>(jpeg[at + 2]) << 8) + static_cast<uint8_t>(jpeg[at + 3]);
+    }
+    return std::string::npos;
+}
+
+// A marker segment with its length field.
+inline std::string Segment(int code, const std::string &data)
+{
+    size_t length = data.size() + 2;
+    return std::string{'\xFF', static_cast<char>(code), static_cast<char>(length >> 8),
+                       static_cast<char>(length & 0xFF)} + data;
+}
+
+// Inserts a segment right after the start-of-image marker.
+inline std::string WithSegment(std::string jpeg, const std::string &segment)
+{
+    return jpeg.insert(2, segment);
+}
+
+// Records every error; a fatal one jumps back to the guarded call.
+struct ErrorLog {
+    std::vector<std::pair<int, std::string>> messages;
+    std::jmp_buf *jump = nullptr;
+};
+inline ErrorLog &Log()
+{
+    static ErrorLog log;
+    return log;
+}
+inline void RecordError(pdf_document *, int type, const char *message)
+{
+    Log().messages.emplace_back(type, message);
+    if (type != PDF_ERR_NONFATAL && Log().jump)
+        std::longjmp(*Log().jump, 1);
+}
+
+// Opens a JPEG image file; -2 when a fatal error left the call.
+inline int OpenJpeg(pdf_document *document, const std::string &path,
+                    const char *stringparam = "", int intparam = 0)
+{
+    std::jmp_buf jump;
+    Log().jump = &jump;
+    if (setjmp(jump)) {
+        Log().jump = nullptr;
+        return -2;
+    }
+    int handle = PDF_open_image_file(document, "jpeg", path.c_str(), stringparam, intparam);
+    Log().jump = nullptr;
+    return handle;
+}
+
+// A document on `pdf_path` with compression 0 and image warnings on.
+inline pdf_document *NewDocument(const std::string &pdf_path, const char *compatibility = "1.3")
+{
+    Log().messages.clear();
+    pdf_document *document = PDF_new_with_handlers(RecordError, nullptr, nullptr, nullptr, nullptr);
+    PDF_set_parameter(document, "compatibility", compatibility);
+    PDF_open_file(document, pdf_path.c_str());
+    PDF_set_value(document, "compress", 0);
+    PDF_set_parameter(document, "imagewarning", "true");
+    return document;
+}
+
+// Ends a document in whatever state a test left it (a document can only be
+// deleted when closed or after a fatal error).
+inline void Discard(pdf_document *document)
+{
+    if (document == nullptr)
+        return;
+    if (pdf_current_scope(document) == PDF_SCOPE_DOCUMENT) {
+        PDF_begin_page(document, 10, 10);
+        PDF_end_page(document);
+        PDF_close(document);
+    }
+    PDF_delete(document);
+}
+
+// Places an open image on a page of its size and finishes the document.
+inline void FinishWithPage(pdf_document *document, int image)
+{
+    float width = PDF_get_value(document, "imagewidth", image);
+    float height = PDF_get_value(document, "imageheight", image);
+    PDF_begin_page(document, width, height);
+    PDF_place_image(document, image, 0, 0, 1);
+    PDF_close_image(document, image);
+    PDF_end_page(document);
+    PDF_close(document);
+    PDF_delete(document);
+}
+
+// The bytes of the first DCTDecode stream of an uncompressed document.
+inline std::string DctStream(const std::string &pdf)
+{
+    size_t filter = pdf.find("/Filter[/DCTDecode]");
+    size_t begin = pdf.find("stream\n", filter);
+    size_t end = pdf.find("endstream\n", begin);
+    if (filter == std::string::npos || begin == std::string::npos || end == std::string::npos)
+        return "";
+    return pdf.substr(begin + 7, end - begin - 7);
+}
+
+// Open file descriptors of this process, to see that no file is left open.
+inline int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR *dir = opendir("/proc/self/fd")) {
+        while (readdir(dir))
+            count++;
+        closedir(dir);
+    }
+    return count;
+}
+
+}  // namespace jpegtest
