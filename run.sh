@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds Bindwick in build/ and runs its main job.
+#
+# Works on a fresh Debian 12 machine: missing packages are installed first
+# (as root, or through sudo without a password prompt).
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+build="$root/build"
+jobs="${BINDWICK_JOBS:-2}"
+# The targets main_job needs; only these are built.
+targets=(folio-demo)
+
+install_packages() {
+  "$root/scripts/ensure-packages.sh" build run
+}
+
+configure_and_build() {
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$build" -j "$jobs" --target "${targets[@]}"
+}
+
+# The job this script exists for. It runs from the build folder.
+main_job() {
+  "$build/app/demo/folio-demo" "$build/demo.pdf"
+}
+
+install_packages
+configure_and_build
+cd "$build"
+main_job "$@"

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs the Debian packages of the named groups that are not installed yet.
+#
+#   scripts/ensure-packages.sh build [test] [run]
+#
+# build: compilers, CMake, zlib, libpng, libtiff, GoogleTest and Qt 6.
+# test:  the independent checkers and image libraries the tests compare with,
+#        and a virtual X server for the GUI tests.
+# run:   a Japanese font so that the desktop program shows its texts.
+#
+# Nothing is downloaded when every package is present. Otherwise the script
+# needs root (or sudo without a password prompt) and runs apt-get update
+# once before installing.
+set -euo pipefail
+
+packages_build=(build-essential cmake pkg-config zlib1g-dev libpng-dev
+                libtiff-dev libgtest-dev qt6-base-dev libgl-dev)
+packages_test=(qpdf poppler-utils mupdf-tools libjpeg-dev libgif-dev
+               python3-pil python3-numpy xvfb xauth)
+packages_run=(fonts-ipafont-gothic)
+
+if [[ $# -eq 0 ]]; then
+  echo "usage: $0 build|test|run ..." >&2
+  exit 2
+fi
+
+wanted=()
+for group in "$@"; do
+  case "$group" in
+    build) wanted+=("${packages_build[@]}") ;;
+    test) wanted+=("${packages_test[@]}") ;;
+    run) wanted+=("${packages_run[@]}") ;;
+    *) echo "$0: unknown package group '$group'" >&2; exit 2 ;;
+  esac
+done
+
+is_installed() {
+  [[ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null || true)" == installed ]]
+}
+
+missing=()
+for package in "${wanted[@]}"; do
+  if ! is_installed "$package"; then
+    missing+=("$package")
+  fi
+done
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+if [[ $(id -u) -eq 0 ]]; then
+  as_root=()
+elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+  as_root=(sudo -n)
+else
+  echo "error: these Debian packages are missing: ${missing[*]}" >&2
+  echo "Run this script as root, or install them with:" >&2
+  echo "  apt-get install ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,241 @@
+// Temporary folders, shell commands, files, the structure checkers and the
+// normalisation of documents for byte comparison. The raster helpers are in
+// raster.cpp.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace testsupport {
+
+TempDir::TempDir()
+{
+    const char *base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/bindwick-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr) {
+        ADD_FAILURE() << "cannot create a temporary folder from " << pattern;
+        return;
+    }
+    path_ = name.data();
+}
+
+TempDir::~TempDir()
+{
+    if (!path_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+}
+
+CommandResult RunCommand(const std::string &command)
+{
+    CommandResult result;
+    // The subshell lets `command` be a list or a pipeline and still have
+    // both of its output streams collected.
+    std::string line = "(" + command + ") 2>&1";
+    FILE *pipe = popen(line.c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char buffer[4096];
+    size_t count;
+    while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, count);
+    int status = pclose(pipe);
+    if (status == -1)
+        result.status = -1;
+    else if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.status = 128 + WTERMSIG(status);  // as the shell reports it
+    return result;
+}
+
+std::string ShellQuote(const std::string &text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    quoted += "'";
+    return quoted;
+}
+
+// A file that cannot be read fails the current test and reads as empty.
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ADD_FAILURE() << "cannot read " << path;
+        return std::string();
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// A file that cannot be written fails the current test.
+void WriteFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        ADD_FAILURE() << "cannot write " << path;
+}
+
+bool QpdfCheck(const std::string &pdf_path, std::string *report)
+{
+    CommandResult result = RunCommand("qpdf --check " + ShellQuote(pdf_path));
+    if (report)
+        *report = result.output;
+    // qpdf exits with 3 for warnings and 2 for errors; a file it could not
+    // read at all exits with 2 as well. The sentence makes sure it actually
+    // checked the streams rather than stopping early.
+    return result.status == 0 &&
+           result.output.find("No syntax or stream encoding errors found") !=
+               std::string::npos &&
+           result.output.find("WARNING") == std::string::npos;
+}
+
+namespace {
+
+std::string Trim(const std::string &text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
+        begin++;
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
+        end--;
+    return text.substr(begin, end - begin);
+}
+
+// "Page    3 size" -> "size" when the page number is `page`; other lines
+// come back unchanged.
+std::string StripPagePrefix(const std::string &key, int page)
+{
+    if (key.compare(0, 4, "Page") != 0)
+        return key;
+    size_t at = 4;
+    size_t digits_begin;
+    while (at < key.size() && key[at] == ' ')
+        at++;
+    digits_begin = at;
+    while (at < key.size() && std::isdigit(static_cast<unsigned char>(key[at])))
+        at++;
+    if (at == digits_begin || at >= key.size() || key[at] != ' ')
+        return key;
+    if (std::atoi(key.c_str() + digits_begin) != page)
+        return key;
+    std::string field = key.substr(at + 1);
+    // "Page size" keeps its word "Page"; the boxes lose it.
+    return field == "size" || field == "rot" ? "Page " + field : field;
+}
+
+}  // namespace
+
+std::string PdfInfoField(const std::string &pdf_path, const std::string &field,
+                         int page)
+{
+    std::string command = "pdfinfo";
+    if (page > 0)
+        command += " -box -f " + std::to_string(page) + " -l " + std::to_string(page);
+    command += " " + ShellQuote(pdf_path);
+    CommandResult result = RunCommand(command);
+    if (result.status != 0) {
+        ADD_FAILURE() << "pdfinfo failed on " << pdf_path << ":\n" << result.output;
+        return std::string();
+    }
+    std::istringstream lines(result.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        std::string key = line.substr(0, colon);
+        if (page > 0)
+            key = StripPagePrefix(key, page);
+        if (key == field)
+            return Trim(line.substr(colon + 1));
+    }
+    return std::string();
+}
+
+namespace {
+
+// Overwrites the run of at most `count` characters at `at` that satisfy
+// `keep` with `fill`; returns the position after the run.
+template <typename Predicate>
+size_t Blank(std::string &bytes, size_t at, size_t count, Predicate keep, char fill)
+{
+    size_t end = at;
+    while (end < bytes.size() && end - at < count &&
+           keep(static_cast<unsigned char>(bytes[end])))
+        bytes[end++] = fill;
+    return end;
+}
+
+bool IsPdfSpace(unsigned char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+size_t SkipSpace(const std::string &bytes, size_t at)
+{
+    while (at < bytes.size() && IsPdfSpace(static_cast<unsigned char>(bytes[at])))
+        at++;
+    return at;
+}
+
+}  // namespace
+
+std::string NormalizePdf(std::string bytes)
+{
+    auto is_digit = [](unsigned char c) { return std::isdigit(c) != 0; };
+    auto is_hex = [](unsigned char c) { return std::isxdigit(c) != 0; };
+
+    static const std::string date_key = "/CreationDate (D:";
+    for (size_t at = bytes.find(date_key); at != std::string::npos;
+         at = bytes.find(date_key, at)) {
+        at = Blank(bytes, at + date_key.size(), 14, is_digit, '0');
+    }
+
+    // /ID[<hex><hex>], tolerating white space between the tokens.
+    static const std::string id_key = "/ID";
+    for (size_t at = bytes.find(id_key); at != std::string::npos;
+         at = bytes.find(id_key, at)) {
+        at = SkipSpace(bytes, at + id_key.size());
+        if (at >= bytes.size() || bytes[at] != '[')
+            continue;
+        for (int string = 0; string < 2; string++) {
+            at = SkipSpace(bytes, at + (string == 0 ? 1 : 0));
+            if (at >= bytes.size() || bytes[at] != '<')
+                break;
+            at = Blank(bytes, at + 1, std::string::npos, is_hex, '0');
+            if (at >= bytes.size() || bytes[at] != '>')
+                break;
+            at++;
+        }
+    }
+    return bytes;
+}
+
+std::string GoldenDir()
+{
+    return BINDWICK_GOLDEN_DIR;
+}
+
+}  // namespace testsupport
