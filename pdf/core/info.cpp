@@ -33,7 +33,17 @@ int is_trapped_value(const char *value) {
            strcmp(value, "Unknown") == 0;
 }
 
+/* Records a custom key. Setting a key again replaces its value: a
+ * dictionary with the key twice is not valid, and readers would take the
+ * older value. */
 void add_custom_entry(pdf_document *document, const char *key, const char *value) {
+    for (pdf_info_entry *entry = document->info_custom; entry != NULL; entry = entry->next) {
+        if (strcmp(entry->key, key) != 0) continue;
+        char *copy = pdf_strdup(document, value);
+        pdf_free_text(document, &entry->value);
+        entry->value = copy;
+        return;
+    }
     pdf_info_entry *entry =
         (pdf_info_entry *)pdf_malloc(document, sizeof(pdf_info_entry), "PDF_set_info");
     if (entry == NULL) return;
