@@ -178,6 +178,46 @@ TEST(RawImageMask, MaskedImageShowsPaperUnderMask)
             EXPECT_EQ(raster.at(x, y, 0), x < 7 ? 0x40 : 0xFF) << x << "," << y;
 }
 
+// A palette image as the palette readers leave it: the palette object
+// follows the image, and the colour key hides one index.
+TEST(RawImagePalette, PaletteAndColourKeyRender)
+{
+    testsupport::TempDir dir;
+    std::string path = dir.file("indexed.pdf");
+    Doc doc;
+    unsigned char palette[9] = {255, 0, 0, 0, 0, 255, 0, 255, 0};  // red, blue, green
+    std::vector<unsigned char> indexes(kWidth * kHeight);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) indexes[y * kWidth + x] = static_cast<unsigned char>((x + y) % 3);
+
+    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
+    int slot = FillRawSlot(doc.pdf, indexes, kWidth, kHeight, 1, 8, PDF_CS_INDEXED);
+    pdf_image *image = &doc.pdf->image_slots[slot];
+    image->palette = palette;
+    image->palette_count = 3;
+    image->has_key_color = 1;
+    image->key_color[0] = 2;
+    pdf_write_image_xobject(doc.pdf, slot, 1);
+    PDF_begin_page(doc.pdf, kWidth, kHeight);
+    PDF_place_image(doc.pdf, slot, 0, 0, 1);
+    PDF_end_page(doc.pdf);
+    PDF_close(doc.pdf);
+
+    std::string report;
+    EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
+    std::string pdf = Slurp(path);
+    EXPECT_NE(pdf.find("/Mask[2 2]\n/ColorSpace[/Indexed/DeviceRGB 2 5 0 R]\n"), std::string::npos);
+    EXPECT_NE(pdf.find("/ProcSet[/PDF/ImageC/ImageI]\n"), std::string::npos);
+    Raster raster = testsupport::RenderMutool(path, 1);
+    ASSERT_EQ(raster.width, kWidth);
+    const int expected[3][3] = {{255, 0, 0}, {0, 0, 255}, {255, 255, 255}};
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(raster.at(x, y, c), expected[(x + y) % 3][c]) << x << "," << y;
+}
+
 // A band-wise written image: three XObjects of 3, 3 and 2 rows, drawn top
 // to bottom so that together they show the whole picture.
 TEST(RawImageBands, BandsStackFromTheTop)
