@@ -17,6 +17,8 @@
 
 void pdf_reset_image_slot(pdf_image *image)
 {
+    image->file = NULL;
+    image->source.active = 0;
     image->file_name = NULL;
     image->reference_kind = PDF_REFERENCE_NONE;
     image->compression = PDF_COMPRESSION_NONE;
@@ -80,10 +82,21 @@ int pdf_find_free_image_slot(pdf_document *document)
     return slot;
 }
 
+/* Frees what the slot owns. An error that left a reader or the XObject
+ * writer may have left the reader's file open or a copy unfinished; both
+ * are closed here. */
 void pdf_release_image_slot(pdf_document *document, int slot)
 {
     pdf_image *image = &document->image_slots[slot];
 
+    if (image->source.active) {
+        image->source.active = 0;
+        image->source.release(document, &image->source);
+    }
+    if (image->file != NULL) {
+        fclose(image->file);
+        image->file = NULL;
+    }
     pdf_free_text(document, &image->decode_params_text);
     pdf_free_text(document, &image->file_name);
     pdf_reset_image_slot(image);
@@ -95,9 +108,13 @@ void pdf_free_images(pdf_document *document)
 
     if (document->image_slots == NULL)
         return;
-    for (i = 0; i < document->image_slot_count; i++)
-        if (document->image_slots[i].occupied)
+    for (i = 0; i < document->image_slot_count; i++) {
+        const pdf_image *image = &document->image_slots[i];
+        /* A reader left by an error may hold a file in a slot it had not
+         * yet marked occupied. */
+        if (image->occupied || image->file != NULL || image->source.active)
             pdf_release_image_slot(document, i);
+    }
     pdf_free(document, document->image_slots);
     document->image_slots = NULL;
     document->image_slot_count = 0;

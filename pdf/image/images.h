@@ -53,6 +53,8 @@ struct PDF_data_source_s {
     long byte_limit;       /* file source: bytes to deliver, 0 to the end */
     long bytes_read;       /* file source: bytes delivered so far */
     const char *name;      /* file source: the file name, for messages */
+    int active;            /* between init and release of a copy, so that
+                              an error that leaves the copy can release it */
 };
 
 /* One image slot. Fields marked "reader" are private to the reader that

@@ -90,12 +90,21 @@ void pdf_write_xobject_resources(pdf_document *document)
 
 /* ---- Copy operations ------------------------------------------------------ */
 
+/* Ends a copy: the source is released once, even when the release reports
+ * an error that leaves the call. */
+static void pdf_end_copy(pdf_document *document, PDF_data_source *source)
+{
+    source->active = 0;
+    source->release(document, source);
+}
+
 void pdf_copy_source_raw(pdf_document *document, PDF_data_source *source)
 {
     source->init(document, source);
+    source->active = 1;
     while (source->refill(document, source))
         pdf_write(document, source->chunk, source->chunk_length);
-    source->release(document, source);
+    pdf_end_copy(document, source);
 }
 
 void pdf_copy_source_compressed(pdf_document *document, PDF_data_source *source)
@@ -117,6 +126,7 @@ void pdf_copy_source_hex(pdf_document *document, PDF_data_source *source)
     int used = 0;
 
     source->init(document, source);
+    source->active = 1;
     while (source->refill(document, source)) {
         size_t i;
 
@@ -134,7 +144,7 @@ void pdf_copy_source_hex(pdf_document *document, PDF_data_source *source)
     }
     if (used > 0)
         pdf_write(document, line, (size_t)used);
-    source->release(document, source);
+    pdf_end_copy(document, source);
     pdf_puts(document, ">\n");
 }
 
