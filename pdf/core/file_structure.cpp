@@ -69,8 +69,10 @@ void write_xref(pdf_document *document) {
     pdf_puts(document, "xref\n");
     pdf_printf(document, "0 %ld\n", document->object_count + 1);
     pdf_puts(document, "0000000000 65535 f \n");
-    for (pdf_id id = 1; id <= document->object_count; id++)
+    for (pdf_id id = 1; id <= document->object_count; id++) {
         pdf_printf(document, "%010ld 00000 n \n", document->object_offsets[id]);
+        if (id % 1024 == 0) pdf_flush_if_large(document);
+    }
 }
 
 /* The file identifier: the digest of the table offset, the document record
@@ -113,6 +115,7 @@ void write_document_end(pdf_document *document) {
     pdf_write_info(document);
     pdf_write_doc_colorspaces(document);
     pdf_id root = pdf_write_pages_tree(document);
+    pdf_flush_if_large(document);
     write_catalog(document, root);
     pdf_write_outlines(document);
     repair_unused_objects(document);

@@ -134,6 +134,13 @@ void pdf_flush_stream(pdf_document *document) {
     stream->position = stream->start;
 }
 
+void pdf_flush_if_large(pdf_document *document) {
+    pdf_output_stream *stream = document->stream;
+    if (document->flush != PDF_FLUSH_NONE && stream->start != NULL &&
+        stream->position - stream->start >= PDF_STREAM_BUFFER_SIZE / 2)
+        pdf_flush_stream(document);
+}
+
 void pdf_write(pdf_document *document, const void *data, size_t count) {
     pdf_output_stream *stream = document->stream;
     if (stream->start == NULL) return; /* the sink failed earlier */

@@ -22,6 +22,11 @@ void pdf_check_stream(pdf_document *document, size_t count);
 /* Hands the pending bytes to the sink (not in memory mode, not inside a
  * compressed section). */
 void pdf_flush_stream(pdf_document *document);
+/* Flushes when half a buffer is pending, unless output is held back to the
+ * end ("none"). The end of a long document is large (the page tree, and 20
+ * bytes per object in the cross-reference table): handing it out in pieces
+ * keeps the buffer from growing with the page count. */
+void pdf_flush_if_large(pdf_document *document);
 
 void pdf_write(pdf_document *document, const void *data, size_t count);
 void pdf_puts(pdf_document *document, const char *text);

@@ -115,6 +115,7 @@ pdf_id write_subtree(pdf_document *document, pdf_id parent, const pdf_id *leaves
                      const pdf_id *pages, int count) {
     if (count <= PDF_MAX_KIDS) {
         write_pages_node(document, leaves[0], parent, pages, count, count);
+        pdf_flush_if_large(document);
         return leaves[0];
     }
     pdf_id self = pdf_alloc_id(document);
