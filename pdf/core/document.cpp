@@ -108,8 +108,11 @@ void *PDF_get_client_data(pdf_document *document) {
 
 void PDF_delete(pdf_document *document) {
     if (!pdf_is_valid(document) || document->error_handler == NULL) return;
+    /* A handler that returns from the scope report still gets everything
+     * released: the object is gone either way. */
     int in_error = pdf_current_scope(document) == PDF_SCOPE_ERROR;
-    if (!in_error && !pdf_check_scope(document, PDF_SCOPE_OBJECT, "PDF_delete")) return;
+    if (!in_error) pdf_check_scope(document, PDF_SCOPE_OBJECT, "PDF_delete");
+    in_error = pdf_current_scope(document) == PDF_SCOPE_ERROR;
 
     pdf_output_stream *stream = document->stream;
     if (!in_error && document->writeproc == NULL && stream != NULL &&
