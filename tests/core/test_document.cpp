@@ -2,10 +2,12 @@
 // handler and the default memory hooks.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "core/document.h"
+#include "core/output.h"
 #include "recording_handler.h"
 
 namespace {
@@ -233,6 +235,60 @@ TEST(Delete, OpenDocumentIsReleasedWithoutWriting) {
     PDF_delete(document);
     EXPECT_EQ(recorder.reports.size(), 1u);
     std::remove(path.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// Hooks that fail on demand, for the texts of allocation failures.
+bool fail_next = false;
+void *MaybeAlloc(pdf_document *, size_t size, const char *) {
+    return fail_next ? nullptr : std::malloc(size);
+}
+void *MaybeRealloc(pdf_document *, void *block, size_t size, const char *) {
+    return fail_next ? nullptr : std::realloc(block, size);
+}
+void PlainFree(pdf_document *, void *block) { std::free(block); }
+
+TEST(MemoryHooks, FailuresNameTheRequestingRoutine) {
+    struct Row {
+        const char *message;
+        void (*call)(pdf_document *);
+    };
+    const Row rows[] = {
+        {"Couldn't allocate memory in tester!\n",
+         [](pdf_document *d) { pdf_malloc(d, 16, "tester"); }},
+        {"Couldn't (c)allocate memory in tester!\n",
+         [](pdf_document *d) { pdf_calloc(d, 16, "tester"); }},
+        {"Couldn't reallocate memory in pdf_check_stream!\n", [](pdf_document *d) {
+             std::string big(70000, 'x');
+             pdf_write(d, big.data(), big.size());
+         }},
+    };
+    for (const Row &row : rows) {
+        Recorder recorder;
+        fail_next = false;
+        pdf_document *document =
+            PDF_new_with_handlers(Recorder::Handler, MaybeAlloc, MaybeRealloc, PlainFree, &recorder);
+        PDF_open_file(document, nullptr);
+        fail_next = true;
+        EXPECT_FALSE(recorder.Call([&] { row.call(document); }));
+        fail_next = false;
+        EXPECT_EQ(recorder.Last().type, PDF_ERR_MEMORY);
+        EXPECT_EQ(recorder.Last().message, row.message);
+        PDF_close(document);
+        PDF_delete(document);
+    }
+}
+
+TEST(MemoryHooks, NullTextCannotBeCopied) {
+    Recorder recorder;
+    pdf_document *document = recorder.New();
+    EXPECT_FALSE(recorder.Call([&] { pdf_strdup(document, nullptr); }));
+    EXPECT_EQ(recorder.Last().type, PDF_ERR_SYSTEM);
+    EXPECT_EQ(recorder.Last().message, "NULL string in pdf_strdup");
+    PDF_delete(document);
 }
 
 }  // namespace

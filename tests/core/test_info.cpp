@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/document.h"
+#include "core/info.h"
 #include "document_builder.h"
 #include "recording_handler.h"
 #include "test_support.h"
@@ -150,6 +152,25 @@ TEST(Outlines, TableGrowsPastTwoHundredFiftySix) {
     testsupport::TempDir dir;
     testsupport::WriteFile(dir.file("deep.pdf"), pdf);
     EXPECT_TRUE(testsupport::QpdfCheck(dir.file("deep.pdf")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Outlines, UnknownDestinationFormIsASystemError) {
+    Recorder recorder;
+    pdf_document *document = recorder.New();
+    PDF_open_file(document, nullptr);
+    PDF_begin_page(document, 10, 10);
+    PDF_add_bookmark(document, "x", 0, 1);
+    PDF_end_page(document);
+    document->outline_entries[1].dest_type = 9;
+    EXPECT_FALSE(recorder.Call([&] { PDF_close(document); }));
+    EXPECT_EQ(recorder.Last().type, PDF_ERR_SYSTEM);
+    EXPECT_EQ(recorder.Last().message, "Unknown outline destination type");
+    PDF_close(document);
+    PDF_delete(document);
 }
 
 }  // namespace
