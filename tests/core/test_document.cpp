@@ -262,8 +262,8 @@ TEST(MemoryHooks, FailuresNameTheRequestingRoutine) {
         {"Couldn't (c)allocate memory in tester!\n",
          [](pdf_document *d) { pdf_calloc(d, 16, "tester"); }},
         {"Couldn't reallocate memory in pdf_check_stream!\n", [](pdf_document *d) {
-             std::string big(70000, 'x');
-             pdf_write(d, big.data(), big.size());
+             static const char big[70000] = {0};  // no destructor for the jump to skip
+             pdf_write(d, big, sizeof big);
          }},
     };
     for (const Row &row : rows) {
