@@ -93,10 +93,14 @@ struct pdf_image_s {
     pdf_byte *row_buffer;
     long current_row;
     unsigned long idat_remaining;
+    pdf_error_handler png_outer_handler; /* the document's own handler while
+                                            the PNG reader writes; else null */
     /* Reader state: TIFF (tiff is the TIFF* handle). */
     void *tiff;
     uint32_t *tiff_raster;
     int current_band;
+    pdf_error_handler tiff_outer_handler; /* the document's own handler while
+                                             the TIFF reader writes; else null */
     /* Reader state: GIF. */
     int gif_code_width;
     int gif_next_code;
@@ -104,6 +108,7 @@ struct pdf_image_s {
     int gif_bit_count;
     int gif_pending_byte;
     int gif_pending_bits;
+    int gif_phase;             /* codes, after the end code, or done */
     /* Reader state: raw CCITT files. */
     int ccitt_bit_reverse;
     /* Spare reader state for whatever else a reader needs. */

@@ -1,0 +1,701 @@
+// The TIFF reader's decisions: strips passed through byte for byte and
+// placed as bands, decode parameters, refusals, resolutions, string
+// parameters, damaged files and allocation failures.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "image/colorspace.h"
+#include "test_tiff_util.h"
+
+using namespace tifftest;
+using namespace testsupport;
+
+namespace {
+
+TiffSpec Make(uint16_t samples, uint16_t bits, uint16_t photometric, uint16_t compression,
+              uint32_t rows_per_strip = 0)
+{
+    TiffSpec spec;
+    spec.samples = samples;
+    spec.bits = bits;
+    spec.photometric = photometric;
+    spec.compression = compression;
+    spec.rows_per_strip = rows_per_strip;
+    return spec;
+}
+
+std::string Reversed(std::string bytes)
+{
+    for (char &c : bytes) {
+        unsigned v = static_cast<uint8_t>(c), r = 0;
+        for (int i = 0; i < 8; i++)
+            r |= ((v >> i) & 1) << (7 - i);
+        c = static_cast<char>(r);
+    }
+    return bytes;
+}
+
+// Overwrites the value of a one-SHORT tag in the first directory of a
+// little-endian file, for values libtiff will not write itself.
+bool PatchShortTag(const std::string &path, uint16_t tag, uint16_t value)
+{
+    std::string bytes = ReadFile(path);
+    auto u16 = [&](size_t at) {
+        return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) |
+                                     static_cast<uint8_t>(bytes[at + 1]) << 8);
+    };
+    if (bytes.compare(0, 2, "II") != 0)
+        return false;
+    size_t ifd = u16(4) | static_cast<size_t>(u16(6)) << 16;
+    for (size_t i = 0, n = u16(ifd); i < n; i++) {
+        size_t entry = ifd + 2 + 12 * i;
+        if (u16(entry) == tag && u16(entry + 2) == 3) {
+            bytes[entry + 8] = static_cast<char>(value & 0xFF);
+            bytes[entry + 9] = static_cast<char>(value >> 8);
+            WriteFile(path, bytes);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Opens `tiff` in a fresh document, places it and finishes the document;
+// returns the PDF's bytes ("" when the open failed).
+std::string MakePdf(const TempDir &dir, const std::string &tiff, const char *stringparam = "",
+                    int intparam = 0)
+{
+    std::string pdf = dir.file("out.pdf");
+    pdf_document *document = NewDocument(pdf);
+    int image = OpenTiff(document, tiff, stringparam, intparam);
+    if (image < 0) {
+        Discard(document);
+        return "";
+    }
+    FinishWithPage(document, image);
+    return ReadFile(pdf);
+}
+
+TEST(Tiff, PassedThroughStripsKeepTheirBytesOnePerXObject)
+{
+    struct Case {
+        const char *label;
+        TiffSpec spec;
+        const char *decode_parms;
+    } cases[] = {
+        {"lzw rgb predictor", [] {
+             TiffSpec s = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 16);
+             s.height = 40;
+             s.predictor = PREDICTOR_HORIZONTAL;
+             return s;
+         }(), "/DecodeParms[<</Predictor 2/Columns 40/Colors 3>>]"},
+        {"group 4 black is 1, fill order 2", [] {
+             TiffSpec s = Make(1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_CCITTFAX4, 10);
+             s.fill_order = FILLORDER_LSB2MSB;
+             return s;
+         }(), "/DecodeParms[<</K -1/BlackIs1 true/Columns 40/Rows "},
+        {"group 4 white is 0", Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4),
+         "/DecodeParms[<</K -1/Columns 40/Rows "},
+        {"group 3 two-dimensional", [] {
+             TiffSpec s = Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX3);
+             s.group3_options = GROUP3OPT_2DENCODING;
+             return s;
+         }(), "/DecodeParms[<</K 1/Columns 40/Rows "},
+        {"ccitt rle", Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTRLE),
+         "/DecodeParms[<</EndOfBlock false/EncodedByteAlign true/Columns 40/Rows "},
+        {"packbits palette", Make(1, 4, PHOTOMETRIC_PALETTE, COMPRESSION_PACKBITS, 10),
+         "/DecodeParms[<<>>]"},
+        {"deflate gray predictor", [] {
+             TiffSpec s = Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_ADOBE_DEFLATE, 8);
+             s.predictor = PREDICTOR_HORIZONTAL;
+             return s;
+         }(), "/DecodeParms[<</Predictor 2/Columns 40>>]"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        std::string tiff = dir.file("in.tif");
+        ASSERT_TRUE(WriteTiff(tiff, c.spec));
+        std::string pdf = MakePdf(dir, tiff);
+        ASSERT_NE(pdf, "");
+        EXPECT_TRUE(QpdfCheck(dir.file("out.pdf")));
+
+        std::vector<std::string> strips = RawStrips(tiff);
+        std::vector<XObject> xobjects = ImageXObjects(pdf);
+        ASSERT_EQ(xobjects.size(), strips.size());
+        uint32_t rows = c.spec.rows_per_strip ? c.spec.rows_per_strip : c.spec.height;
+        for (size_t i = 0; i < strips.size(); i++) {
+            SCOPED_TRACE(i);
+            std::string expected =
+                c.spec.fill_order == FILLORDER_LSB2MSB ? Reversed(strips[i]) : strips[i];
+            EXPECT_EQ(xobjects[i].data, expected);
+            uint32_t band = std::min(rows, c.spec.height - static_cast<uint32_t>(i) * rows);
+            EXPECT_NE(xobjects[i].dictionary.find("/Height " + std::to_string(band) + "\n"),
+                      std::string::npos);
+            // Fax data also give their band's rows.
+            std::string parms = c.decode_parms;
+            if (parms.back() == ' ')
+                parms += std::to_string(band) + ">>]";
+            EXPECT_NE(xobjects[i].dictionary.find(parms), std::string::npos)
+                << xobjects[i].dictionary;
+        }
+        // Only the first band writes the palette.
+        if (c.spec.photometric == PHOTOMETRIC_PALETTE) {
+            EXPECT_NE(xobjects[0].dictionary.find("/ColorSpace[/Indexed/DeviceRGB 15 "),
+                      std::string::npos);
+            auto palette = [](const std::string &d) {
+                size_t at = d.find("/ColorSpace");
+                return d.substr(at, d.find('\n', at) - at);
+            };
+            EXPECT_EQ(palette(xobjects[0].dictionary), palette(xobjects[1].dictionary));
+        }
+    }
+}
+
+// Three strips of 16 rows in 40: bands of 16, 16 and 8 rows from the top,
+// the slot naming the first band's XObject.
+TEST(Tiff, MultiStripImageIsPlacedAsBandsTopToBottom)
+{
+    TempDir dir;
+    std::string tiff = dir.file("in.tif");
+    TiffSpec spec = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 16);
+    spec.height = 40;
+    ASSERT_TRUE(WriteTiff(tiff, spec));
+    std::string pdf = dir.file("out.pdf");
+    pdf_document *document = NewDocument(pdf);
+    // An image before it, so that the first band is not XObject 0.
+    TiffSpec small = Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE);
+    ASSERT_TRUE(WriteTiff(dir.file("small.tif"), small));
+    ASSERT_EQ(OpenTiff(document, dir.file("small.tif")), 0);
+    int image = OpenTiff(document, tiff);
+    ASSERT_EQ(image, 1);
+    const pdf_image &slot = document->image_slots[image];
+    EXPECT_EQ(slot.band_count, 3);
+    EXPECT_EQ(slot.rows_per_band, 16);
+    EXPECT_EQ(slot.xobject_index, 1);
+    EXPECT_EQ(slot.height, 40.0f);
+    PDF_close_image(document, 0);
+    FinishWithPage(document, image);
+
+    std::string bytes = ReadFile(pdf);
+    size_t first = bytes.find("q\n40 0 0 16 0 24 cm\n/I1 Do\nQ\n");
+    size_t second = bytes.find("q\n40 0 0 16 0 8 cm\n/I2 Do\nQ\n");
+    size_t third = bytes.find("q\n40 0 0 8 0 0 cm\n/I3 Do\nQ\n");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_LT(first, second);
+    EXPECT_LT(second, third);
+    EXPECT_NE(third, std::string::npos);
+    EXPECT_TRUE(QpdfCheck(pdf));
+    Raster expected = DecodeTiff(tiff);
+    EXPECT_LE(MaxDifference(RenderMutool(pdf, 1), expected), 1);
+}
+
+TEST(Tiff, RefusedFilesReturnMinusOneWithTheirMessage)
+{
+    struct Case {
+        const char *label;
+        TiffSpec spec;
+        const char *message;  // %s: the file name
+        uint16_t photometric = 0;  // written over the file's value when set
+    } cases[] = {
+        {"jpeg compressed", Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_JPEG, 16),
+         "Can't handle JPEG-compressed TIFF file '%s'"},
+        {"ycbcr", Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE),
+         "Can't handle TIFF file '%s' due to unsupported color space (6)", PHOTOMETRIC_YCBCR},
+        {"transparency mask", Make(1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE),
+         "Can't handle TIFF file '%s' due to unsupported color space (4)", PHOTOMETRIC_MASK},
+        {"lab", Make(3, 8, PHOTOMETRIC_CIELAB, COMPRESSION_NONE),
+         "Can't handle TIFF file '%s' due to unsupported color space (8)"},
+        {"16 bit", Make(1, 16, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE),
+         "Can't handle TIFF file '%s' (PDF doesn't support 16 bit color depth)"},
+        {"rgba lzw", [] {
+             TiffSpec s = Make(4, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW);
+             s.extra_samples = 1;
+             return s;
+         }(), "Can't handle LZW-compressed TIFF file '%s' with alpha channel"},
+        {"rgba deflate", [] {
+             TiffSpec s = Make(4, 8, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE);
+             s.extra_samples = 1;
+             return s;
+         }(), "Can't handle flate-compressed TIFF file '%s' with extra channel"},
+        {"rgba uncompressed", [] {
+             TiffSpec s = Make(4, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE);
+             s.extra_samples = 1;
+             return s;
+         }(), "Can't handle TIFF file '%s' with alpha channel"},
+        {"tiled lzw", [] {
+             TiffSpec s = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW);
+             s.tile = 16;
+             return s;
+         }(), "Can't handle LZW-compressed tiled TIFF file '%s'"},
+        {"lzw separate planes", [] {
+             TiffSpec s = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW);
+             s.planar = PLANARCONFIG_SEPARATE;
+             return s;
+         }(), "Can't handle LZW-compressed TIFF file '%s' with separate planes"},
+        {"separated, other inks", [] {
+             TiffSpec s = Make(4, 8, PHOTOMETRIC_SEPARATED, COMPRESSION_NONE);
+             s.ink_set = INKSET_MULTIINK;
+             return s;
+         }(), "Can't handle separated TIFF file '%s' with inkset different from CMYK"},
+        {"separated, 4-bit decoded", Make(4, 4, PHOTOMETRIC_SEPARATED, COMPRESSION_NONE),
+         "Can't handle separated TIFF file '%s' with 4 bits per sample"},
+        {"gray and alpha decoded", [] {
+             TiffSpec s = Make(2, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_PACKBITS);
+             s.extra_samples = 1;
+             return s;
+         }(), "Bad number of color components (2) in TIFF file '%s'"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        std::string tiff = dir.file("in.tif");
+        ASSERT_TRUE(WriteTiff(tiff, c.spec));
+        if (c.photometric) {
+            ASSERT_TRUE(PatchShortTag(tiff, TIFFTAG_PHOTOMETRIC, c.photometric));
+        }
+        int descriptors = OpenDescriptors();
+        pdf_document *document = NewDocument(dir.file("out.pdf"));
+        EXPECT_EQ(OpenTiff(document, tiff), -1);
+        char message[512];
+        std::snprintf(message, sizeof message, c.message, tiff.c_str());
+        ASSERT_EQ(Log().messages.size(), 1u);
+        EXPECT_EQ(Log().messages[0].first, PDF_ERR_NONFATAL);
+        EXPECT_EQ(Log().messages[0].second, message);
+        EXPECT_FALSE(document->image_slots[0].occupied);
+
+        // Without "imagewarning" the refusal is silent.
+        Log().messages.clear();
+        PDF_set_parameter(document, "imagewarning", "false");
+        EXPECT_EQ(OpenTiff(document, tiff), -1);
+        EXPECT_TRUE(Log().messages.empty());
+        Discard(document);
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+    }
+}
+
+TEST(Tiff, MissingAndForeignFilesAreRefused)
+{
+    TempDir dir;
+    WriteFile(dir.file("text.tif"), "this is no TIFF file at all");
+    pdf_document *document = NewDocument(dir.file("out.pdf"));
+    for (const char *name : {"absent.tif", "text.tif"}) {
+        Log().messages.clear();
+        std::string path = dir.file(name);
+        EXPECT_EQ(OpenTiff(document, path), -1);
+        ASSERT_EQ(Log().messages.size(), 1u);
+        EXPECT_EQ(Log().messages[0].second,
+                  "Couldn't open TIFF file '" + path + "' (file not found or bad structure)");
+    }
+    Discard(document);
+}
+
+TEST(Tiff, ResolutionFollowsTheUnit)
+{
+    struct Case {
+        float x, y;
+        uint16_t unit;
+        float expected_x, expected_y;
+    } cases[] = {
+        {300, 200, RESUNIT_INCH, 300, 200},
+        {300, 300, RESUNIT_CENTIMETER, 762, 762},
+        {300, 300, RESUNIT_NONE, -300, -300},
+        {0, 0, RESUNIT_INCH, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.unit);
+        TempDir dir;
+        TiffSpec spec = Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE);
+        spec.resolution_x = c.x;
+        spec.resolution_y = c.y;
+        spec.resolution_unit = c.unit;
+        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), spec));
+        pdf_document *document = NewDocument(dir.file("out.pdf"));
+        ASSERT_EQ(OpenTiff(document, dir.file("in.tif")), 0);
+        EXPECT_FLOAT_EQ(PDF_get_value(document, "resx", 0), c.expected_x);
+        EXPECT_FLOAT_EQ(PDF_get_value(document, "resy", 0), c.expected_y);
+        Discard(document);
+    }
+}
+
+TEST(Tiff, StringParameters)
+{
+    TempDir dir;
+    std::string gray = dir.file("gray.tif");
+    std::string fax = dir.file("fax.tif");
+    std::string white = dir.file("white.tif");
+    std::string strips = dir.file("strips.tif");
+    ASSERT_TRUE(WriteTiff(gray, Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE)));
+    ASSERT_TRUE(WriteTiff(fax, Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4)));
+    ASSERT_TRUE(WriteTiff(white, Make(1, 8, PHOTOMETRIC_MINISWHITE, COMPRESSION_LZW)));
+    ASSERT_TRUE(WriteTiff(strips, Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 8)));
+
+    // "invert" toggles the inversion the photometric interpretation asked for.
+    EXPECT_NE(ImageXObjects(MakePdf(dir, gray, "invert"))[0].dictionary.find("/Decode[1 0]"),
+              std::string::npos);
+    EXPECT_NE(ImageXObjects(MakePdf(dir, white))[0].dictionary.find("/Decode[1 0]"),
+              std::string::npos);
+    EXPECT_EQ(ImageXObjects(MakePdf(dir, white, "invert"))[0].dictionary.find("/Decode["),
+              std::string::npos);
+
+    // A one-bit image becomes a stencil mask, and another image may use it.
+    {
+        std::string pdf = dir.file("out.pdf");
+        pdf_document *document = NewDocument(pdf);
+        int mask = OpenTiff(document, fax, "mask");
+        ASSERT_EQ(mask, 0);
+        int image = OpenTiff(document, gray, "masked", mask);
+        ASSERT_EQ(image, 1);
+        EXPECT_EQ(document->image_slots[image].mask_image, mask);
+        PDF_close_image(document, mask);
+        FinishWithPage(document, image);
+        std::string bytes = ReadFile(pdf);
+        std::vector<XObject> xobjects = ImageXObjects(bytes);
+        ASSERT_EQ(xobjects.size(), 2u);
+        EXPECT_NE(xobjects[0].dictionary.find("/ImageMask true"), std::string::npos);
+        EXPECT_NE(xobjects[1].dictionary.find("/Mask "), std::string::npos);
+        EXPECT_TRUE(QpdfCheck(pdf));
+    }
+
+    struct Case {
+        const std::string &file;
+        const char *stringparam;
+        int intparam;
+        std::string message;
+    } errors[] = {
+        {gray, "mask", 0, "Can't handle TIFF image mask with more than 1 bit"},
+        {strips, "colorize", 0, "Can't colorize TIFF image with more than 1 component"},
+        {gray, "colorize", 0, "Invalid color number 0 for image " + gray},
+        {gray, "colorize", -1, "Invalid color number -1 for image " + gray},
+        {gray, "masked", 7, "Bad image mask (no 7) for image '" + gray + "'"},
+        {strips, "masked", -1, "Can't mask multistrip TIFF image"},
+        {gray, "Invert", 0, "Unknown parameter Invert in pdf_open_TIFF"},
+    };
+    for (const Case &c : errors) {
+        SCOPED_TRACE(c.stringparam);
+        int descriptors = OpenDescriptors();
+        pdf_document *document = NewDocument(dir.file("out.pdf"));
+        EXPECT_EQ(OpenTiff(document, c.file, c.stringparam, c.intparam), -2);
+        ASSERT_EQ(Log().messages.size(), 1u);
+        EXPECT_EQ(Log().messages[0].first, PDF_ERR_VALUE);
+        EXPECT_EQ(Log().messages[0].second, c.message);
+        Discard(document);
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+    }
+}
+
+// With "passthrough" off every compression but LZW is decoded.
+TEST(Tiff, PassthroughOffDecodesAllButLzw)
+{
+    struct Case {
+        TiffSpec spec;
+        bool passed;
+    } cases[] = {
+        {Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_PACKBITS), false},
+        {Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4), false},
+        {Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, 8), false},
+        {Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 8), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.spec.compression);
+        TempDir dir;
+        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), c.spec));
+        std::string pdf = dir.file("out.pdf");
+        pdf_document *document = NewDocument(pdf);
+        PDF_set_parameter(document, "passthrough", "false");
+        int image = OpenTiff(document, dir.file("in.tif"));
+        ASSERT_EQ(image, 0);
+        EXPECT_EQ(document->image_slots[0].pass_through, c.passed ? 1 : 0);
+        FinishWithPage(document, image);
+        std::vector<XObject> xobjects = ImageXObjects(ReadFile(pdf));
+        ASSERT_FALSE(xobjects.empty());
+        EXPECT_EQ(xobjects[0].dictionary.find("/Filter") != std::string::npos, c.passed);
+        EXPECT_LE(MaxDifference(RenderMutool(pdf, 1), DecodeTiff(dir.file("in.tif"))), 1);
+    }
+}
+
+// A little-endian TIFF laid out by hand, for strip layouts libtiff will not
+// write: one gray 8-bit image with the given rows per strip and strips.
+std::string HandMadeTiff(uint32_t width, uint32_t height, uint32_t rows_per_strip,
+                         uint16_t compression, const std::vector<std::string> &strips)
+{
+    struct Entry {
+        uint16_t tag, type;
+        uint32_t count, value;
+    };
+    auto u16 = [](std::string &s, uint16_t v) { s += char(v & 0xFF); s += char(v >> 8); };
+    auto u32 = [&](std::string &s, uint32_t v) { u16(s, v & 0xFFFF); u16(s, v >> 16); };
+
+    const uint32_t n = static_cast<uint32_t>(strips.size());
+    const uint16_t entry_count = 9;
+    const uint32_t ifd = 8;
+    const uint32_t arrays = ifd + 2 + entry_count * 12 + 4;
+    const uint32_t data = arrays + 8 * n;
+    std::vector<uint32_t> offsets, counts;
+    uint32_t at = data;
+    for (const std::string &strip : strips) {
+        offsets.push_back(at);
+        counts.push_back(static_cast<uint32_t>(strip.size()));
+        at += static_cast<uint32_t>(strip.size());
+    }
+    Entry entries[] = {
+        {256, 4, 1, width},
+        {257, 4, 1, height},
+        {258, 3, 1, 8},
+        {259, 3, 1, compression},
+        {262, 3, 1, 1},
+        {273, 4, n, n == 1 ? offsets[0] : arrays},
+        {277, 3, 1, 1},
+        {278, 4, 1, rows_per_strip},
+        {279, 4, n, n == 1 ? counts[0] : arrays + 4 * n},
+    };
+    std::string out = "II";
+    u16(out, 42);
+    u32(out, ifd);
+    u16(out, entry_count);
+    for (const Entry &e : entries) {
+        u16(out, e.tag);
+        u16(out, e.type);
+        u32(out, e.count);
+        if (e.type == 3 && e.count == 1) {
+            u16(out, static_cast<uint16_t>(e.value));
+            u16(out, 0);
+        } else {
+            u32(out, e.value);
+        }
+    }
+    u32(out, 0);
+    for (uint32_t v : offsets) u32(out, v);
+    for (uint32_t v : counts) u32(out, v);
+    for (const std::string &strip : strips) out += strip;
+    return out;
+}
+
+// One PackBits strip of `rows` rows of `width` bytes of value `v`.
+std::string PackBitsRows(uint32_t width, uint32_t rows, char v)
+{
+    std::string strip;
+    for (uint32_t r = 0; r < rows; r++) {
+        strip += static_cast<char>(1 - static_cast<int>(width));  // repeat run
+        strip += v;
+    }
+    return strip;
+}
+
+// However the strips are counted, the bands cover the image exactly once
+// and no strip beyond the height is read.
+TEST(Tiff, BandsCoverTheImageExactlyOnce)
+{
+    struct Case {
+        const char *label;
+        uint32_t height, rows_per_strip;
+        size_t strips;
+        int bands;  // -1: refused
+    } cases[] = {
+        {"more strips than rows", 3, 1, 6, 3},
+        {"rows per strip beyond the height", 5, 100, 1, 1},
+        {"rows per strip 0", 4, 0, 2, -1},
+        {"too few strips", 40, 16, 2, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        std::vector<std::string> strips;
+        for (size_t i = 0; i < c.strips; i++) {
+            uint32_t rows = c.rows_per_strip ? std::min(c.rows_per_strip, c.height) : c.height;
+            strips.push_back(PackBitsRows(8, rows, static_cast<char>(40 * i)));
+        }
+        std::string tiff = dir.file("in.tif");
+        WriteFile(tiff, HandMadeTiff(8, c.height, c.rows_per_strip, COMPRESSION_PACKBITS, strips));
+        std::string pdf = dir.file("out.pdf");
+        pdf_document *document = NewDocument(pdf);
+        int image = OpenTiff(document, tiff);
+        if (c.bands < 0) {
+            EXPECT_EQ(image, -1);
+            Discard(document);
+            continue;
+        }
+        ASSERT_EQ(image, 0) << (Log().messages.empty() ? "" : Log().messages[0].second);
+        EXPECT_EQ(document->image_slots[0].band_count, c.bands);
+        FinishWithPage(document, image);
+        EXPECT_TRUE(QpdfCheck(pdf));
+        std::vector<XObject> xobjects = ImageXObjects(ReadFile(pdf));
+        ASSERT_EQ(xobjects.size(), static_cast<size_t>(c.bands));
+        int rows = 0;
+        for (const XObject &x : xobjects) {
+            size_t at = x.dictionary.find("/Height ");
+            rows += std::atoi(x.dictionary.c_str() + at + 8);
+        }
+        EXPECT_EQ(rows, static_cast<int>(c.height));
+        Raster shown = RenderMutool(pdf, 1);
+        ASSERT_EQ(shown.height, static_cast<int>(c.height));
+        for (int y = 0; y < shown.height; y++) {
+            int strip = c.rows_per_strip ? y / static_cast<int>(c.rows_per_strip) : 0;
+            EXPECT_EQ(shown.at(3, y, 0), static_cast<uint8_t>(40 * strip)) << "row " << y;
+        }
+    }
+}
+
+// Cut short or scribbled over: the open returns -1, or the strip copy
+// raises "TIFF file damaged"; nothing is left open.
+TEST(Tiff, DamagedFilesFailCleanly)
+{
+    TempDir dir;
+    struct Source {
+        const char *label;
+        std::string bytes;
+    };
+    std::vector<Source> sources;
+    const std::pair<const char *, TiffSpec> written[] = {
+        {"lzw strips", Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 6)},
+        {"group 4 strips", Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4, 8)},
+        {"uncompressed rgb", Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE, 6)},
+        {"packbits palette", Make(1, 8, PHOTOMETRIC_PALETTE, COMPRESSION_PACKBITS, 6)},
+    };
+    for (const auto &w : written) {
+        ASSERT_TRUE(WriteTiff(dir.file("good.tif"), w.second));
+        sources.push_back({w.first, ReadFile(dir.file("good.tif"))});
+    }
+    // libtiff writes the directory after the data, so most cuts lose the
+    // directory; this file has it in front and its strips at the end.
+    sources.push_back({"directory first",
+                       HandMadeTiff(8, 6, 2, COMPRESSION_PACKBITS,
+                                    {PackBitsRows(8, 2, 1), PackBitsRows(8, 2, 2),
+                                     PackBitsRows(8, 2, 3)})});
+
+    int descriptors = OpenDescriptors();
+    int damaged = 0;
+    for (const Source &source : sources) {
+        SCOPED_TRACE(source.label);
+        const std::string &good = source.bytes;
+        std::vector<std::string> variants;
+        for (size_t length = 0; length < good.size(); length += 1 + good.size() / 40)
+            variants.push_back(good.substr(0, length));
+        for (size_t at = 0; at < good.size(); at += 1 + good.size() / 40) {
+            std::string bad = good;
+            bad[at] = static_cast<char>(bad[at] ^ 0xA5);
+            variants.push_back(bad);
+        }
+        for (const std::string &bytes : variants) {
+            std::string path = dir.file("bad.tif");
+            WriteFile(path, bytes);
+            pdf_document *document = NewDocument(dir.file("out.pdf"));
+            int image = OpenTiff(document, path);
+            if (image == -2) {
+                ASSERT_FALSE(Log().messages.empty());
+                EXPECT_EQ(Log().messages.back().first, PDF_ERR_IO);
+                EXPECT_EQ(Log().messages.back().second, "TIFF file damaged");
+                damaged++;
+            } else {
+                EXPECT_TRUE(image == -1 || image == 0);
+            }
+            Discard(document);
+        }
+    }
+    EXPECT_GT(damaged, 0);
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+// ---- Allocation failures --------------------------------------------------
+
+struct Heap {
+    std::jmp_buf jump;
+    int error_type = 0;
+    long allocations = 0;
+    long fail_at = -1;
+    std::map<void *, std::string> live;
+};
+Heap *g_heap;
+
+void *Allocate(pdf_document *, size_t size, const char *routine)
+{
+    if (g_heap->fail_at >= 0 && ++g_heap->allocations >= g_heap->fail_at) return nullptr;
+    void *block = std::malloc(size);
+    g_heap->live[block] = routine;
+    return block;
+}
+
+void *Reallocate(pdf_document *, void *block, size_t size, const char *routine)
+{
+    if (g_heap->fail_at >= 0 && ++g_heap->allocations >= g_heap->fail_at) return nullptr;
+    g_heap->live.erase(block);
+    void *moved = std::realloc(block, size);
+    g_heap->live[moved] = routine;
+    return moved;
+}
+
+void Release(pdf_document *, void *block)
+{
+    g_heap->live.erase(block);
+    std::free(block);
+}
+
+void HeapHandler(pdf_document *, int type, const char *)
+{
+    if (type == PDF_ERR_NONFATAL) return;
+    g_heap->error_type = type;
+    std::longjmp(g_heap->jump, 1);
+}
+
+bool OpenWithFailureAt(long fail_at, const std::string &tiff, const std::string &pdf,
+                       std::string *left)
+{
+    Heap heap;
+    g_heap = &heap;
+    pdf_document *document =
+        PDF_new_with_handlers(HeapHandler, Allocate, Reallocate, Release, nullptr);
+    bool finished = false;
+    if (setjmp(heap.jump) == 0) {
+        PDF_open_file(document, pdf.c_str());
+        // Deflating the decoded rows makes the writer allocate too.
+        PDF_set_value(document, "compress", 6);
+        heap.allocations = 0;
+        heap.fail_at = fail_at;
+        int image = PDF_open_image_file(document, "tiff", tiff.c_str(), "", 0);
+        EXPECT_EQ(image, 0);
+        PDF_close_image(document, image);
+        heap.fail_at = -1;
+        PDF_begin_page(document, 10, 10);
+        PDF_end_page(document);
+        PDF_close(document);
+        finished = true;
+    } else {
+        EXPECT_EQ(heap.error_type, PDF_ERR_MEMORY) << "failure at " << fail_at;
+    }
+    heap.fail_at = -1;
+    if (setjmp(heap.jump) == 0) PDF_delete(document);
+    for (const auto &block : heap.live) *left += block.second + " ";
+    g_heap = nullptr;
+    return finished;
+}
+
+TEST(Tiff, EveryAllocationFailureIsCleanAndLeakFree)
+{
+    TempDir dir;
+    const TiffSpec specs[] = {
+        Make(1, 4, PHOTOMETRIC_PALETTE, COMPRESSION_PACKBITS, 8),
+        Make(1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_CCITTFAX4, 8),
+        Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE),
+        Make(4, 8, PHOTOMETRIC_SEPARATED, COMPRESSION_NONE),
+    };
+    int descriptors = OpenDescriptors();
+    for (const TiffSpec &spec : specs) {
+        SCOPED_TRACE(spec.compression);
+        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), spec));
+        long n = 1;
+        for (; n < 100; ++n) {
+            std::string left;
+            bool finished = OpenWithFailureAt(n, dir.file("in.tif"), dir.file("out.pdf"), &left);
+            EXPECT_EQ(left, "") << "blocks left after failure at allocation " << n;
+            if (finished) break;
+        }
+        EXPECT_LT(n, 100);
+        RecordProperty("allocations " + std::to_string(spec.compression), static_cast<int>(n));
+        EXPECT_GT(n, 2) << "too few allocations to exercise";
+    }
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+}  // namespace

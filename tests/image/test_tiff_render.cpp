@@ -1,0 +1,212 @@
+// TIFF documents as independent viewers see them: every supported kind of
+// file, decoded or passed through, must show what libtiff's own decoding of
+// the file shows.
+#include <gtest/gtest.h>
+
+#include "test_tiff_util.h"
+
+using namespace tifftest;
+using namespace testsupport;
+
+namespace {
+
+struct RenderCase {
+    const char *name;
+    TiffSpec spec;
+    const char *filter;  // the image's /Filter entry; "" for none
+    int tolerance;
+};
+
+TiffSpec Make(uint16_t samples, uint16_t bits, uint16_t photometric, uint16_t compression)
+{
+    TiffSpec spec;
+    spec.samples = samples;
+    spec.bits = bits;
+    spec.photometric = photometric;
+    spec.compression = compression;
+    return spec;
+}
+
+TiffSpec With(TiffSpec spec, void (*change)(TiffSpec &))
+{
+    change(spec);
+    return spec;
+}
+
+// Viewers turn CMYK into RGB each in their own way; a wrong ink order or
+// inversion would be off by far more.
+const int kCmykTolerance = 90;
+
+const RenderCase kCases[] = {
+    {"GrayNone", Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE), "", 1},
+    {"GrayWhiteIsZeroNone", Make(1, 8, PHOTOMETRIC_MINISWHITE, COMPRESSION_NONE), "", 1},
+    {"Gray4BitNone", Make(1, 4, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE), "", 1},
+    {"RgbNoneStrips", With(Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE),
+                           [](TiffSpec &s) { s.rows_per_strip = 5; }), "", 1},
+    {"PaletteNone", Make(1, 8, PHOTOMETRIC_PALETTE, COMPRESSION_NONE), "", 1},
+    {"CmykNone", With(Make(4, 8, PHOTOMETRIC_SEPARATED, COMPRESSION_NONE),
+                      [](TiffSpec &s) { s.rows_per_strip = 7; }), "", kCmykTolerance},
+    {"CmykPackBits", Make(4, 8, PHOTOMETRIC_SEPARATED, COMPRESSION_PACKBITS),
+     "RunLengthDecode", kCmykTolerance},
+    {"RgbaPackBits", With(Make(4, 8, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS),
+                          [](TiffSpec &s) { s.extra_samples = 1; }), "", 1},
+    {"RgbLzwStrips", With(Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW),
+                          [](TiffSpec &s) { s.rows_per_strip = 10; }), "LZWDecode", 1},
+    {"RgbLzwPredictorStrips", With(Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW),
+                                   [](TiffSpec &s) {
+                                       s.rows_per_strip = 10;
+                                       s.predictor = PREDICTOR_HORIZONTAL;
+                                   }), "LZWDecode", 1},
+    {"GrayWhiteIsZeroLzwPredictor", With(Make(1, 8, PHOTOMETRIC_MINISWHITE, COMPRESSION_LZW),
+                                         [](TiffSpec &s) {
+                                             s.rows_per_strip = 9;
+                                             s.predictor = PREDICTOR_HORIZONTAL;
+                                         }), "LZWDecode", 1},
+    {"PaletteLzw", Make(1, 4, PHOTOMETRIC_PALETTE, COMPRESSION_LZW), "LZWDecode", 1},
+    {"RgbDeflatePredictor", With(Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE),
+                                 [](TiffSpec &s) {
+                                     s.rows_per_strip = 8;
+                                     s.predictor = PREDICTOR_HORIZONTAL;
+                                 }), "FlateDecode", 1},
+    {"GrayWhiteIsZeroDeflate", Make(1, 8, PHOTOMETRIC_MINISWHITE, COMPRESSION_DEFLATE),
+     "FlateDecode", 1},
+    {"GrayPackBits", With(Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_PACKBITS),
+                          [](TiffSpec &s) { s.rows_per_strip = 11; }), "RunLengthDecode", 1},
+    {"BilevelWhiteIsZeroPackBits", Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_PACKBITS),
+     "RunLengthDecode", 1},
+    {"PalettePackBits", With(Make(1, 4, PHOTOMETRIC_PALETTE, COMPRESSION_PACKBITS),
+                             [](TiffSpec &s) { s.rows_per_strip = 10; }), "RunLengthDecode", 1},
+    {"Palette8BitMapPackBits", With(Make(1, 8, PHOTOMETRIC_PALETTE, COMPRESSION_PACKBITS),
+                                    [](TiffSpec &s) { s.colormap_8bit = true; }),
+     "RunLengthDecode", 1},
+    {"CcittRleWhiteIsZero", Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTRLE),
+     "CCITTFaxDecode", 1},
+    {"CcittRleBlackIsZero", Make(1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_CCITTRLE),
+     "CCITTFaxDecode", 1},
+    {"Group3OneDWhiteIsZero", Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX3),
+     "CCITTFaxDecode", 1},
+    {"Group3OneDBlackIsZero", Make(1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_CCITTFAX3),
+     "CCITTFaxDecode", 1},
+    {"Group3TwoD", With(Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX3),
+                        [](TiffSpec &s) { s.group3_options = GROUP3OPT_2DENCODING; }),
+     "CCITTFaxDecode", 1},
+    {"Group3TwoDFillOrder2", With(Make(1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_CCITTFAX3),
+                                  [](TiffSpec &s) {
+                                      s.group3_options = GROUP3OPT_2DENCODING;
+                                      s.fill_order = FILLORDER_LSB2MSB;
+                                  }), "CCITTFaxDecode", 1},
+    {"Group4WhiteIsZero", Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4),
+     "CCITTFaxDecode", 1},
+    {"Group4BlackIsZero", Make(1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_CCITTFAX4),
+     "CCITTFaxDecode", 1},
+    {"Group4FillOrder2Strips", With(Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4),
+                                    [](TiffSpec &s) {
+                                        s.fill_order = FILLORDER_LSB2MSB;
+                                        s.rows_per_strip = 7;
+                                    }), "CCITTFaxDecode", 1},
+    {"TiledRgbNone", With(Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE),
+                          [](TiffSpec &s) { s.tile = 16; }), "", 1},
+    {"TiledGrayPackBits", With(Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_PACKBITS),
+                               [](TiffSpec &s) { s.tile = 16; }), "", 1},
+    {"TiledGroup4", With(Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4),
+                         [](TiffSpec &s) { s.tile = 16; }), "", 1},
+    {"SeparatePlanesRgbNone", With(Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE),
+                                   [](TiffSpec &s) { s.planar = PLANARCONFIG_SEPARATE; }),
+     "", 1},
+    {"SeparatePlanesCmykNone", With(Make(4, 8, PHOTOMETRIC_SEPARATED, COMPRESSION_NONE),
+                                    [](TiffSpec &s) { s.planar = PLANARCONFIG_SEPARATE; }),
+     "", 1},
+};
+
+void PrintTo(const RenderCase &c, std::ostream *os) { *os << c.name; }
+
+class TiffRender : public ::testing::TestWithParam<RenderCase> {};
+
+TEST_P(TiffRender, ViewersShowWhatLibtiffDecodes)
+{
+    const RenderCase &c = GetParam();
+    TempDir dir;
+    std::string tiff = dir.file("in.tif");
+    ASSERT_TRUE(WriteTiff(tiff, c.spec));
+    Raster expected = DecodeTiff(tiff);
+    ASSERT_EQ(expected.width, static_cast<int>(c.spec.width));
+
+    std::string pdf = dir.file("out.pdf");
+    pdf_document *document = NewDocument(pdf);
+    int image = OpenTiff(document, tiff);
+    ASSERT_EQ(image, 0) << (Log().messages.empty() ? "" : Log().messages[0].second);
+    FinishWithPage(document, image);
+    EXPECT_TRUE(Log().messages.empty());
+
+    std::string report;
+    EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
+    std::vector<float> box{0, 0, static_cast<float>(c.spec.width),
+                           static_cast<float>(c.spec.height)};
+    EXPECT_EQ(MediaBox(pdf, 1), box);
+
+    std::string bytes = ReadFile(pdf);
+    std::vector<XObject> xobjects = ImageXObjects(bytes);
+    ASSERT_FALSE(xobjects.empty());
+    for (const XObject &x : xobjects) {
+        if (*c.filter)
+            EXPECT_NE(x.dictionary.find(std::string("/Filter[/") + c.filter + "]"),
+                      std::string::npos) << x.dictionary;
+        else
+            EXPECT_EQ(x.dictionary.find("/Filter"), std::string::npos) << x.dictionary;
+    }
+
+    EXPECT_LE(MaxDifference(RenderMutool(pdf, 1), expected), c.tolerance) << "mutool";
+    EXPECT_LE(MaxDifference(RenderPoppler(pdf, 1), expected), c.tolerance) << "poppler";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, TiffRender, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<RenderCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+// Each page of a multi-page file is reached through "page" and shown at its
+// own size.
+TEST(TiffRenderPages, PageParameterSelectsTheDirectory)
+{
+    TempDir dir;
+    std::string tiff = dir.file("pages.tif");
+    TiffSpec first = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE);
+    TiffSpec second = Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4);
+    second.width = 52;
+    second.height = 30;
+    TiffSpec third = Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW);
+    third.width = 17;
+    third.height = 9;
+    ASSERT_TRUE(WriteTiff(tiff, {first, second, third}));
+
+    std::string pdf = dir.file("out.pdf");
+    pdf_document *document = NewDocument(pdf);
+    const TiffSpec *specs[] = {&first, &second, &third};
+    for (int page = 1; page <= 3; page++) {
+        int image = OpenTiff(document, tiff, "page", page);
+        ASSERT_EQ(image, 0) << "page " << page;
+        PDF_begin_page(document, PDF_get_value(document, "imagewidth", 0),
+                       PDF_get_value(document, "imageheight", 0));
+        PDF_place_image(document, image, 0, 0, 1);
+        PDF_close_image(document, image);
+        PDF_end_page(document);
+    }
+    EXPECT_EQ(OpenTiff(document, tiff, "page", 4), -1);
+    EXPECT_EQ(OpenTiff(document, tiff, "page", 0), -1);
+    EXPECT_TRUE(Log().messages.empty());
+    PDF_close(document);
+    PDF_delete(document);
+
+    EXPECT_TRUE(QpdfCheck(pdf));
+    for (int page = 1; page <= 3; page++) {
+        SCOPED_TRACE(page);
+        std::vector<float> box{0, 0, static_cast<float>(specs[page - 1]->width),
+                               static_cast<float>(specs[page - 1]->height)};
+        EXPECT_EQ(MediaBox(pdf, page), box);
+        Raster expected = DecodeTiff(tiff, page);
+        EXPECT_LE(MaxDifference(RenderMutool(pdf, page), expected), 1);
+        EXPECT_LE(MaxDifference(RenderPoppler(pdf, page), expected), 1);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,330 @@
+// Helpers of the TIFF reader tests: TIFF files written with libtiff,
+// libtiff's own RGBA decoding of them, documents whose errors are recorded,
+// and a look at the image XObjects of uncompressed PDFs.
+#pragma once
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <dirent.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <tiffio.h>
+
+#include "core/document.h"
+#include "core/folio.h"
+#include "image/images.h"
+#include "test_support.h"
+
+namespace tifftest {
+
+// One page of a TIFF file to write.
+struct TiffSpec {
+    uint32_t width = 40;
+    uint32_t height = 24;
+    uint16_t samples = 1;
+    uint16_t bits = 8;
+    uint16_t photometric = PHOTOMETRIC_MINISBLACK;
+    uint16_t compression = COMPRESSION_NONE;
+    uint16_t predictor = 0;         // 0: tag not written
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    uint16_t fill_order = 0;        // 0: tag not written
+    uint32_t rows_per_strip = 0;    // 0: the whole image in one strip
+    uint32_t tile = 0;              // tile width and length; 0: strips
+    uint16_t extra_samples = 0;     // trailing alpha samples
+    uint16_t ink_set = 0;           // 0: tag not written
+    uint32_t group3_options = 0;
+    bool colormap_8bit = false;     // old-style colour map values below 256
+    float resolution_x = 0;         // 0: no resolution tags
+    float resolution_y = 0;
+    uint16_t resolution_unit = RESUNIT_INCH;
+};
+
+// A deterministic picture with runs of several lengths, so that every codec
+// has something to do. Values are below 2^bits.
+inline unsigned Sample(const TiffSpec &spec, uint32_t x, uint32_t y, int c)
+{
+    unsigned levels = 1u << spec.bits;
+    if (spec.bits == 1)
+        return ((x / 5 + y / 3 + c) % 3 == 0) ^ (x > spec.width / 2 && y < spec.height / 3);
+    if (spec.photometric == PHOTOMETRIC_PALETTE)
+        return (x / 4 + y / 3 * 5) % levels;
+    unsigned ramp = x * 255 / spec.width + y * 97 / spec.height + c * 70;
+    if (c == spec.samples - 1 && spec.extra_samples > 0)
+        ramp = 128 + (x * 127 / spec.width);  // alpha, never zero
+    return (ramp % 256) * levels / 256;
+}
+
+// Packs `count` samples of `bits` bits, most significant bit first.
+inline void PackSamples(const std::vector<unsigned> &values, uint16_t bits,
+                        std::vector<uint8_t> *out)
+{
+    size_t bytes = (values.size() * bits + 7) / 8;
+    out->assign(bytes, 0);
+    for (size_t i = 0; i < values.size(); i++) {
+        size_t bit = i * bits;
+        (*out)[bit / 8] |= static_cast<uint8_t>(values[i] << (8 - bits - bit % 8));
+    }
+}
+
+inline bool WriteDirectory(TIFF *tif, const TiffSpec &spec)
+{
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, spec.planar);
+    if (!TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression))
+        return false;
+    if (spec.predictor)
+        TIFFSetField(tif, TIFFTAG_PREDICTOR, spec.predictor);
+    if (spec.fill_order)
+        TIFFSetField(tif, TIFFTAG_FILLORDER, spec.fill_order);
+    if (spec.extra_samples) {
+        std::vector<uint16_t> types(spec.extra_samples, EXTRASAMPLE_UNASSALPHA);
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, spec.extra_samples, types.data());
+    }
+    if (spec.ink_set)
+        TIFFSetField(tif, TIFFTAG_INKSET, spec.ink_set);
+    if (spec.compression == COMPRESSION_CCITTFAX3)
+        TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, spec.group3_options);
+    if (spec.resolution_x > 0) {
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, spec.resolution_x);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, spec.resolution_y);
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, spec.resolution_unit);
+    }
+    if (spec.photometric == PHOTOMETRIC_PALETTE) {
+        size_t n = 1u << spec.bits;
+        std::vector<uint16_t> r(n), g(n), b(n);
+        for (size_t i = 0; i < n; i++) {
+            unsigned scale = spec.colormap_8bit ? 1 : 257;
+            r[i] = static_cast<uint16_t>((i * 37 + 20) % 256 * scale);
+            g[i] = static_cast<uint16_t>((255 - i * 11 % 256) * scale);
+            b[i] = static_cast<uint16_t>((i * 73) % 256 * scale);
+        }
+        TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
+    }
+
+    const bool contig = spec.planar == PLANARCONFIG_CONTIG;
+    const int per_pixel = contig ? spec.samples : 1;
+    const int planes = contig ? 1 : spec.samples;
+    std::vector<uint8_t> packed;
+    if (spec.tile) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, spec.tile);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, spec.tile);
+        for (int plane = 0; plane < planes; plane++)
+            for (uint32_t ty = 0; ty < spec.height; ty += spec.tile)
+                for (uint32_t tx = 0; tx < spec.width; tx += spec.tile) {
+                    std::vector<uint8_t> tile, row;
+                    for (uint32_t y = ty; y < ty + spec.tile; y++) {
+                        std::vector<unsigned> values;
+                        for (uint32_t x = tx; x < tx + spec.tile; x++)
+                            for (int c = 0; c < per_pixel; c++)
+                                values.push_back(x < spec.width && y < spec.height
+                                                     ? Sample(spec, x, y, contig ? c : plane)
+                                                     : 0);
+                        PackSamples(values, spec.bits, &row);
+                        tile.insert(tile.end(), row.begin(), row.end());
+                    }
+                    if (TIFFWriteTile(tif, tile.data(), tx, ty, 0,
+                                      static_cast<uint16_t>(plane)) < 0)
+                        return false;
+                }
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
+                     spec.rows_per_strip ? spec.rows_per_strip : spec.height);
+        for (int plane = 0; plane < planes; plane++)
+            for (uint32_t y = 0; y < spec.height; y++) {
+                std::vector<unsigned> values;
+                for (uint32_t x = 0; x < spec.width; x++)
+                    for (int c = 0; c < per_pixel; c++)
+                        values.push_back(Sample(spec, x, y, contig ? c : plane));
+                PackSamples(values, spec.bits, &packed);
+                if (TIFFWriteScanline(tif, packed.data(), y, static_cast<uint16_t>(plane)) < 0)
+                    return false;
+            }
+    }
+    return TIFFWriteDirectory(tif) != 0;
+}
+
+// Writes the pages into one file; false when libtiff refused.
+inline bool WriteTiff(const std::string &path, const std::vector<TiffSpec> &pages)
+{
+    TIFF *tif = TIFFOpen(path.c_str(), "w");
+    if (tif == nullptr)
+        return false;
+    bool ok = true;
+    for (const TiffSpec &page : pages)
+        ok = ok && WriteDirectory(tif, page);
+    TIFFClose(tif);
+    return ok;
+}
+
+inline bool WriteTiff(const std::string &path, const TiffSpec &spec)
+{
+    return WriteTiff(path, std::vector<TiffSpec>{spec});
+}
+
+// libtiff's RGBA decoding of page `page` (from 1), alpha dropped.
+inline testsupport::Raster DecodeTiff(const std::string &path, int page = 1)
+{
+    testsupport::Raster raster;
+    TIFF *tif = TIFFOpen(path.c_str(), "r");
+    if (tif == nullptr || !TIFFSetDirectory(tif, static_cast<tdir_t>(page - 1))) {
+        if (tif)
+            TIFFClose(tif);
+        return raster;
+    }
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    if (TIFFReadRGBAImageOriented(tif, width, height, pixels.data(), ORIENTATION_TOPLEFT, 1)) {
+        raster.width = static_cast<int>(width);
+        raster.height = static_cast<int>(height);
+        for (uint32_t p : pixels) {
+            raster.rgb.push_back(static_cast<uint8_t>(TIFFGetR(p)));
+            raster.rgb.push_back(static_cast<uint8_t>(TIFFGetG(p)));
+            raster.rgb.push_back(static_cast<uint8_t>(TIFFGetB(p)));
+        }
+    }
+    TIFFClose(tif);
+    return raster;
+}
+
+// The raw bytes of every strip of page 1, as the file holds them.
+inline std::vector<std::string> RawStrips(const std::string &path)
+{
+    std::vector<std::string> strips;
+    TIFF *tif = TIFFOpen(path.c_str(), "r");
+    if (tif == nullptr)
+        return strips;
+    for (uint32_t s = 0; s < TIFFNumberOfStrips(tif); s++) {
+        std::string bytes(static_cast<size_t>(TIFFRawStripSize(tif, s)), '\0');
+        TIFFReadRawStrip(tif, s, &bytes[0], static_cast<tmsize_t>(bytes.size()));
+        strips.push_back(bytes);
+    }
+    TIFFClose(tif);
+    return strips;
+}
+
+// Records every error; a fatal one jumps back to the guarded call.
+struct ErrorLog {
+    std::vector<std::pair<int, std::string>> messages;
+    std::jmp_buf *jump = nullptr;
+};
+inline ErrorLog &Log()
+{
+    static ErrorLog log;
+    return log;
+}
+inline void RecordError(pdf_document *, int type, const char *message)
+{
+    Log().messages.emplace_back(type, message);
+    if (type != PDF_ERR_NONFATAL && Log().jump)
+        std::longjmp(*Log().jump, 1);
+}
+
+// Opens a TIFF image file; -2 when a fatal error left the call.
+inline int OpenTiff(pdf_document *document, const std::string &path,
+                    const char *stringparam = "", int intparam = 0)
+{
+    std::jmp_buf jump;
+    Log().jump = &jump;
+    if (setjmp(jump)) {
+        Log().jump = nullptr;
+        return -2;
+    }
+    int handle = PDF_open_image_file(document, "tiff", path.c_str(), stringparam, intparam);
+    Log().jump = nullptr;
+    return handle;
+}
+
+// A document on `pdf_path` with compression 0 and image warnings on.
+inline pdf_document *NewDocument(const std::string &pdf_path)
+{
+    Log().messages.clear();
+    pdf_document *document = PDF_new_with_handlers(RecordError, nullptr, nullptr, nullptr, nullptr);
+    PDF_open_file(document, pdf_path.c_str());
+    PDF_set_value(document, "compress", 0);
+    PDF_set_parameter(document, "imagewarning", "true");
+    return document;
+}
+
+// Ends a document in whatever state a test left it.
+inline void Discard(pdf_document *document)
+{
+    std::jmp_buf jump;
+    Log().jump = &jump;
+    if (setjmp(jump) == 0) {
+        if (pdf_current_scope(document) == PDF_SCOPE_DOCUMENT) {
+            PDF_begin_page(document, 10, 10);
+            PDF_end_page(document);
+            PDF_close(document);
+        }
+    }
+    if (setjmp(jump) == 0)
+        PDF_delete(document);
+    Log().jump = nullptr;
+}
+
+// Places an open image on a page of its size and finishes the document.
+inline void FinishWithPage(pdf_document *document, int image)
+{
+    float width = PDF_get_value(document, "imagewidth", static_cast<float>(image));
+    float height = PDF_get_value(document, "imageheight", static_cast<float>(image));
+    PDF_begin_page(document, width, height);
+    PDF_place_image(document, image, 0, 0, 1);
+    PDF_close_image(document, image);
+    PDF_end_page(document);
+    PDF_close(document);
+    PDF_delete(document);
+}
+
+// One image XObject of an uncompressed document: its dictionary and data.
+struct XObject {
+    std::string dictionary;
+    std::string data;
+};
+
+inline std::vector<XObject> ImageXObjects(const std::string &pdf)
+{
+    std::vector<XObject> found;
+    size_t at = 0;
+    while ((at = pdf.find("/Subtype/Image\n", at)) != std::string::npos) {
+        size_t begin = pdf.find(">>\nstream\n", at);
+        size_t end = pdf.find("endstream\n", begin);
+        if (begin == std::string::npos || end == std::string::npos)
+            break;
+        found.push_back({pdf.substr(at, begin - at), pdf.substr(begin + 10, end - begin - 10)});
+        at = end;
+    }
+    return found;
+}
+
+// The four numbers of pdfinfo's MediaBox for a page.
+inline std::vector<float> MediaBox(const std::string &pdf, int page)
+{
+    std::vector<float> box(4, -1);
+    std::string text = testsupport::PdfInfoField(pdf, "MediaBox", page);
+    std::sscanf(text.c_str(), "%f %f %f %f", &box[0], &box[1], &box[2], &box[3]);
+    return box;
+}
+
+// Open file descriptors of this process, to see that no file is left open.
+inline int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR *dir = opendir("/proc/self/fd")) {
+        while (readdir(dir))
+            count++;
+        closedir(dir);
+    }
+    return count;
+}
+
+}  // namespace tifftest
