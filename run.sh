@@ -22,6 +22,12 @@ configure_and_build() {
 
 # The job this script exists for. It runs from the build folder.
 main_job() {
+  # With a display, the desktop program; without one, the batch job.
+  if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+    cmake --build "$build" -j "$jobs" --target bindwick
+    "$build/app/gui/bindwick"
+    return
+  fi
   "$build/app/demo/folio-demo" "$build/demo.pdf"
 }
 

@@ -1,0 +1,244 @@
+// unitpreference.cpp -- the preferences dialog.
+#include "unitpreference.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "user_dialogs.h"
+
+namespace bindwick {
+
+namespace {
+
+constexpr int kClientWidth = 466;
+constexpr int kClientHeight = 276;
+
+// The row of labels under the compression track bar: one at the left end,
+// one under the standard position and one at the right end. The middle
+// label follows the handle position of that value whatever the style's
+// handle size is.
+class SliderScale : public QWidget {
+public:
+    SliderScale(QSlider *slider, int marked_value, QWidget *parent)
+        : QWidget(parent), slider_(slider), marked_value_(marked_value) {
+        left_ = new QLabel(QStringLiteral("速度優先"), this);
+        left_->setObjectName(QStringLiteral("LabelSpeed"));
+        middle_ = new QLabel(QStringLiteral("標準値"), this);
+        middle_->setObjectName(QStringLiteral("LabelStandard"));
+        right_ = new QLabel(QStringLiteral("圧縮率優先"), this);
+        right_->setObjectName(QStringLiteral("LabelRatio"));
+        setMinimumHeight(left_->sizeHint().height());
+        // The slider may be laid out after this row; follow it as well.
+        slider_->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == slider_ &&
+            (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+            place();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *) override { place(); }
+    void showEvent(QShowEvent *) override { place(); }
+
+private:
+    void place() {
+        const int top = 0;
+        for (QLabel *label : {left_, middle_, right_}) label->adjustSize();
+        left_->move(0, top);
+        right_->move(width() - right_->width(), top);
+        const int handle =
+            slider_->style()->pixelMetric(QStyle::PM_SliderLength, nullptr, slider_);
+        const int span = qMax(0, slider_->width() - handle);
+        const int centre =
+            slider_->x() - x() +
+            QStyle::sliderPositionFromValue(slider_->minimum(), slider_->maximum(),
+                                            marked_value_, span) +
+            handle / 2;
+        middle_->move(centre - middle_->width() / 2, top);
+    }
+
+    QSlider *slider_;
+    int marked_value_;
+    QLabel *left_;
+    QLabel *middle_;
+    QLabel *right_;
+};
+
+}  // namespace
+
+TFormPref::TFormPref(QWidget *owner, const std::string &ini_file_name,
+                     UserDialogs &dialogs)
+    : QDialog(owner), settings_(ini_file_name), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("FormPref"));
+    setWindowTitle(QStringLiteral("設定"));
+    setModal(true);
+
+    buildTabs();
+
+    BitBtnOK = new QPushButton(QStringLiteral("OK"), this);
+    BitBtnOK->setObjectName(QStringLiteral("BitBtnOK"));
+    BitBtnOK->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    BitBtnOK->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("キャンセル"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    BitBtn2->setAutoDefault(false);
+    connect(BitBtnOK, &QPushButton::clicked, this, &TFormPref::BitBtnOKClick);
+    connect(BitBtn2, &QPushButton::clicked, this, &TFormPref::BitBtn2Click);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BitBtnOK);
+    buttons->addWidget(BitBtn2);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(PageControlPref);
+    layout->addLayout(buttons);
+
+    // A fixed dialog border: the client area cannot be resized.
+    setFixedSize(kClientWidth, kClientHeight);
+
+    LoadSettings();
+}
+
+void TFormPref::buildTabs() {
+    PageControlPref = new QTabWidget(this);
+    PageControlPref->setObjectName(QStringLiteral("PageControlPref"));
+
+    auto *file_tab = new QWidget;
+    file_tab->setObjectName(QStringLiteral("TabSheetFile"));
+    CBIsUseCwd = new QCheckBox(
+        QStringLiteral("カレントディレクトリを標準のディレクトリとする"), file_tab);
+    CBIsUseCwd->setObjectName(QStringLiteral("CBIsUseCwd"));
+    auto *file_layout = new QVBoxLayout(file_tab);
+    file_layout->addWidget(CBIsUseCwd);
+    file_layout->addStretch();
+    PageControlPref->addTab(file_tab, QStringLiteral("ファイル関係"));
+
+    auto *paper_tab = new QWidget;
+    paper_tab->setObjectName(QStringLiteral("TabSheetPaper"));
+    auto *paper_label = new QLabel(QStringLiteral("サイズ"), paper_tab);
+    paper_label->setObjectName(QStringLiteral("LabelPaperSize"));
+    CBPaperSize = new QComboBox(paper_tab);
+    CBPaperSize->setObjectName(QStringLiteral("CBPaperSize"));
+    CBPaperSize->addItems({QStringLiteral("画像ファイルのまま"), QStringLiteral("A4"),
+                           QStringLiteral("B5"), QStringLiteral("指定する")});
+    // Pages are always as large as their images; the choice is shown but
+    // cannot be changed.
+    CBPaperSize->setEnabled(false);
+    paper_label->setBuddy(CBPaperSize);
+    auto *paper_row = new QHBoxLayout;
+    paper_row->addWidget(paper_label);
+    paper_row->addWidget(CBPaperSize, 1);
+    auto *paper_layout = new QVBoxLayout(paper_tab);
+    paper_layout->addLayout(paper_row);
+    paper_layout->addStretch();
+    PageControlPref->addTab(paper_tab, QStringLiteral("出力用紙サイズ"));
+
+    auto *compress_tab = new QWidget;
+    compress_tab->setObjectName(QStringLiteral("TabSheetCompress"));
+    auto *compress_label = new QLabel(QStringLiteral("圧縮率"), compress_tab);
+    compress_label->setObjectName(QStringLiteral("LabelCompress"));
+    TBPref = new QSlider(Qt::Horizontal, compress_tab);
+    TBPref->setObjectName(QStringLiteral("TBPref"));
+    TBPref->setRange(Settings::kMinRate, Settings::kMaxRate);
+    TBPref->setSingleStep(1);
+    TBPref->setPageStep(1);
+    TBPref->setTickInterval(1);
+    TBPref->setTickPosition(QSlider::TicksBelow);
+    TBPref->setToolTip(QStringLiteral("圧縮率の標準は6です"));
+    compress_label->setBuddy(TBPref);
+    auto *scale = new SliderScale(TBPref, Settings::kDefaultRate, compress_tab);
+    auto *compress_layout = new QVBoxLayout(compress_tab);
+    compress_layout->addWidget(compress_label);
+    compress_layout->addWidget(TBPref);
+    compress_layout->addWidget(scale);
+    compress_layout->addStretch();
+    PageControlPref->addTab(compress_tab, QStringLiteral("圧縮率"));
+
+    PageControlPref->setCurrentIndex(0);
+}
+
+void TFormPref::showSettings() {
+    CBIsUseCwd->setChecked(settings_.IsUseCwd());
+    // -1 (no valid choice stored) leaves the box without a selection.
+    CBPaperSize->setCurrentIndex(settings_.PaperSize());
+    TBPref->setValue(settings_.CompressRate());
+}
+
+void TFormPref::takeSettings() {
+    settings_.SetIsUseCwd(CBIsUseCwd->isChecked());
+    settings_.SetPaperSize(CBPaperSize->currentIndex());
+    settings_.SetCompressRate(TBPref->value());
+}
+
+void TFormPref::LoadSettings() {
+    settings_.LoadSettings();
+    showSettings();
+}
+
+bool TFormPref::IsUseCwd() const { return CBIsUseCwd->isChecked(); }
+
+int TFormPref::PaperSize() const { return CBPaperSize->currentIndex(); }
+
+int TFormPref::CompressRate() const { return TBPref->value(); }
+
+void TFormPref::BitBtnOKClick() {
+    takeSettings();
+    try {
+        settings_.SaveSettings();
+    } catch (const SettingsWriteError &error) {
+        dialogs_.showMessage(this, QMessageBox::Critical,
+                             QGuiApplication::applicationName(),
+                             QString::fromUtf8(error.what()));
+    }
+    accept();
+}
+
+void TFormPref::BitBtn2Click() {
+    try {
+        LoadSettings();
+    } catch (const SettingsWriteError &error) {
+        dialogs_.showMessage(this, QMessageBox::Critical,
+                             QGuiApplication::applicationName(),
+                             QString::fromUtf8(error.what()));
+    }
+    reject();
+}
+
+void TFormPref::keyPressEvent(QKeyEvent *event) {
+    // Esc is the Cancel button, handler included; QDialog alone would only
+    // close the dialog like the title-bar button.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        BitBtn2->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TFormPref::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    // Centred on the desktop rather than over the main window.
+    const QScreen *screen = this->screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+}  // namespace bindwick

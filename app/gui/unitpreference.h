@@ -1,0 +1,77 @@
+// TFormPref: the preferences dialog. Its controls are the settings in effect
+// for the whole run of the program; the settings file is read into them when
+// the dialog is created and by Cancel, and written from them only by OK.
+// Closing the dialog with the title-bar button keeps the controls as they
+// are, stored or not.
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+
+namespace bindwick {
+
+class UserDialogs;
+
+class TFormPref : public QDialog {
+    Q_OBJECT
+
+public:
+    // Builds the dialog and reads the settings file at `ini_file_name`,
+    // creating it when missing. Throws SettingsWriteError when a missing
+    // file cannot be created. `dialogs` shows the message of a failed OK
+    // and must outlive the dialog.
+    TFormPref(QWidget *owner, const std::string &ini_file_name,
+              UserDialogs &dialogs);
+
+    // Reads the settings file into the controls (creating the file when it
+    // is missing). Throws SettingsWriteError like the constructor.
+    void LoadSettings();
+
+    // The settings in effect, as the controls show them.
+    bool IsUseCwd() const;
+    int PaperSize() const;     // the selected item, -1 when none
+    int CompressRate() const;  // the track bar position, 0..9
+
+    const std::string &IniFileName() const { return settings_.IniFileName(); }
+
+    // The controls, named as their objectName.
+    QTabWidget *PageControlPref = nullptr;
+    QCheckBox *CBIsUseCwd = nullptr;
+    QComboBox *CBPaperSize = nullptr;
+    QSlider *TBPref = nullptr;
+    QPushButton *BitBtnOK = nullptr;
+    QPushButton *BitBtn2 = nullptr;
+
+public slots:
+    // OK: writes the controls to the settings file, then closes the dialog.
+    // A failed write is reported; the dialog closes all the same and the
+    // controls keep their values.
+    void BitBtnOKClick();
+    // Cancel: puts the stored values back into the controls, then closes
+    // the dialog.
+    void BitBtn2Click();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildTabs();
+    // Copies the settings model into the controls and back.
+    void showSettings();
+    void takeSettings();
+
+    Settings settings_;
+    UserDialogs &dialogs_;
+};
+
+}  // namespace bindwick

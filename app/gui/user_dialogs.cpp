@@ -1,0 +1,69 @@
+// user_dialogs.cpp -- the real file dialogs and message boxes.
+#include "user_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace bindwick {
+
+QStringList QtNameFilters(const QList<FileFilter> &filters) {
+    QStringList names;
+    for (const FileFilter &filter : filters) {
+        // The dialog shows only the description (HideNameFilterDetails); the
+        // patterns go into the trailing parentheses it parses.
+        names << filter.description + QStringLiteral(" (") + filter.patterns +
+                     QLatin1Char(')');
+    }
+    return names;
+}
+
+QString QtUserDialogs::startFolder(const FileDialogSetup &setup) const {
+    if (!setup.directory.isEmpty()) return setup.directory;
+    if (!last_folder_.isEmpty()) return last_folder_;
+    return QDir::homePath();
+}
+
+QStringList QtUserDialogs::getOpenFileNames(QWidget *parent,
+                                            const FileDialogSetup &setup) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setDirectory(startFolder(setup));
+    const QStringList names = QtNameFilters(setup.filters);
+    dialog.setNameFilters(names);
+    if (!names.isEmpty()) dialog.selectNameFilter(names.first());
+    if (!setup.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(setup.defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    if (!files.isEmpty()) last_folder_ = QFileInfo(files.first()).absolutePath();
+    return files;
+}
+
+QString QtUserDialogs::getSaveFileName(QWidget *parent,
+                                       const FileDialogSetup &setup) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDirectory(startFolder(setup));
+    const QStringList names = QtNameFilters(setup.filters);
+    dialog.setNameFilters(names);
+    if (!names.isEmpty()) dialog.selectNameFilter(names.first());
+    if (!setup.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(setup.defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return {};
+    last_folder_ = QFileInfo(files.first()).absolutePath();
+    return files.first();
+}
+
+void QtUserDialogs::showMessage(QWidget *parent, QMessageBox::Icon icon,
+                                const QString &title, const QString &text) {
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+}  // namespace bindwick

@@ -1,0 +1,202 @@
+// The preferences dialog on its own: layout, reading and writing the
+// settings file, and what OK, Cancel, Esc and the close button keep.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "fake_dialogs.h"
+#include "unitpreference.h"
+
+using bindwick::TFormPref;
+
+class TestPreferences : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    FakeDialogs dialogs_;
+    QString ini_;
+
+    std::unique_ptr<TFormPref> make() {
+        return std::make_unique<TFormPref>(nullptr, QFile::encodeName(ini_).toStdString(),
+                                           dialogs_);
+    }
+    void writeIni(const QByteArray &text) {
+        QFile file(ini_);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray readIni() const {
+        QFile file(ini_);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        dialogs_ = FakeDialogs();
+        ini_ = dir_->filePath("bindwick.ini");
+    }
+
+    void layout() {
+        auto pref = make();
+        QCOMPARE(pref->windowTitle(), QStringLiteral("設定"));
+        QCOMPARE(pref->minimumSize(), QSize(466, 276));
+        QCOMPARE(pref->maximumSize(), QSize(466, 276));
+        QTabWidget *tabs = pref->PageControlPref;
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("ファイル関係"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("出力用紙サイズ"));
+        QCOMPARE(tabs->tabText(2), QStringLiteral("圧縮率"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QVERIFY(tabs->widget(0)->isAncestorOf(pref->CBIsUseCwd));
+        QVERIFY(tabs->widget(1)->isAncestorOf(pref->CBPaperSize));
+        QVERIFY(tabs->widget(2)->isAncestorOf(pref->TBPref));
+        QCOMPARE(pref->CBIsUseCwd->text(),
+                 QStringLiteral("カレントディレクトリを標準のディレクトリとする"));
+        QVERIFY(!pref->CBPaperSize->isEnabled());
+        QStringList items;
+        for (int i = 0; i < pref->CBPaperSize->count(); ++i) items << pref->CBPaperSize->itemText(i);
+        QCOMPARE(items, (QStringList{"画像ファイルのまま", "A4", "B5", "指定する"}));
+        QCOMPARE(pref->TBPref->minimum(), 0);
+        QCOMPARE(pref->TBPref->maximum(), 9);
+        QCOMPARE(pref->TBPref->pageStep(), 1);
+        QCOMPARE(pref->TBPref->tickInterval(), 1);
+        QCOMPARE(pref->TBPref->toolTip(), QStringLiteral("圧縮率の標準は6です"));
+        QCOMPARE(pref->BitBtnOK->text(), QStringLiteral("OK"));
+        QCOMPARE(pref->BitBtn2->text(), QStringLiteral("キャンセル"));
+        QVERIFY(pref->BitBtnOK->isDefault());
+
+        // The scale labels sit at the left end, under position 6 and at the
+        // right end of the track bar.
+        tabs->setCurrentIndex(2);
+        pref->show();
+        QVERIFY(QTest::qWaitForWindowExposed(pref.get()));
+        auto centre_of = [&](const char *name) {
+            auto *label = pref->findChild<QLabel *>(name);
+            return label->mapTo(pref.get(), label->rect().center()).x();
+        };
+        QSlider *bar = pref->TBPref;
+        const int handle = bar->style()->pixelMetric(QStyle::PM_SliderLength, nullptr, bar);
+        const int six = bar->mapTo(pref.get(), QPoint(0, 0)).x() + handle / 2 +
+            QStyle::sliderPositionFromValue(0, 9, 6, bar->width() - handle);
+        QVERIFY2(qAbs(centre_of("LabelStandard") - six) <= 2,
+                 qPrintable(QString("%1 vs %2").arg(centre_of("LabelStandard")).arg(six)));
+        QVERIFY(centre_of("LabelSpeed") < centre_of("LabelStandard"));
+        QVERIFY(centre_of("LabelStandard") < centre_of("LabelRatio"));
+        QCOMPARE(pref->findChild<QLabel *>("LabelRatio")->text(), QStringLiteral("圧縮率優先"));
+    }
+
+    void firstStart() {
+        auto pref = make();
+        QCOMPARE(readIni().trimmed(), QByteArray("[Temp]\nFirstRunAfterDelIni=1"));
+        QVERIFY(pref->CBIsUseCwd->isChecked());
+        QCOMPARE(pref->CBPaperSize->currentIndex(), 0);
+        QCOMPARE(pref->TBPref->value(), 6);
+    }
+
+    void storedValues_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("use_cwd");
+        QTest::addColumn<int>("paper");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<QByteArray>("written");  // lines OK writes back
+        QTest::newRow("rate above the range") << QByteArray("[COMPRESS]\nrate=12\n")
+            << true << 0 << 9 << QByteArray("rate=9");
+        QTest::newRow("rate below the range") << QByteArray("[COMPRESS]\nrate=-3\n")
+            << true << 0 << 0 << QByteArray("rate=0");
+        QTest::newRow("hexadecimal rate") << QByteArray("[COMPRESS]\nrate=0x5\n")
+            << true << 0 << 5 << QByteArray("rate=5");
+        QTest::newRow("unreadable rate") << QByteArray("[COMPRESS]\nrate=abc\n")
+            << true << 0 << 6 << QByteArray("rate=6");
+        QTest::newRow("paper out of range") << QByteArray("[SIZE]\npaper=7\n")
+            << true << -1 << 6 << QByteArray("paper=-1");
+        QTest::newRow("paper choice") << QByteArray("[SIZE]\npaper=2\n")
+            << true << 2 << 6 << QByteArray("paper=2");
+        QTest::newRow("current directory off") << QByteArray("[FILE]\nIsUseCwd=0\n")
+            << false << 0 << 6 << QByteArray("IsUseCwd=0");
+    }
+    void storedValues() {
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, use_cwd);
+        QFETCH(int, paper);
+        QFETCH(int, rate);
+        QFETCH(QByteArray, written);
+        writeIni(stored);
+        auto pref = make();
+        QCOMPARE(pref->IsUseCwd(), use_cwd);
+        QCOMPARE(pref->PaperSize(), paper);
+        QCOMPARE(pref->CBPaperSize->currentIndex(), paper);
+        QCOMPARE(pref->CompressRate(), rate);
+        pref->BitBtnOK->click();
+        QVERIFY2(readIni().contains(written), readIni().constData());
+        QCOMPARE(pref->result(), int(QDialog::Accepted));
+    }
+
+    // Cancel and Esc put the stored values back; the close button keeps the
+    // changed controls without storing them.
+    void leaving_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("rate_after");
+        QTest::newRow("cancel button") << "cancel" << 3;
+        QTest::newRow("escape key") << "esc" << 3;
+        QTest::newRow("close button") << "close" << 8;
+        QTest::newRow("ok button") << "ok" << 8;
+    }
+    void leaving() {
+        QFETCH(QString, how);
+        QFETCH(int, rate_after);
+        writeIni("[COMPRESS]\nrate=3\n");
+        auto pref = make();
+        bool was_shown = false;
+        QTimer::singleShot(0, this, [&] {
+            was_shown = pref->isVisible();
+            pref->TBPref->setValue(8);
+            pref->CBIsUseCwd->setChecked(false);
+            if (how == "cancel") pref->BitBtn2->click();
+            if (how == "esc") QTest::keyClick(pref.get(), Qt::Key_Escape);
+            if (how == "close") pref->close();
+            if (how == "ok") pref->BitBtnOK->click();
+        });
+        pref->exec();
+        QVERIFY(was_shown);
+        QVERIFY(!pref->isVisible());
+        QCOMPARE(pref->CompressRate(), rate_after);
+        QCOMPARE(pref->IsUseCwd(), rate_after == 3);
+        QCOMPARE(readIni().contains("rate=8"), how == "ok");
+        QVERIFY(dialogs_.messages.isEmpty());
+    }
+
+    void cancelRecreatesDeletedFile() {
+        auto pref = make();
+        QVERIFY(QFile::remove(ini_));
+        pref->BitBtn2->click();
+        QCOMPARE(readIni().trimmed(), QByteArray("[Temp]\nFirstRunAfterDelIni=1"));
+    }
+
+    void okWriteFailure() {
+        // A folder where the file should be: readable as "no settings",
+        // but OK cannot write it.
+        ini_ = dir_->path();
+        auto pref = make();
+        pref->TBPref->setValue(2);
+        pref->BitBtnOK->click();
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(dialogs_.messages[0].icon, QMessageBox::Critical);
+        QCOMPARE(dialogs_.messages[0].text, ini_ + QStringLiteral(" に書き込めません"));
+        QCOMPARE(pref->result(), int(QDialog::Accepted));
+        QCOMPARE(pref->CompressRate(), 2);
+    }
+};
+
+QTEST_MAIN(TestPreferences)
+#include "test_preferences.moc"
