@@ -66,6 +66,11 @@ inline void PackSamples(const std::vector<unsigned> &values, uint16_t bits,
     out->assign(bytes, 0);
     for (size_t i = 0; i < values.size(); i++) {
         size_t bit = i * bits;
+        if (bits >= 8) {  // whole bytes, most significant first
+            for (int byte = 0; byte < bits / 8; byte++)
+                (*out)[bit / 8 + byte] = static_cast<uint8_t>(values[i] >> (bits - 8 * (byte + 1)));
+            continue;
+        }
         (*out)[bit / 8] |= static_cast<uint8_t>(values[i] << (8 - bits - bit % 8));
     }
 }

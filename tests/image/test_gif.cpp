@@ -1,0 +1,426 @@
+// The GIF reader: the XObject it describes, its string parameters, and how
+// it refuses unsupported or damaged files.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "image/colorspace.h"
+#include "test_gif_util.h"
+
+using namespace giftest;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+class GifReader : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string gif_path = dir.file("in.gif");
+    std::string pdf_path = dir.file("out.pdf");
+    pdf_document *document = nullptr;
+    int descriptors = OpenDescriptors();
+
+    int Open(const std::string &bytes, const char *stringparam = "", int intparam = 0)
+    {
+        Discard(document);
+        WriteFile(gif_path, bytes);
+        document = NewDocument(pdf_path);
+        return OpenGif(document, gif_path, stringparam, intparam);
+    }
+    // Finishes the document with the image on a page and returns its bytes.
+    std::string Finish(int image)
+    {
+        FinishWithPage(document, image);
+        document = nullptr;
+        return ReadFile(pdf_path);
+    }
+    void TearDown() override
+    {
+        Discard(document);
+        EXPECT_EQ(OpenDescriptors(), descriptors) << "a file was left open";
+    }
+};
+
+// Adds a one-band stencil mask image to the document; returns its handle.
+int AddStencilMask(pdf_document *document)
+{
+    static const char data[2] = {'\x0F', '\xF0'};
+    return PDF_open_image(document, "raw", "memory", data, 2, 8, 2, 1, 1, "mask");
+}
+
+TEST_F(GifReader, DescribesTheFirstImage)
+{
+    struct Case {
+        const char *label;
+        std::function<void(GifSpec &)> edit;
+        const char *stringparam;
+        std::string mask;       // the /Mask line, or empty for none
+        int highest_index;
+        std::string palette;    // bytes of the palette object
+    };
+    GifSpec plain;
+    const std::string global16 = ColorTable(16, 0);
+    const Case cases[] = {
+        {"16 global colours", [](GifSpec &) {}, "", "", 15, global16},
+        {"local table replaces the global one",
+         [](GifSpec &s) { s.global_colors = 256; s.local_colors = 4; }, "", "", 3,
+         ColorTable(4, 1)},
+        {"transparent index", [](GifSpec &s) { s.transparent = 5; }, "", "/Mask[5 5]\n", 15,
+         global16},
+        {"transparency ignored", [](GifSpec &s) { s.transparent = 5; }, "ignoremask", "", 15,
+         global16},
+        {"extension without transparency",
+         [](GifSpec &s) { s.before_image = GraphicControl(-1); }, "", "", 15, global16},
+        {"the later extension decides",
+         [](GifSpec &s) { s.transparent = 5; s.before_image = GraphicControl(-1); }, "", "",
+         15, global16},
+        {"other extensions are skipped",
+         [](GifSpec &s) {
+             s.transparent = 7;
+             s.before_image = std::string("\x21\xFE\x03" "abc" "\x02" "de" "\x00", 10) +
+                              std::string("\x21\xFF\x0B" "NETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+         },
+         "", "/Mask[7 7]\n", 15, global16},
+        {"stray bytes between blocks",
+         [](GifSpec &s) { s.before_image = std::string("\x00\x7F", 2); }, "", "", 15, global16},
+        {"no colour table: grey ramp",
+         [](GifSpec &s) { s.global_colors = 0; s.screen_size_field = 1; s.colors_used = 4; },
+         "", "", 3, std::string("\x00\x00\x00\x55\x55\x55\xAA\xAA\xAA\xFF\xFF\xFF", 12)},
+        {"version 87a", [](GifSpec &s) { s.version = "87a"; }, "", "", 15, global16},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        GifSpec spec = plain;
+        c.edit(spec);
+        int image = Open(MakeGif(spec), c.stringparam);
+        ASSERT_EQ(image, 0);
+        EXPECT_TRUE(Log().messages.empty());
+        std::string pdf = Finish(image);
+        std::string dictionary = ImageDictionary(pdf);
+        size_t at = dictionary.find("/ColorSpace[/Indexed/DeviceRGB ");
+        ASSERT_NE(at, std::string::npos) << dictionary;
+        std::istringstream numbers(dictionary.substr(at + 31));
+        long highest_index = -1, palette_id = 0;
+        numbers >> highest_index >> palette_id;
+        EXPECT_EQ(dictionary, "<</Type/XObject\n/Subtype/Image\n/Width 100\n/Height 50\n"
+                              "/BitsPerComponent 8\n" + c.mask +
+                              "/ColorSpace[/Indexed/DeviceRGB " +
+                              std::to_string(c.highest_index) + " " +
+                              std::to_string(palette_id) + " 0 R]\n"
+                              "/Filter[/LZWDecode]\n/DecodeParms[<</EarlyChange 0>>]\n"
+                              "/Length " + std::to_string(palette_id + 1) + " 0 R\n>>");
+        size_t object = pdf.find("\n" + std::to_string(palette_id) + " 0 obj\n");
+        size_t stream = pdf.find("stream\n", object) + 7;
+        EXPECT_EQ(pdf.substr(stream, c.palette.size() + 10), c.palette + "endstream\n");
+        EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
+    }
+}
+
+TEST_F(GifReader, ColorizedImageUsesTheSpotColourAndItsInvertedKey)
+{
+    GifSpec spec;
+    spec.transparent = 5;
+    WriteFile(gif_path, MakeGif(spec));
+    document = NewDocument(pdf_path);
+    const pdf_color gold = {PDF_CS_DEVICECMYK, {0, 0.2f, 1, 0}};
+    int spot = pdf_add_colorspace(document, PDF_CS_SEPARATION, "Gold", &gold);
+    int image = OpenGif(document, gif_path, "colorize", spot);
+    ASSERT_EQ(image, 0);
+    std::string pdf = Finish(image);
+    std::string dictionary = ImageDictionary(pdf);
+    EXPECT_NE(dictionary.find("/Mask[250 250]\n/ColorSpace "), std::string::npos) << dictionary;
+    EXPECT_EQ(dictionary.find("Indexed"), std::string::npos);
+    EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
+}
+
+TEST_F(GifReader, MaskedImageNamesItsStencil)
+{
+    WriteFile(gif_path, MakeGif(GifSpec{}));
+    document = NewDocument(pdf_path);
+    int mask = AddStencilMask(document);
+    ASSERT_EQ(mask, 0);
+    int image = OpenGif(document, gif_path, "masked", mask);
+    ASSERT_EQ(image, 1);
+    EXPECT_EQ(document->image_slots[image].mask_image, mask);
+    PDF_close_image(document, mask);
+    std::string pdf = Finish(image);
+    std::string dictionary = ImageDictionary(pdf, pdf.find("/ImageMask true"));
+    EXPECT_NE(dictionary.find("/Width 100\n"), std::string::npos) << dictionary;
+    EXPECT_NE(dictionary.find("/Mask "), std::string::npos) << dictionary;
+    EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
+}
+
+TEST_F(GifReader, PixelAspectGivesANegativeResolution)
+{
+    const struct { int aspect; float x, y; } cases[] = {
+        {0, 0, 0}, {49, -1, -1}, {17, -0.5f, -1}, {255, -4.21875f, -1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.aspect);
+        GifSpec spec;
+        spec.aspect = c.aspect;
+        int image = Open(MakeGif(spec));
+        ASSERT_EQ(image, 0);
+        EXPECT_FLOAT_EQ(PDF_get_value(document, "resx", image), c.x);
+        EXPECT_FLOAT_EQ(PDF_get_value(document, "resy", image), c.y);
+        EXPECT_EQ(PDF_get_value(document, "imagewidth", image), 100);
+        EXPECT_EQ(PDF_get_value(document, "imageheight", image), 50);
+    }
+}
+
+TEST_F(GifReader, ParameterErrors)
+{
+    const struct {
+        const char *stringparam;
+        int intparam;
+        const char *message;
+    } cases[] = {
+        {"mask", 0, "Can't handle GIF image mask"},
+        {"masked", -1, "Invalid image mask (no -1) for image '%s'"},
+        {"masked", 0, "Bad image mask (no 0) for image '%s'"},
+        {"masked", 500, "Bad image mask (no 500) for image '%s'"},
+        {"colorize", 0, "Invalid color number 0 for image %s"},
+        {"colorize", -3, "Invalid color number -3 for image %s"},
+        {"Ignoremask", 0, "Unknown parameter Ignoremask in pdf_open_GIF_data"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(Open(MakeGif(GifSpec{}), c.stringparam, c.intparam), -2);
+        ASSERT_EQ(Log().messages.size(), 1u);
+        char expected[512];
+        snprintf(expected, sizeof expected, c.message, gif_path.c_str());
+        EXPECT_EQ(Log().messages[0].first, PDF_ERR_VALUE);
+        EXPECT_EQ(Log().messages[0].second, expected);
+    }
+}
+
+// Files the reader refuses with -1 (a warning only with "imagewarning").
+TEST_F(GifReader, RefusesUnsupportedAndShortFiles)
+{
+    GifSpec spec;
+    spec.local_colors = 4;
+    const std::string good = MakeGif(spec);
+    const size_t screen_end = 13, global_end = 13 + 48, image_at = global_end;
+    auto with = [](std::function<void(GifSpec &)> edit) {
+        GifSpec s;
+        edit(s);
+        return MakeGif(s);
+    };
+    const struct {
+        const char *label;
+        std::string bytes;
+        const char *message;
+    } cases[] = {
+        {"missing file", "", "Couldn't open GIF file '%s'"},
+        {"empty file", std::string(), "File '%s' doesn't appear to be a GIF file"},
+        {"PNG signature", "\x89PNG\r\n\x1A\n" + good.substr(8),
+         "File '%s' doesn't appear to be a GIF file"},
+        {"version 88a", with([](GifSpec &s) { s.version = "88a"; }),
+         "File '%s' doesn't appear to be a GIF file"},
+        {"short screen", good.substr(0, screen_end - 1),
+         "File '%s' doesn't appear to be a GIF file"},
+        {"short global table", good.substr(0, global_end - 1),
+         "Error reading global colormap in GIF file '%s'"},
+        {"ends before any image", good.substr(0, image_at),
+         "Read error (image data) in GIF file '%s'"},
+        {"trailer before any image", good.substr(0, image_at) + ";" + good.substr(image_at),
+         "Couldn't find image number 1 in GIF file '%s'"},
+        {"ends after an extension introducer", good.substr(0, image_at) + "!",
+         "Read error on extension code in GIF file '%s'"},
+        {"short image descriptor", good.substr(0, image_at + 9),
+         "Couldn't read left/top/width/height in GIF file '%s'"},
+        {"empty image", with([](GifSpec &s) { s.pixels = {0}; s.width = 0; }),
+         "Couldn't read left/top/width/height in GIF file '%s'"},
+        {"interlaced", with([](GifSpec &s) { s.interlaced = true; }),
+         "Interlaced GIF image '%s' not supported"},
+        {"short local table", good.substr(0, image_at + 10 + 11),
+         "Error reading local colormap in GIF file '%s'"},
+        {"no code size", good.substr(0, image_at + 10 + 12),
+         "Error reading data block in GIF file '%s'"},
+        {"code size 4", with([](GifSpec &s) { s.code_size = 4; }),
+         "LZW minimum code size other than 8 bit not supported in GIF file '%s'"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        for (bool warnings : {true, false}) {
+            Discard(document);
+            std::remove(gif_path.c_str());
+            if (std::string(c.label) != "missing file")
+                WriteFile(gif_path, c.bytes);
+            document = NewDocument(pdf_path);
+            PDF_set_parameter(document, "imagewarning", warnings ? "true" : "false");
+            EXPECT_EQ(OpenGif(document, gif_path), -1);
+            EXPECT_EQ(OpenDescriptors(), descriptors + 1);  // only the PDF
+            char expected[512];
+            snprintf(expected, sizeof expected, c.message, gif_path.c_str());
+            if (warnings)
+                EXPECT_EQ(Log().messages, (std::vector<std::pair<int, std::string>>{
+                                              {PDF_ERR_NONFATAL, expected}}));
+            else
+                EXPECT_TRUE(Log().messages.empty());
+            // The slot is free again and no XObject was written.
+            EXPECT_EQ(document->xobject_count, 0);
+            EXPECT_FALSE(document->image_slots[0].occupied);
+        }
+    }
+}
+
+// Damage found while the data are copied cannot be reported as a failed
+// open: the XObject is half written. These are I/O errors.
+TEST_F(GifReader, DamagedDataRaiseIoErrors)
+{
+    GifSpec spec;
+    const std::string good = MakeGif(spec);
+    const size_t data_at = 13 + 48 + 10 + 1;  // first sub-block length
+
+    // A table that stays full without being cleared, with a sub-block
+    // boundary right after the code that fills it.
+    GifSpec deferred;
+    deferred.width = 120;
+    deferred.height = 100;
+    deferred.global_colors = 256;
+    deferred.noise = true;
+    deferred.lzw.table_limit = 0;
+    GifSpec deferred_split = deferred;
+    deferred_split.block_sizes = SplitAfterTableFills(PixelsOf(deferred), deferred.lzw);
+    ASSERT_FALSE(deferred_split.block_sizes.empty());
+
+    // Code 300 right after the clear code names no entry yet.
+    std::string corrupt = good.substr(0, data_at) + std::string("\x03\x00\x59\x02\x00", 5);
+
+    const struct {
+        const char *label;
+        std::string bytes;
+        const char *message;
+    } cases[] = {
+        {"extension cut short", good.substr(0, 13 + 48) + std::string("\x21\xF9\x04\x01", 4),
+         "Corrupt GIF file '%s'"},
+        {"extension without terminator", good.substr(0, 13 + 48) + std::string("\x21\xFE\x01x", 4),
+         "Corrupt GIF file '%s'"},
+        {"ends before a sub-block length", good.substr(0, data_at),
+         "Unexpected end of GIF file '%s'"},
+        {"ends within a sub-block", good.substr(0, data_at + 20),
+         "Unexpected end of GIF file '%s'"},
+        {"full table not cleared", MakeGif(deferred), "LZW code size overflow in GIF file '%s'"},
+        {"full table not cleared, next code in the next sub-block", MakeGif(deferred_split),
+         "LZW code size overflow in GIF file '%s'"},
+        {"code beyond the table", corrupt, "Corrupt GIF file '%s'"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(Open(c.bytes), -2);
+        ASSERT_EQ(Log().messages.size(), 1u);
+        char expected[512];
+        snprintf(expected, sizeof expected, c.message, gif_path.c_str());
+        EXPECT_EQ(Log().messages[0],
+                  std::make_pair(static_cast<int>(PDF_ERR_IO), std::string(expected)));
+        EXPECT_EQ(OpenDescriptors(), descriptors + 1);  // only the PDF
+        EXPECT_FALSE(document->image_slots[0].occupied);
+        PDF_delete(document);
+        document = nullptr;
+    }
+}
+
+// Damaged files of every kind end in an image, a refusal or an I/O error,
+// never in a read beyond a buffer or a file left open (the sanitizers watch
+// the rest).
+TEST_F(GifReader, RandomDamageIsHandled)
+{
+    GifSpec spec;
+    spec.global_colors = 256;
+    spec.local_colors = 8;
+    spec.transparent = 3;
+    spec.width = 40;
+    spec.height = 30;
+    spec.noise = true;
+    spec.block_sizes = {7, 200, 1, 30};
+    const std::string good = MakeGif(spec);
+    std::mt19937 random(2024);
+    int opened = 0, refused = 0, raised = 0;
+    for (int round = 0; round < 300; round++) {
+        std::string bytes = good;
+        int damage = round % 3;
+        if (damage == 0) {
+            bytes.resize(random() % bytes.size());
+        } else {
+            for (int i = 0; i < 1 + damage * 2; i++)
+                bytes[random() % bytes.size()] = static_cast<char>(random());
+        }
+        int image = Open(bytes);
+        if (image == 0) {
+            opened++;
+            Finish(image);
+        } else if (image == -1) {
+            refused++;
+        } else {
+            ASSERT_EQ(image, -2);
+            ASSERT_EQ(Log().messages.back().first, PDF_ERR_IO) << Log().messages.back().second;
+            raised++;
+            PDF_delete(document);
+            document = nullptr;
+        }
+        ASSERT_LE(OpenDescriptors(), descriptors + 1) << "round " << round;
+    }
+    EXPECT_GT(opened, 0);
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(raised, 0);
+}
+
+// Allocation N of an open fails, for N = 1, 2, ... until the open succeeds:
+// each failure is a memory error after which deleting the document leaves
+// no file open (and, under the sanitizers, nothing allocated).
+int allocations_left = -1;
+void *FailingAlloc(pdf_document *, size_t size, const char *)
+{
+    if (allocations_left == 0)
+        return nullptr;
+    if (allocations_left > 0)
+        allocations_left--;
+    return malloc(size);
+}
+void *FailingRealloc(pdf_document *, void *block, size_t size, const char *)
+{
+    if (allocations_left == 0)
+        return nullptr;
+    if (allocations_left > 0)
+        allocations_left--;
+    return realloc(block, size);
+}
+void Free(pdf_document *, void *block) { free(block); }
+
+TEST_F(GifReader, AllocationFailuresLeaveNothingBehind)
+{
+    GifSpec spec;
+    spec.transparent = 1;
+    WriteFile(gif_path, MakeGif(spec));
+    int fail_at = 0;
+    for (;; fail_at++) {
+        ASSERT_LT(fail_at, 50);
+        Log().messages.clear();
+        allocations_left = -1;
+        document = PDF_new_with_handlers(RecordError, FailingAlloc, FailingRealloc, Free,
+                                         nullptr);
+        PDF_open_file(document, pdf_path.c_str());
+        allocations_left = fail_at;
+        int image = OpenGif(document, gif_path);
+        allocations_left = -1;
+        if (image == 0) {
+            Finish(image);
+            break;
+        }
+        ASSERT_EQ(image, -2);
+        ASSERT_EQ(Log().messages.size(), 1u);
+        EXPECT_EQ(Log().messages[0].first, PDF_ERR_MEMORY);
+        // A failure inside the XObject writer leaves the file to the
+        // document, which closes it when it is deleted.
+        PDF_delete(document);
+        document = nullptr;
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+    }
+    // The parameter text, the name and the copy buffer at least.
+    EXPECT_GE(fail_at, 3);
+}
+
+}  // namespace
