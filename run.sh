@@ -9,7 +9,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$root/build"
 jobs="${BINDWICK_JOBS:-2}"
 # The targets main_job needs; only these are built.
-targets=(folio-demo)
+targets=(bindwick-cli)
 
 install_packages() {
   "$root/scripts/ensure-packages.sh" build run
@@ -28,7 +28,11 @@ main_job() {
     "$build/app/gui/bindwick"
     return
   fi
-  "$build/app/demo/folio-demo" "$build/demo.pdf"
+  # The sample images of every supported type, bound into one book.
+  local book="$root/sample-book.pdf"
+  "$build/app/cli/bindwick-cli" -o "$book" --title "Bindwick sample book" \
+    --author "Bindwick" "$root"/samples/*
+  echo "$book"
 }
 
 install_packages
