@@ -1,0 +1,622 @@
+// The PNG reader: which road the data take, what the XObject says about
+// them, colour keys, resolutions, the string parameters, and how damaged
+// files and allocation failures are refused without leaks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csetjmp>
+#include <cstdlib>
+#include <map>
+
+#include "image/colorspace.h"
+#include "test_png_util.h"
+
+using namespace pngtest;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+PngSpec Spec(int color_type, int bit_depth, bool interlace = false)
+{
+    PngSpec spec;
+    spec.color_type = color_type;
+    spec.bit_depth = bit_depth;
+    spec.interlace = interlace;
+    return spec;
+}
+
+// The samples a decoding reader hands over: one or three channels, 16 bits
+// cut to the high byte, grey and palette indices packed below 8 bits.
+std::string DecodedRows(const PngSpec &spec)
+{
+    int channels = (spec.color_type & PNG_COLOR_MASK_COLOR) &&
+                   spec.color_type != PNG_COLOR_TYPE_PALETTE ? 3 : 1;
+    int depth = spec.bit_depth == 16 ? 8 : spec.bit_depth;
+    size_t row_bytes = (static_cast<size_t>(spec.width) * channels * depth + 7) / 8;
+    std::string data;
+    for (int y = 0; y < spec.height; y++) {
+        std::string row(row_bytes, '\0');
+        for (int x = 0; x < spec.width; x++)
+            for (int c = 0; c < channels; c++) {
+                unsigned v = Sample(spec, x, y, c);
+                size_t bit = (static_cast<size_t>(x) * channels + c) * depth;
+                if (spec.bit_depth == 16)
+                    v >>= 8;
+                row[bit / 8] = static_cast<char>(row[bit / 8] | (v << (8 - depth - bit % 8)));
+            }
+        data += row;
+    }
+    return data;
+}
+
+std::string PlteData(const PngSpec &spec)
+{
+    std::string data;
+    for (int i = 0; i < PaletteSize(spec); i++) {
+        png_color entry = PaletteEntry(i);
+        data += {static_cast<char>(entry.red), static_cast<char>(entry.green),
+                 static_cast<char>(entry.blue)};
+    }
+    return data;
+}
+
+class PngReader : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string png_path = dir.file("in.png");
+    std::string pdf_path = dir.file("out.pdf");
+    pdf_document *document = nullptr;
+    int descriptors = 0;  // open before the reader ran
+
+    // Opens `bytes` as a PNG in a fresh uncompressed document (the previous
+    // one is discarded); the document stays open.
+    int Open(const std::string &bytes, const char *stringparam = "", int intparam = 0)
+    {
+        Discard(document);
+        WriteFile(png_path, bytes);
+        document = NewDocument(pdf_path);
+        descriptors = OpenDescriptors();
+        return OpenPng(document, png_path, stringparam, intparam);
+    }
+    pdf_image &Slot(int handle) { return document->image_slots[handle]; }
+    // The reader stands its own error handler in front of the document's
+    // while it runs; afterwards the document's must be back.
+    void ExpectOwnHandler()
+    {
+        EXPECT_EQ(document->error_handler, &RecordError);
+        for (int i = 0; i < document->image_slot_count; i++)
+            EXPECT_EQ(document->image_slots[i].png_outer_handler, nullptr);
+    }
+    // Finishes the document with the image on a page and returns the file.
+    std::string Finish(int handle)
+    {
+        FinishWithPage(document, handle);
+        document = nullptr;
+        return ReadFile(pdf_path);
+    }
+    std::string Named(std::string message) const
+    {
+        size_t at = message.find("%s");
+        return at == std::string::npos ? message : message.replace(at, 2, png_path);
+    }
+    void TearDown() override { Discard(document); }
+};
+
+// ---- Pass-through -------------------------------------------------------
+
+TEST_F(PngReader, PassesEligibleFilesThroughWithPredictors)
+{
+    struct Case {
+        const char *label;
+        int color_type, bit_depth;
+        const char *parms;  // the DecodeParms dictionary
+    } cases[] = {
+        {"rgb 8", PNG_COLOR_TYPE_RGB, 8, "/DecodeParms[<</Predictor 15/Columns 23/Colors 3>>]\n"},
+        {"gray 1", PNG_COLOR_TYPE_GRAY, 1,
+         "/DecodeParms[<</Predictor 15/Columns 23/BitsPerComponent 1>>]\n"},
+        {"gray 2", PNG_COLOR_TYPE_GRAY, 2,
+         "/DecodeParms[<</Predictor 15/Columns 23/BitsPerComponent 2>>]\n"},
+        {"gray 8", PNG_COLOR_TYPE_GRAY, 8, "/DecodeParms[<</Predictor 15/Columns 23>>]\n"},
+        {"palette 4", PNG_COLOR_TYPE_PALETTE, 4,
+         "/DecodeParms[<</Predictor 15/Columns 23/BitsPerComponent 4>>]\n"},
+        {"palette 8", PNG_COLOR_TYPE_PALETTE, 8, "/DecodeParms[<</Predictor 15/Columns 23>>]\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        PngSpec spec = Spec(c.color_type, c.bit_depth);
+        spec.idat_size = 50;
+        std::string png = EncodePng(spec);
+        ASSERT_GT(IdatCount(png), 1);
+        int handle = Open(png);
+        ASSERT_EQ(handle, 0);
+        EXPECT_EQ(Slot(handle).pass_through, 1);
+        EXPECT_EQ(Slot(handle).compression, PDF_COMPRESSION_FLATE);
+        EXPECT_EQ(Slot(handle).predictor, 15);
+        EXPECT_EQ(Slot(handle).bits_per_component, c.bit_depth);
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+        ExpectOwnHandler();
+        std::string pdf = Finish(handle);
+        Stream stream = FirstImage(pdf);
+        EXPECT_EQ(stream.data, IdatData(png));
+        EXPECT_NE(stream.dictionary.find("/Filter[/FlateDecode]\n"), std::string::npos);
+        EXPECT_NE(stream.dictionary.find(c.parms), std::string::npos) << stream.dictionary;
+        if (c.color_type == PNG_COLOR_TYPE_PALETTE) {
+            std::string head = "/ColorSpace[/Indexed/DeviceRGB " +
+                               std::to_string(PaletteSize(spec) - 1) + " ";
+            size_t at = stream.dictionary.find(head);
+            ASSERT_NE(at, std::string::npos) << stream.dictionary;
+            long palette = std::stol(stream.dictionary.substr(at + head.size()));
+            EXPECT_EQ(ObjectStream(pdf, palette).data, PlteData(spec));
+        }
+    }
+}
+
+// The IDAT data are joined however the chunks fall: empty chunks first and
+// between, chunks after the last IDAT left out, and a file that ends right
+// after its last IDAT chunk.
+TEST_F(PngReader, JoinsIdatChunksAndStopsAtTheFirstOther)
+{
+    PngSpec spec = Spec(PNG_COLOR_TYPE_RGB, 8);
+    spec.idat_size = 100;
+    std::string png = EncodePng(spec);
+    std::string data = IdatData(png);
+    std::vector<ChunkInfo> chunks = Chunks(png);
+    ASSERT_GT(IdatCount(png), 2);
+
+    // An empty IDAT before the first and after the second; a text chunk
+    // between the last IDAT and IEND.
+    std::string with_empty = png.substr(0, FirstIdat(png)) + Chunk("IDAT", "");
+    int idat = 0;
+    for (const ChunkInfo &chunk : chunks) {
+        if (chunk.type != "IDAT")
+            continue;
+        with_empty += png.substr(chunk.offset, chunk.length + 12);
+        if (++idat == 2)
+            with_empty += Chunk("IDAT", "");
+    }
+    with_empty += Chunk("tEXt", std::string("Comment\0IDAT", 12)) + Chunk("IEND", "");
+    std::string without_end = png.substr(0, png.size() - 12);
+
+    for (const std::string &file : {with_empty, without_end}) {
+        int handle = Open(file);
+        ASSERT_EQ(handle, 0);
+        EXPECT_EQ(Slot(handle).pass_through, 1);
+        EXPECT_EQ(FirstImage(Finish(handle)).data, data);
+    }
+}
+
+// ---- Decoding -----------------------------------------------------------
+
+TEST_F(PngReader, DecodesWhatCannotPassThrough)
+{
+    struct Case {
+        const char *label;
+        PngSpec spec;
+        int components;
+        const char *colorspace;
+    } cases[] = {
+        {"interlaced rgb", Spec(PNG_COLOR_TYPE_RGB, 8, true), 3, "/ColorSpace/DeviceRGB\n"},
+        {"16-bit gray", Spec(PNG_COLOR_TYPE_GRAY, 16), 1, "/ColorSpace/DeviceGray\n"},
+        {"16-bit rgb", Spec(PNG_COLOR_TYPE_RGB, 16), 3, "/ColorSpace/DeviceRGB\n"},
+        {"rgba", Spec(PNG_COLOR_TYPE_RGB_ALPHA, 8), 3, "/ColorSpace/DeviceRGB\n"},
+        {"16-bit gray alpha", Spec(PNG_COLOR_TYPE_GRAY_ALPHA, 16), 1, "/ColorSpace/DeviceGray\n"},
+        {"interlaced 2-bit gray", Spec(PNG_COLOR_TYPE_GRAY, 2, true), 1,
+         "/ColorSpace/DeviceGray\n"},
+        {"interlaced 4-bit palette", Spec(PNG_COLOR_TYPE_PALETTE, 4, true), 1,
+         "/ColorSpace[/Indexed/DeviceRGB 15 "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        int handle = Open(EncodePng(c.spec));
+        ASSERT_EQ(handle, 0);
+        pdf_image &image = Slot(handle);
+        EXPECT_EQ(image.pass_through, 0);
+        EXPECT_EQ(image.compression, PDF_COMPRESSION_NONE);
+        EXPECT_EQ(image.components, c.components);
+        EXPECT_EQ(image.bits_per_component, c.spec.bit_depth == 16 ? 8 : c.spec.bit_depth);
+        EXPECT_EQ(image.has_key_color, 0);
+        // Nothing of the decoding outlives the open call.
+        EXPECT_EQ(image.row_buffer, nullptr);
+        EXPECT_EQ(image.png_read, nullptr);
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+        Stream stream = FirstImage(Finish(handle));
+        EXPECT_EQ(stream.data, DecodedRows(c.spec));
+        EXPECT_NE(stream.dictionary.find(c.colorspace), std::string::npos);
+        EXPECT_EQ(stream.dictionary.find("/DecodeParms"), std::string::npos);
+        EXPECT_EQ(stream.dictionary.find("/Filter"), std::string::npos);
+        EXPECT_EQ(stream.dictionary.find("/Mask"), std::string::npos);
+    }
+}
+
+// An sBIT chunk does not change the samples: they already span the whole
+// range that the declared bit depth gives them, on either road.
+TEST_F(PngReader, SignificantBitsLeaveTheSamplesAlone)
+{
+    for (bool interlace : {false, true}) {
+        PngSpec spec = Spec(PNG_COLOR_TYPE_GRAY, 8, interlace);
+        spec.sbit = 5;
+        std::string png = EncodePng(spec);
+        int handle = Open(png);
+        ASSERT_EQ(handle, 0);
+        Stream stream = FirstImage(Finish(handle));
+        EXPECT_EQ(stream.data, interlace ? DecodedRows(spec) : IdatData(png));
+    }
+}
+
+// ---- Colour keys --------------------------------------------------------
+
+TEST_F(PngReader, MakesColourKeysFromTransparency)
+{
+    auto keyed = [](int color_type, int depth) {
+        PngSpec spec = Spec(color_type, depth);
+        spec.key = true;
+        return spec;
+    };
+    auto palette = [](std::vector<int> alphas) {
+        PngSpec spec = Spec(PNG_COLOR_TYPE_PALETTE, 8);
+        spec.alphas = std::move(alphas);
+        return spec;
+    };
+    auto low = [](const PngSpec &spec, int c) { return std::to_string(Sample(spec, 1, 1, c)); };
+    auto high = [](const PngSpec &spec, int c) {
+        return std::to_string(Sample(spec, 1, 1, c) >> 8);
+    };
+    PngSpec gray8 = keyed(PNG_COLOR_TYPE_GRAY, 8), gray2 = keyed(PNG_COLOR_TYPE_GRAY, 2);
+    PngSpec gray16 = keyed(PNG_COLOR_TYPE_GRAY, 16), rgb8 = keyed(PNG_COLOR_TYPE_RGB, 8);
+    PngSpec rgb16 = keyed(PNG_COLOR_TYPE_RGB, 16), mask = keyed(PNG_COLOR_TYPE_GRAY, 1);
+    struct Case {
+        const char *label;
+        PngSpec spec;
+        const char *stringparam;
+        std::string mask;  // empty: no /Mask entry
+    } cases[] = {
+        {"palette alphas 255 255 0", palette({255, 255, 0}), "", "/Mask[2 2]\n"},
+        {"palette alphas 200 and up", palette({200, 255, 230}), "", ""},
+        {"palette alpha 127 first", palette({255, 127, 0}), "", "/Mask[1 1]\n"},
+        {"gray 8", gray8, "", "/Mask[" + low(gray8, 0) + " " + low(gray8, 0) + "]\n"},
+        {"gray 2", gray2, "", "/Mask[" + low(gray2, 0) + " " + low(gray2, 0) + "]\n"},
+        // 16-bit samples reach the PDF as their high byte; so does the key.
+        {"gray 16", gray16, "", "/Mask[" + high(gray16, 0) + " " + high(gray16, 0) + "]\n"},
+        {"rgb 8", rgb8, "",
+         "/Mask[" + low(rgb8, 0) + " " + low(rgb8, 0) + " " + low(rgb8, 1) + " " +
+             low(rgb8, 1) + " " + low(rgb8, 2) + " " + low(rgb8, 2) + "]\n"},
+        {"rgb 16", rgb16, "",
+         "/Mask[" + high(rgb16, 0) + " " + high(rgb16, 0) + " " + high(rgb16, 1) + " " +
+             high(rgb16, 1) + " " + high(rgb16, 2) + " " + high(rgb16, 2) + "]\n"},
+        {"rgb ignoremask", rgb8, "ignoremask", ""},
+        {"palette ignoremask", palette({0}), "ignoremask", ""},
+        // A stencil mask paints its ones; a colour key has no meaning there.
+        {"1-bit stencil with key", mask, "mask", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        int handle = Open(EncodePng(c.spec), c.stringparam);
+        ASSERT_EQ(handle, 0);
+        EXPECT_EQ(Slot(handle).has_key_color, c.mask.empty() ? 0 : 1);
+        std::string pdf = Finish(handle);
+        std::string dictionary = FirstImage(pdf).dictionary;
+        if (c.mask.empty())
+            EXPECT_EQ(dictionary.find("/Mask"), std::string::npos) << dictionary;
+        else
+            EXPECT_NE(dictionary.find(c.mask), std::string::npos) << dictionary;
+        EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
+    }
+}
+
+// ---- Resolution ---------------------------------------------------------
+
+TEST_F(PngReader, ReadsResolutionAndAspectRatio)
+{
+    struct Case {
+        const char *label;
+        int unit;
+        unsigned x, y;
+        float resx, resy;
+    } cases[] = {
+        {"no pHYs", -1, 0, 0, 0, 0},
+        {"2835 per metre", PNG_RESOLUTION_METER, 2835, 2835, 72.009f, 72.009f},
+        {"3780 x 7559 per metre", PNG_RESOLUTION_METER, 3780, 7559, 96.012f, 191.9986f},
+        {"aspect 1:2", PNG_RESOLUTION_UNKNOWN, 1, 2, -1, -2},
+        {"aspect 3:3", PNG_RESOLUTION_UNKNOWN, 3, 3, -1, -1},
+        {"zero across", PNG_RESOLUTION_METER, 0, 2835, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        PngSpec spec = Spec(PNG_COLOR_TYPE_RGB, 8);
+        spec.phys_unit = c.unit;
+        spec.phys_x = c.x;
+        spec.phys_y = c.y;
+        int handle = Open(EncodePng(spec));
+        ASSERT_EQ(handle, 0);
+        EXPECT_NEAR(PDF_get_value(document, "resx", static_cast<float>(handle)), c.resx, 1e-3);
+        EXPECT_NEAR(PDF_get_value(document, "resy", static_cast<float>(handle)), c.resy, 1e-3);
+    }
+}
+
+// ---- String parameters --------------------------------------------------
+
+TEST_F(PngReader, RefusesUnsuitableParameters)
+{
+    std::string rgb = EncodePng(Spec(PNG_COLOR_TYPE_RGB, 8));
+    std::string gray8 = EncodePng(Spec(PNG_COLOR_TYPE_GRAY, 8, true));
+    struct Case {
+        const char *label;
+        const std::string &png;
+        const char *stringparam;
+        int intparam;
+        const char *message;
+    } cases[] = {
+        {"colorize rgb", rgb, "colorize", 0, "Can't colorize PNG image with more than 1 component"},
+        {"colorize unknown colour", gray8, "colorize", 0, "Invalid color number 0 for image %s"},
+        {"colorize negative", gray8, "colorize", -1, "Invalid color number -1 for image %s"},
+        {"mask of 8 bits", gray8, "mask", 0, "Can't handle PNG image mask with more than 1 bit"},
+        {"masked by nothing", rgb, "masked", 3, "Bad image mask (no 3) for image '%s'"},
+        {"unknown", gray8, "invert", 0, "Unknown parameter invert in pdf_open_PNG"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(Open(c.png, c.stringparam, c.intparam), -2);
+        ASSERT_EQ(Log().messages.size(), 1u);
+        EXPECT_EQ(Log().messages[0].first, PDF_ERR_VALUE);
+        EXPECT_EQ(Log().messages[0].second, Named(c.message));
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+        EXPECT_EQ(Slot(0).png_read, nullptr);
+        ExpectOwnHandler();
+    }
+}
+
+TEST_F(PngReader, AppliesMaskAndColourParameters)
+{
+    PngSpec one_bit = Spec(PNG_COLOR_TYPE_GRAY, 1);
+    Open(EncodePng(one_bit), "mask");
+    ASSERT_EQ(Slot(0).colorspace, PDF_CS_IMAGEMASK);
+
+    WriteFile(dir.file("rgb.png"), EncodePng(Spec(PNG_COLOR_TYPE_RGB, 8)));
+    int masked = OpenPng(document, dir.file("rgb.png"), "masked", 0);
+    ASSERT_EQ(masked, 1);
+    EXPECT_EQ(Slot(masked).mask_image, 0);
+    int unmasked = OpenPng(document, dir.file("rgb.png"), "masked", -5);
+    ASSERT_EQ(unmasked, 2);
+    EXPECT_EQ(Slot(unmasked).mask_image, -1);
+
+    static const pdf_color kRed = {PDF_CS_DEVICERGB, {1, 0, 0, 0}};
+    int spot = pdf_add_colorspace(document, PDF_CS_SEPARATION, "Red", &kRed);
+    WriteFile(dir.file("gray.png"), EncodePng(Spec(PNG_COLOR_TYPE_GRAY, 4)));
+    int colorized = OpenPng(document, dir.file("gray.png"), "colorize", spot);
+    ASSERT_EQ(colorized, 3);
+    EXPECT_EQ(Slot(colorized).colorspace, PDF_CS_SLOT_BASE + spot);
+
+    long mask_object = document->xobject_table[Slot(0).xobject_index].object_number;
+    long spot_object = document->colorspaces[spot].object_number;
+    PDF_begin_page(document, 23, 17);
+    for (int handle : {masked, colorized})
+        PDF_place_image(document, handle, 0, 0, 1);
+    PDF_end_page(document);
+    PDF_close(document);
+    PDF_delete(document);
+    document = nullptr;
+    EXPECT_TRUE(Log().messages.empty());
+    std::string pdf = ReadFile(pdf_path);
+    EXPECT_NE(pdf.find("/ImageMask true\n"), std::string::npos);
+    EXPECT_NE(pdf.find("/Mask " + std::to_string(mask_object) + " 0 R\n"), std::string::npos);
+    EXPECT_NE(pdf.find("/ColorSpace " + std::to_string(spot_object) + " 0 R\n"),
+              std::string::npos);
+    EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
+}
+
+// ---- Damaged files ------------------------------------------------------
+
+TEST_F(PngReader, RefusesDamagedFiles)
+{
+    std::string good = EncodePng(Spec(PNG_COLOR_TYPE_RGB, 8));
+    std::string interlaced = EncodePng(Spec(PNG_COLOR_TYPE_RGB, 8, true));
+    size_t idat = FirstIdat(interlaced);
+    std::string corrupt_idat = interlaced;
+    for (size_t i = idat + 10; i < idat + 30; i++)
+        corrupt_idat[i] = static_cast<char>(corrupt_idat[i] ^ 0x5A);
+    std::string bad_crc = good;
+    bad_crc[29] = static_cast<char>(bad_crc[29] ^ 1);  // last byte of the IHDR CRC
+    std::string wrong_depth = good;
+    wrong_depth[24] = 3;  // RGB at 3 bits
+
+    struct Case {
+        const char *label;
+        std::string bytes;
+        const char *message;
+    } cases[] = {
+        {"empty", "", "File '%s' doesn't appear to be a PNG file"},
+        {"text", "This is not a picture at all.\n", "File '%s' doesn't appear to be a PNG file"},
+        {"signature only", good.substr(0, 8), "Error reading PNG file '%s'"},
+        {"cut in IHDR", good.substr(0, 20), "Error reading PNG file '%s'"},
+        {"bad IHDR CRC", bad_crc, "Error reading PNG file '%s'"},
+        {"bad bit depth", wrong_depth, "Error reading PNG file '%s'"},
+        {"no IDAT", good.substr(0, FirstIdat(good)), "Error reading PNG file '%s'"},
+        {"decoded, cut in IDAT", interlaced.substr(0, idat + 40), "Error reading PNG file '%s'"},
+        {"decoded, corrupt IDAT", corrupt_idat, "Error reading PNG file '%s'"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(Open(c.bytes), -1);
+        ASSERT_EQ(Log().messages.size(), 1u);
+        EXPECT_EQ(Log().messages[0].first, PDF_ERR_NONFATAL);
+        EXPECT_EQ(Log().messages[0].second, Named(c.message));
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+        EXPECT_EQ(Slot(0).occupied, 0);
+        EXPECT_EQ(document->xobject_count, 0);
+        ExpectOwnHandler();
+    }
+}
+
+TEST_F(PngReader, ReportsOnlyWithImageWarnings)
+{
+    Discard(document);
+    document = NewDocument(pdf_path);
+    std::string missing = dir.file("missing.png");
+    EXPECT_EQ(OpenPng(document, missing), -1);
+    ASSERT_EQ(Log().messages.size(), 1u);
+    EXPECT_EQ(Log().messages[0].second, "Couldn't open PNG file '" + missing + "'");
+
+    Log().messages.clear();
+    PDF_set_parameter(document, "imagewarning", "false");
+    EXPECT_EQ(OpenPng(document, missing), -1);
+    WriteFile(png_path, "GIF89a");
+    EXPECT_EQ(OpenPng(document, png_path), -1);
+    EXPECT_TRUE(Log().messages.empty());
+}
+
+// A file that passes through and ends inside its IDAT data (or whose next
+// IDAT chunk claims more than the file holds) releases the slot and raises
+// the I/O error, leaving no file open.
+TEST_F(PngReader, UnexpectedEndOfIdatDataIsAnError)
+{
+    PngSpec spec = Spec(PNG_COLOR_TYPE_PALETTE, 8);
+    spec.idat_size = 100;
+    std::string png = EncodePng(spec);
+    std::vector<ChunkInfo> chunks = Chunks(png);
+    size_t first = FirstIdat(png);
+    size_t second = std::string::npos;
+    for (const ChunkInfo &chunk : chunks)
+        if (chunk.type == "IDAT" && chunk.offset > first) {
+            second = chunk.offset;
+            break;
+        }
+    ASSERT_NE(second, std::string::npos);
+    std::string huge_second = png;
+    huge_second.replace(second, 4, U32(0x7FFFFFF0));
+    std::string invalid_second = png;
+    invalid_second.replace(second, 4, U32(0xFFFFFFF0));
+
+    for (const std::string &bytes :
+         {png.substr(0, first + 60), png.substr(0, second + 20), huge_second, invalid_second}) {
+        EXPECT_EQ(Open(bytes), -2);
+        ASSERT_EQ(Log().messages.size(), 1u);
+        EXPECT_EQ(Log().messages[0].first, PDF_ERR_IO);
+        EXPECT_EQ(Log().messages[0].second, Named("Unexpected end of PNG file '%s'"));
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+        EXPECT_EQ(Slot(0).occupied, 0);
+        EXPECT_EQ(Slot(0).file_name, nullptr);
+        EXPECT_EQ(Slot(0).png_read, nullptr);
+        ExpectOwnHandler();
+    }
+}
+
+// ---- Allocation failures ------------------------------------------------
+
+struct Heap {
+    std::jmp_buf jump;
+    int error_type = 0;
+    std::string message;
+    long allocations = 0;
+    long fail_at = -1;  // this allocation and all later ones fail; -1 none
+    std::map<void *, std::string> live;
+};
+
+Heap *g_heap;
+
+void *Allocate(pdf_document *, size_t size, const char *routine)
+{
+    if (g_heap->fail_at >= 0 && ++g_heap->allocations >= g_heap->fail_at)
+        return nullptr;
+    void *block = std::malloc(size);
+    g_heap->live[block] = routine;
+    return block;
+}
+
+void *Reallocate(pdf_document *, void *block, size_t size, const char *routine)
+{
+    if (g_heap->fail_at >= 0 && ++g_heap->allocations >= g_heap->fail_at)
+        return nullptr;
+    g_heap->live.erase(block);
+    void *moved = std::realloc(block, size);
+    g_heap->live[moved] = routine;
+    return moved;
+}
+
+void Release(pdf_document *, void *block)
+{
+    g_heap->live.erase(block);
+    std::free(block);
+}
+
+void Handler(pdf_document *, int type, const char *message)
+{
+    if (type == PDF_ERR_NONFATAL)
+        return;
+    g_heap->error_type = type;
+    g_heap->message = message;
+    std::longjmp(g_heap->jump, 1);
+}
+
+// Makes a one-page document of the PNG with allocations failing from number
+// `fail_at` on. Returns true when it was finished; `left` receives the tags of blocks
+// still allocated after the document was deleted.
+bool OpenWithFailureAt(long fail_at, const std::string &png, const std::string &pdf_path,
+                       std::string *left, std::string *message)
+{
+    Heap heap;
+    g_heap = &heap;
+    pdf_document *pdf = PDF_new_with_handlers(Handler, Allocate, Reallocate, Release, nullptr);
+    bool finished = false;
+    if (setjmp(heap.jump) == 0) {
+        PDF_open_file(pdf, pdf_path.c_str());
+        PDF_set_value(pdf, "compress", 6);
+        heap.allocations = 0;
+        heap.fail_at = fail_at;
+        int image = PDF_open_image_file(pdf, "png", png.c_str(), "", 0);
+        EXPECT_EQ(image, 0);
+        PDF_begin_page(pdf, 23, 17);
+        PDF_place_image(pdf, image, 0, 0, 1);
+        PDF_end_page(pdf);
+        PDF_close(pdf);
+        finished = true;
+    } else {
+        *message = heap.message;
+        EXPECT_EQ(heap.error_type, PDF_ERR_MEMORY) << heap.message;
+    }
+    heap.fail_at = -1;
+    if (setjmp(heap.jump) == 0)
+        PDF_delete(pdf);
+    for (const auto &block : heap.live)
+        *left += block.second + " ";
+    g_heap = nullptr;
+    return finished;
+}
+
+TEST(PngMemory, EveryAllocationFailureIsCleanAndLeakFree)
+{
+    TempDir dir;
+    PngSpec palette = Spec(PNG_COLOR_TYPE_PALETTE, 4);
+    palette.idat_size = 30;
+    struct Case {
+        const char *label;
+        PngSpec spec;
+    } cases[] = {
+        {"pass-through", palette},
+        {"decoded", Spec(PNG_COLOR_TYPE_RGB_ALPHA, 16, true)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        std::string png = dir.file("in.png");
+        WriteFile(png, EncodePng(c.spec));
+        int descriptors = OpenDescriptors();
+        long n = 1;
+        std::string first_message;
+        for (; n < 200; ++n) {
+            std::string left, message;
+            bool finished = OpenWithFailureAt(n, png, dir.file("out.pdf"), &left, &message);
+            EXPECT_EQ(left, "") << "blocks left after failure at allocation " << n;
+            EXPECT_EQ(OpenDescriptors(), descriptors) << "failure at allocation " << n;
+            if (n == 1)
+                first_message = message;
+            if (finished)
+                break;
+        }
+        EXPECT_LT(n, 200);
+        EXPECT_GT(n, 3) << "too few allocations to exercise";
+        EXPECT_EQ(first_message, "Couldn't allocate memory for PNG handler");
+    }
+}
+
+}  // namespace

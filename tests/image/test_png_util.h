@@ -1,0 +1,398 @@
+// Helpers of the PNG reader tests: PNG files written with libpng, the
+// pictures a viewer should show for them, chunk surgery on their bytes, and
+// documents whose errors are recorded.
+#pragma once
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <dirent.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include "core/document.h"
+#include "core/folio.h"
+#include "image/images.h"
+#include "test_support.h"
+
+namespace pngtest {
+
+struct PngSpec {
+    int width = 23;
+    int height = 17;
+    int color_type = PNG_COLOR_TYPE_RGB;
+    int bit_depth = 8;
+    bool interlace = false;
+    int idat_size = 0;            // >0: IDAT chunks of at most this many bytes
+    bool key = false;             // grey or RGB tRNS key: the sample at (1, 1)
+    std::vector<int> alphas;      // palette tRNS alphas
+    int palette_size = 0;         // 0: 2^bit_depth entries, at most 256
+    int phys_unit = -1;           // -1: no pHYs chunk
+    unsigned phys_x = 0, phys_y = 0;
+    int sbit = 0;                 // >0: sBIT chunk with this many bits per channel
+};
+
+inline int Channels(const PngSpec &spec)
+{
+    switch (spec.color_type) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    default: return 1;
+    }
+}
+
+inline int PaletteSize(const PngSpec &spec)
+{
+    if (spec.palette_size > 0)
+        return spec.palette_size;
+    return spec.bit_depth >= 8 ? 256 : 1 << spec.bit_depth;
+}
+
+// A deterministic picture that compresses badly enough to need several IDAT
+// chunks when they are small: every channel a different scrambled ramp over
+// the whole sample range (palette indices below the palette size).
+inline unsigned Sample(const PngSpec &spec, int x, int y, int c)
+{
+    uint32_t h = static_cast<uint32_t>(x * 73 + y * 151 + c * 29 + x * y * 7 + 11);
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    h ^= h >> 16;
+    if (spec.color_type == PNG_COLOR_TYPE_PALETTE)
+        return h % PaletteSize(spec);
+    return h % (1u << spec.bit_depth);
+}
+
+inline png_color PaletteEntry(int i)
+{
+    return png_color{static_cast<png_byte>(i * 47 + 3), static_cast<png_byte>(i * 91 + 50),
+                     static_cast<png_byte>(255 - i * 13)};
+}
+
+inline void AppendBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    static_cast<std::string *>(png_get_io_ptr(png))
+        ->append(reinterpret_cast<const char *>(data), length);
+}
+
+inline void FlushNothing(png_structp) {}
+
+// Writes the picture of `spec` as a PNG file image.
+inline std::string EncodePng(const PngSpec &spec)
+{
+    std::string bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        ADD_FAILURE() << "libpng could not write the test file";
+        return std::string();
+    }
+    png_set_write_fn(png, &bytes, AppendBytes, FlushNothing);
+    if (spec.idat_size > 0)
+        png_set_compression_buffer_size(png, spec.idat_size);
+    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type,
+                 spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette;
+    if (spec.color_type == PNG_COLOR_TYPE_PALETTE) {
+        for (int i = 0; i < PaletteSize(spec); i++)
+            palette.push_back(PaletteEntry(i));
+        png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+    }
+    std::vector<png_byte> alphas(spec.alphas.begin(), spec.alphas.end());
+    png_color_16 key{};
+    if (!alphas.empty()) {
+        png_set_tRNS(png, info, alphas.data(), static_cast<int>(alphas.size()), nullptr);
+    } else if (spec.key) {
+        key.gray = static_cast<png_uint_16>(Sample(spec, 1, 1, 0));
+        key.red = key.gray;
+        key.green = static_cast<png_uint_16>(Sample(spec, 1, 1, 1));
+        key.blue = static_cast<png_uint_16>(Sample(spec, 1, 1, 2));
+        png_set_tRNS(png, info, nullptr, 1, &key);
+    }
+    if (spec.phys_unit >= 0)
+        png_set_pHYs(png, info, spec.phys_x, spec.phys_y, spec.phys_unit);
+    if (spec.sbit > 0) {
+        png_color_8 bits{};
+        bits.gray = bits.red = bits.green = bits.blue = static_cast<png_byte>(spec.sbit);
+        png_set_sBIT(png, info, &bits);
+    }
+    png_write_info(png, info);
+
+    int channels = Channels(spec);
+    size_t row_bytes = (static_cast<size_t>(spec.width) * channels * spec.bit_depth + 7) / 8;
+    std::vector<std::vector<png_byte>> rows(spec.height, std::vector<png_byte>(row_bytes));
+    std::vector<png_bytep> pointers;
+    for (int y = 0; y < spec.height; y++) {
+        std::vector<png_byte> &row = rows[y];
+        for (int x = 0; x < spec.width; x++)
+            for (int c = 0; c < channels; c++) {
+                unsigned v = Sample(spec, x, y, c);
+                size_t index = static_cast<size_t>(x) * channels + c;
+                if (spec.bit_depth == 16) {
+                    row[index * 2] = static_cast<png_byte>(v >> 8);
+                    row[index * 2 + 1] = static_cast<png_byte>(v);
+                } else if (spec.bit_depth == 8) {
+                    row[index] = static_cast<png_byte>(v);
+                } else {
+                    size_t bit = index * spec.bit_depth;
+                    row[bit / 8] |= static_cast<png_byte>(v << (8 - spec.bit_depth - bit % 8));
+                }
+            }
+        pointers.push_back(row.data());
+    }
+    png_write_image(png, pointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return bytes;
+}
+
+// The picture a viewer shows for `spec` placed in a PDF: alpha dropped,
+// 16-bit samples cut to their high byte, grey spread over 0..255, palette
+// entries looked up; with `masked`, pixels of the colour key show white.
+inline testsupport::Raster Expected(const PngSpec &spec, bool masked)
+{
+    testsupport::Raster raster;
+    raster.width = spec.width;
+    raster.height = spec.height;
+    int key_index = -1;
+    for (size_t i = 0; i < spec.alphas.size(); i++)
+        if (spec.alphas[i] < 128) {
+            key_index = static_cast<int>(i);
+            break;
+        }
+    auto eight = [&](unsigned v) -> unsigned {
+        if (spec.bit_depth == 16) return v >> 8;
+        return v * 255 / ((1u << spec.bit_depth) - 1);
+    };
+    for (int y = 0; y < spec.height; y++)
+        for (int x = 0; x < spec.width; x++) {
+            unsigned rgb[3];
+            bool hidden = false;
+            if (spec.color_type == PNG_COLOR_TYPE_PALETTE) {
+                unsigned index = Sample(spec, x, y, 0);
+                png_color entry = PaletteEntry(static_cast<int>(index));
+                rgb[0] = entry.red;
+                rgb[1] = entry.green;
+                rgb[2] = entry.blue;
+                hidden = static_cast<int>(index) == key_index;
+            } else if (spec.color_type & PNG_COLOR_MASK_COLOR) {
+                hidden = spec.key;
+                for (int c = 0; c < 3; c++) {
+                    rgb[c] = eight(Sample(spec, x, y, c));
+                    hidden = hidden && rgb[c] == eight(Sample(spec, 1, 1, c));
+                }
+            } else {
+                rgb[0] = rgb[1] = rgb[2] = eight(Sample(spec, x, y, 0));
+                hidden = spec.key && rgb[0] == eight(Sample(spec, 1, 1, 0));
+            }
+            for (int c = 0; c < 3; c++)
+                raster.rgb.push_back(static_cast<uint8_t>(masked && hidden ? 255 : rgb[c]));
+        }
+    return raster;
+}
+
+// ---- Chunks -------------------------------------------------------------
+
+inline uint32_t GetU32(const std::string &bytes, size_t at)
+{
+    return (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) << 24) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 16) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 8) |
+           static_cast<uint8_t>(bytes[at + 3]);
+}
+
+inline std::string U32(uint32_t value)
+{
+    return std::string{static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                       static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+// A chunk with its length and CRC.
+inline std::string Chunk(const std::string &type, const std::string &data)
+{
+    std::string body = type + data;
+    uLong crc = crc32(0, reinterpret_cast<const Bytef *>(body.data()),
+                      static_cast<uInt>(body.size()));
+    return U32(static_cast<uint32_t>(data.size())) + body + U32(static_cast<uint32_t>(crc));
+}
+
+struct ChunkInfo {
+    std::string type;
+    size_t offset;    // of the length field
+    uint32_t length;
+};
+
+inline std::vector<ChunkInfo> Chunks(const std::string &png)
+{
+    std::vector<ChunkInfo> chunks;
+    for (size_t at = 8; at + 8 <= png.size();) {
+        uint32_t length = GetU32(png, at);
+        chunks.push_back({png.substr(at + 4, 4), at, length});
+        at += 12 + static_cast<size_t>(length);
+    }
+    return chunks;
+}
+
+// The data of all IDAT chunks joined.
+inline std::string IdatData(const std::string &png)
+{
+    std::string data;
+    for (const ChunkInfo &chunk : Chunks(png))
+        if (chunk.type == "IDAT")
+            data += png.substr(chunk.offset + 8, chunk.length);
+    return data;
+}
+
+inline int IdatCount(const std::string &png)
+{
+    int count = 0;
+    for (const ChunkInfo &chunk : Chunks(png))
+        count += chunk.type == "IDAT";
+    return count;
+}
+
+inline size_t FirstIdat(const std::string &png)
+{
+    for (const ChunkInfo &chunk : Chunks(png))
+        if (chunk.type == "IDAT")
+            return chunk.offset;
+    return std::string::npos;
+}
+
+// ---- PDF streams --------------------------------------------------------
+
+struct Stream {
+    std::string dictionary;
+    std::string data;
+};
+
+// The stream whose dictionary contains position `inside` of an
+// uncompressed document, its data measured by its length object.
+inline Stream StreamAround(const std::string &pdf, size_t inside)
+{
+    Stream stream;
+    size_t begin = pdf.rfind("<<", inside);
+    size_t start = pdf.find(">>\nstream\n", inside);
+    if (begin == std::string::npos || start == std::string::npos)
+        return stream;
+    stream.dictionary = pdf.substr(begin, start + 2 - begin);
+    size_t length_at = stream.dictionary.find("/Length ");
+    if (length_at == std::string::npos)
+        return stream;
+    std::string length_id = std::to_string(std::stol(stream.dictionary.substr(length_at + 8)));
+    size_t object = pdf.find("\n" + length_id + " 0 obj\n");
+    if (object == std::string::npos)
+        return stream;
+    long length = std::stol(pdf.substr(object + length_id.size() + 8));
+    stream.data = pdf.substr(start + 10, static_cast<size_t>(length));
+    return stream;
+}
+
+// The first image XObject.
+inline Stream FirstImage(const std::string &pdf)
+{
+    size_t type = pdf.find("/Subtype/Image");
+    return type == std::string::npos ? Stream() : StreamAround(pdf, type);
+}
+
+// The stream of object `id`.
+inline Stream ObjectStream(const std::string &pdf, long id)
+{
+    std::string head = "\n" + std::to_string(id) + " 0 obj\n";
+    size_t at = pdf.find(head);
+    return at == std::string::npos ? Stream() : StreamAround(pdf, at + head.size());
+}
+
+// ---- Documents ----------------------------------------------------------
+
+// Records every error; a fatal one jumps back to the guarded call.
+struct ErrorLog {
+    std::vector<std::pair<int, std::string>> messages;
+    std::jmp_buf *jump = nullptr;
+};
+inline ErrorLog &Log()
+{
+    static ErrorLog log;
+    return log;
+}
+inline void RecordError(pdf_document *, int type, const char *message)
+{
+    Log().messages.emplace_back(type, message);
+    if (type != PDF_ERR_NONFATAL && Log().jump)
+        std::longjmp(*Log().jump, 1);
+}
+
+// Opens a PNG image file; -2 when a fatal error left the call.
+inline int OpenPng(pdf_document *document, const std::string &path,
+                   const char *stringparam = "", int intparam = 0)
+{
+    std::jmp_buf jump;
+    Log().jump = &jump;
+    if (setjmp(jump)) {
+        Log().jump = nullptr;
+        return -2;
+    }
+    int handle = PDF_open_image_file(document, "png", path.c_str(), stringparam, intparam);
+    Log().jump = nullptr;
+    return handle;
+}
+
+// A document on `pdf_path` at compression `level` with image warnings on.
+inline pdf_document *NewDocument(const std::string &pdf_path, int level = 0)
+{
+    Log().messages.clear();
+    pdf_document *document = PDF_new_with_handlers(RecordError, nullptr, nullptr, nullptr, nullptr);
+    PDF_open_file(document, pdf_path.c_str());
+    PDF_set_value(document, "compress", static_cast<float>(level));
+    PDF_set_parameter(document, "imagewarning", "true");
+    return document;
+}
+
+// Ends a document in whatever state a test left it.
+inline void Discard(pdf_document *document)
+{
+    if (document == nullptr)
+        return;
+    if (pdf_current_scope(document) == PDF_SCOPE_DOCUMENT) {
+        PDF_begin_page(document, 10, 10);
+        PDF_end_page(document);
+        PDF_close(document);
+    }
+    PDF_delete(document);
+}
+
+// Places an open image on a page of its size and finishes the document.
+inline void FinishWithPage(pdf_document *document, int image)
+{
+    float width = PDF_get_value(document, "imagewidth", static_cast<float>(image));
+    float height = PDF_get_value(document, "imageheight", static_cast<float>(image));
+    PDF_begin_page(document, width, height);
+    PDF_place_image(document, image, 0, 0, 1);
+    PDF_close_image(document, image);
+    PDF_end_page(document);
+    PDF_close(document);
+    PDF_delete(document);
+}
+
+// Open file descriptors of this process, to see that no file is left open.
+inline int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR *dir = opendir("/proc/self/fd")) {
+        while (readdir(dir))
+            count++;
+        closedir(dir);
+    }
+    return count;
+}
+
+}  // namespace pngtest
