@@ -19,6 +19,7 @@ void pdf_reset_image_slot(pdf_image *image)
 {
     image->file = NULL;
     image->source.active = 0;
+    image->release_reader = NULL;
     image->file_name = NULL;
     image->reference_kind = PDF_REFERENCE_NONE;
     image->compression = PDF_COMPRESSION_NONE;
@@ -83,12 +84,18 @@ int pdf_find_free_image_slot(pdf_document *document)
 }
 
 /* Frees what the slot owns. An error that left a reader or the XObject
- * writer may have left the reader's file open or a copy unfinished; both
- * are closed here. */
+ * writer may have left the reader's state, its file or a copy unfinished;
+ * all are released here. */
 void pdf_release_image_slot(pdf_document *document, int slot)
 {
     pdf_image *image = &document->image_slots[slot];
 
+    if (image->release_reader != NULL) {
+        void (*release_reader)(pdf_document *, pdf_image *) = image->release_reader;
+        image->release_reader = NULL;
+        image->source.active = 0;
+        release_reader(document, image);
+    }
     if (image->source.active) {
         image->source.active = 0;
         image->source.release(document, &image->source);
@@ -112,7 +119,8 @@ void pdf_free_images(pdf_document *document)
         const pdf_image *image = &document->image_slots[i];
         /* A reader left by an error may hold a file in a slot it had not
          * yet marked occupied. */
-        if (image->occupied || image->file != NULL || image->source.active)
+        if (image->occupied || image->file != NULL || image->source.active ||
+            image->release_reader != NULL)
             pdf_release_image_slot(document, i);
     }
     pdf_free(document, document->image_slots);

@@ -83,6 +83,10 @@ struct pdf_image_s {
     int rows_per_band;
     pdf_id palette_object;
     int pass_through;
+    /* Set by a reader while it holds state that an error leaving it would
+     * strand (libraries' handles, buffers, its file): releasing the slot
+     * calls it, and it releases all of that, its source's buffer included. */
+    void (*release_reader)(pdf_document *document, pdf_image *image);
 
     /* Reader state: JPEG. */
     long jpeg_start;
@@ -93,14 +97,10 @@ struct pdf_image_s {
     pdf_byte *row_buffer;
     long current_row;
     unsigned long idat_remaining;
-    pdf_error_handler png_outer_handler; /* the document's own handler while
-                                            the PNG reader writes; else null */
     /* Reader state: TIFF (tiff is the TIFF* handle). */
     void *tiff;
     uint32_t *tiff_raster;
     int current_band;
-    pdf_error_handler tiff_outer_handler; /* the document's own handler while
-                                             the TIFF reader writes; else null */
     /* Reader state: GIF. */
     int gif_code_width;
     int gif_next_code;

@@ -138,6 +138,7 @@ static void png_release(pdf_document *document, pdf_image *image)
         image->palette = NULL;
         image->palette_count = 0;
     }
+    image->release_reader = NULL;
 }
 
 /* Releases everything, reports the failure as a warning when image warnings
@@ -164,55 +165,6 @@ static void *png_allocate(pdf_document *document, pdf_image *image,
                   tag);
     }
     return block;
-}
-
-/* While the reader runs, the document's error handler is this one: an
- * error raised anywhere below the reader -- by the document's memory hooks
- * on libpng's behalf, by the XObject writer or the output beneath it (a
- * failed allocation, a failed write), or by the reader itself -- first
- * releases everything the reader holds, since the document's handler will
- * not come back, and then goes on to the document's handler, which is put
- * back first. Warnings pass straight on. Only the slot being read has
- * `png_outer_handler` set. */
-static void png_reading_error_handler(pdf_document *document, int type,
-                                      const char *message)
-{
-    pdf_image *image = NULL;
-    pdf_error_handler outer;
-    int i;
-
-    for (i = 0; i < document->image_slot_count; i++)
-        if (document->image_slots[i].png_outer_handler != NULL) {
-            image = &document->image_slots[i];
-            break;
-        }
-    if (image == NULL) {
-        /* Unreachable while the handler is installed only around the
-         * write; report rather than lose the error. */
-        pdf_default_error_handler(document, type, message);
-        return;
-    }
-    outer = image->png_outer_handler;
-    if (type == PDF_ERR_NONFATAL) {
-        outer(document, type, message);
-        return;
-    }
-    png_release(document, image);
-    image->png_outer_handler = NULL;
-    document->error_handler = outer;
-    outer(document, type, message);
-}
-
-/* Puts the document's own error handler back, unless an error already did;
- * returns `result`. */
-static int png_restore_handler(pdf_document *document, pdf_image *image,
-                               int result)
-{
-    if (image->png_outer_handler != NULL) {
-        document->error_handler = image->png_outer_handler;
-        image->png_outer_handler = NULL;
-    }
-    return result;
 }
 
 /* ---- Reading the file ---------------------------------------------------- */
@@ -757,7 +709,7 @@ int pdf_open_PNG(pdf_document *document, int slot, const char *filename,
     image->file = NULL;
     image->png_read = NULL;
     image->png_info = NULL;
-    image->png_outer_handler = NULL;
+    image->release_reader = NULL;
     image->row_buffer = NULL;
     image->reader_data = NULL;
     image->source.buffer = NULL;
@@ -786,14 +738,15 @@ int pdf_open_PNG(pdf_document *document, int slot, const char *filename,
     image->png_read = read;
     image->png_info = info;
 
-    image->png_outer_handler = document->error_handler;
-    document->error_handler = png_reading_error_handler;
+    /* From here on an error that leaves the reader, wherever it is raised
+     * (libpng's allocations, the XObject writer, the output), leaves the
+     * rest to the slot's release. */
+    image->release_reader = png_release;
 
     /* libpng's errors come back here. This frame holds nothing but the slot
      * and `context`, which is all the error path needs. */
     if (setjmp(context.jump)) {
         png_release(document, image);
-        png_restore_handler(document, image, -1);
         if (context.out_of_memory) {
             pdf_error(document, PDF_ERR_MEMORY,
                       "Couldn't allocate memory in %s!\n", "libpng");
@@ -803,6 +756,5 @@ int pdf_open_PNG(pdf_document *document, int slot, const char *filename,
                            filename);
     }
     context.armed = 1;
-    return png_restore_handler(document, image,
-        png_read_and_write(document, slot, filename, stringparam, intparam));
+    return png_read_and_write(document, slot, filename, stringparam, intparam);
 }

@@ -137,53 +137,19 @@ static int tiff_parameter_error(pdf_document *document, pdf_image *image,
     return -1;
 }
 
-/* While the XObjects are written, errors raised by the output side (or by
- * the data source) find the document's handler replaced by this one: a
- * fatal error releases everything the reader holds, since the document's
- * handler will not come back, and then goes on to the document's handler,
- * which is put back first. Warnings pass straight on. Only the slot being
- * written has `tiff_outer_handler` set. */
-static void tiff_writing_error_handler(pdf_document *document, int type,
-                                       const char *message)
-{
-    pdf_image *image = NULL;
-    pdf_error_handler outer;
-    int i;
-
-    for (i = 0; i < document->image_slot_count; i++)
-        if (document->image_slots[i].tiff_outer_handler != NULL) {
-            image = &document->image_slots[i];
-            break;
-        }
-    if (image == NULL) {
-        /* Unreachable while the handler is installed only around the
-         * writing; report rather than lose the error. */
-        pdf_default_error_handler(document, type, message);
-        return;
-    }
-    outer = image->tiff_outer_handler;
-    if (type == PDF_ERR_NONFATAL) {
-        outer(document, type, message);
-        return;
-    }
-    tiff_release(document, image);
-    image->tiff_outer_handler = NULL;
-    document->error_handler = outer;
-    outer(document, type, message);
-}
-
+/* While XObjects are written, an error that leaves the writer (a failed
+ * allocation, a failed write) leaves the reader's state to the slot's
+ * release. */
 static void tiff_begin_writing(pdf_document *document, pdf_image *image)
 {
-    image->tiff_outer_handler = document->error_handler;
-    document->error_handler = tiff_writing_error_handler;
+    (void)document;
+    image->release_reader = tiff_release;
 }
 
 static void tiff_end_writing(pdf_document *document, pdf_image *image)
 {
-    if (image->tiff_outer_handler != NULL) {
-        document->error_handler = image->tiff_outer_handler;
-        image->tiff_outer_handler = NULL;
-    }
+    (void)document;
+    image->release_reader = NULL;
 }
 
 /* ---- Data source --------------------------------------------------------- */
@@ -750,7 +716,7 @@ int pdf_open_TIFF(pdf_document *document, int slot, const char *filename,
     memset(&layout, 0, sizeof layout);
     image->tiff = NULL;
     image->tiff_raster = NULL;
-    image->tiff_outer_handler = NULL;
+    image->release_reader = NULL;
     image->palette = NULL;
     image->decode_params_text = NULL;
     image->source.buffer = NULL;

@@ -81,13 +81,13 @@ protected:
         return OpenPng(document, png_path, stringparam, intparam);
     }
     pdf_image &Slot(int handle) { return document->image_slots[handle]; }
-    // The reader stands its own error handler in front of the document's
-    // while it runs; afterwards the document's must be back.
-    void ExpectOwnHandler()
+    // Once the reader has returned it holds nothing that a later release
+    // of the slot would have to undo.
+    void ExpectNothingHeld()
     {
         EXPECT_EQ(document->error_handler, &RecordError);
         for (int i = 0; i < document->image_slot_count; i++)
-            EXPECT_EQ(document->image_slots[i].png_outer_handler, nullptr);
+            EXPECT_EQ(document->image_slots[i].release_reader, nullptr);
     }
     // Finishes the document with the image on a page and returns the file.
     std::string Finish(int handle)
@@ -136,7 +136,7 @@ TEST_F(PngReader, PassesEligibleFilesThroughWithPredictors)
         EXPECT_EQ(Slot(handle).predictor, 15);
         EXPECT_EQ(Slot(handle).bits_per_component, c.bit_depth);
         EXPECT_EQ(OpenDescriptors(), descriptors);
-        ExpectOwnHandler();
+        ExpectNothingHeld();
         std::string pdf = Finish(handle);
         Stream stream = FirstImage(pdf);
         EXPECT_EQ(stream.data, IdatData(png));
@@ -363,7 +363,7 @@ TEST_F(PngReader, RefusesUnsuitableParameters)
         EXPECT_EQ(Log().messages[0].second, Named(c.message));
         EXPECT_EQ(OpenDescriptors(), descriptors);
         EXPECT_EQ(Slot(0).png_read, nullptr);
-        ExpectOwnHandler();
+        ExpectNothingHeld();
     }
 }
 
@@ -445,7 +445,7 @@ TEST_F(PngReader, RefusesDamagedFiles)
         EXPECT_EQ(OpenDescriptors(), descriptors);
         EXPECT_EQ(Slot(0).occupied, 0);
         EXPECT_EQ(document->xobject_count, 0);
-        ExpectOwnHandler();
+        ExpectNothingHeld();
     }
 }
 
@@ -498,7 +498,7 @@ TEST_F(PngReader, UnexpectedEndOfIdatDataIsAnError)
         EXPECT_EQ(Slot(0).occupied, 0);
         EXPECT_EQ(Slot(0).file_name, nullptr);
         EXPECT_EQ(Slot(0).png_read, nullptr);
-        ExpectOwnHandler();
+        ExpectNothingHeld();
     }
 }
 
