@@ -345,17 +345,6 @@ static int gif_give_up(pdf_document *document, pdf_image *image,
 
 /* ---- Parameters ------------------------------------------------------------ */
 
-static int gif_is_stencil_mask(const pdf_document *document, int handle)
-{
-    const pdf_image *mask;
-
-    if (handle < 0 || handle >= document->image_slot_count)
-        return 0;
-    mask = &document->image_slots[handle];
-    return mask->occupied && mask->colorspace == PDF_CS_IMAGEMASK
-           && mask->band_count == 1;
-}
-
 /* Applies the string parameter (null or empty for none). Nothing is held
  * yet, so the errors need no cleanup. Returns 0, or -1 after an error. */
 static int gif_apply_parameter(pdf_document *document, pdf_image *image,
@@ -366,10 +355,7 @@ static int gif_apply_parameter(pdf_document *document, pdf_image *image,
         return 0;
 
     if (strcmp(stringparam, "colorize") == 0) {
-        /* The colour space code is one byte: larger numbers cannot name a
-         * registry slot. */
-        if (intparam < 0 || intparam >= document->colorspace_count
-            || intparam > 255 - PDF_CS_SLOT_BASE) {
+        if (!pdf_is_colorspace_slot(document, intparam)) {
             pdf_error(document, PDF_ERR_VALUE,
                       "Invalid color number %d for image %s", intparam, filename);
             return -1;
@@ -389,7 +375,7 @@ static int gif_apply_parameter(pdf_document *document, pdf_image *image,
                       filename);
             return -1;
         }
-        if (!gif_is_stencil_mask(document, intparam)) {
+        if (!pdf_is_stencil_mask(document, intparam)) {
             pdf_error(document, PDF_ERR_VALUE,
                       "Bad image mask (no %d) for image '%s'", intparam, filename);
             return -1;

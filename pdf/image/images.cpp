@@ -109,6 +109,23 @@ void pdf_release_image_slot(pdf_document *document, int slot)
     pdf_reset_image_slot(image);
 }
 
+int pdf_is_stencil_mask(const pdf_document *document, int handle)
+{
+    const pdf_image *mask;
+
+    if (handle < 0 || handle >= document->image_slot_count)
+        return 0;
+    mask = &document->image_slots[handle];
+    return mask->occupied && mask->band_count == 1 &&
+           mask->colorspace == PDF_CS_IMAGEMASK;
+}
+
+int pdf_is_colorspace_slot(const pdf_document *document, int number)
+{
+    return number >= 0 && number < document->colorspace_count &&
+           number <= 255 - PDF_CS_SLOT_BASE;
+}
+
 void pdf_free_images(pdf_document *document)
 {
     int i;
@@ -174,6 +191,8 @@ int PDF_open_image_file(pdf_document *document, const char *type,
     }
 
     slot = pdf_find_free_image_slot(document);
+    /* Named in messages about the file's data while the reader runs. */
+    document->image_slots[slot].source.name = filename;
 
     if (strcmp(type, "png") == 0 || strcmp(type, "PNG") == 0) {
         result = pdf_open_PNG(document, slot, filename, stringparam, intparam);
@@ -188,6 +207,7 @@ int PDF_open_image_file(pdf_document *document, const char *type,
                   "Image type %s for image file %s not supported", type, filename);
         return -1;
     }
+    document->image_slots[slot].source.name = NULL;
     if (result == -1)
         pdf_reset_image_slot(&document->image_slots[slot]);
     return result;

@@ -144,6 +144,12 @@ void pdf_reset_image_slot(pdf_image *image);
 /* Frees the slot's owned texts and resets it. */
 void pdf_release_image_slot(pdf_document *document, int slot);
 
+/* Checks of the readers' string parameters: "masked" needs an open one-band
+ * stencil mask image; "colorize" needs a colourspace slot whose code still
+ * fits the slot's one-byte colourspace field. */
+int pdf_is_stencil_mask(const pdf_document *document, int handle);
+int pdf_is_colorspace_slot(const pdf_document *document, int number);
+
 /* Registers an XObject of `kind`; with object number 0 a new object is
  * begun. Returns the table index. */
 int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number);

@@ -274,18 +274,6 @@ static void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
 
 /* ---- The reader ---------------------------------------------------------- */
 
-/* True when `handle` names an open one-band stencil mask image. */
-static int jpeg_is_stencil_mask(const pdf_document *document, int handle)
-{
-    const pdf_image *mask;
-
-    if (handle < 0 || handle >= document->image_slot_count)
-        return 0;
-    mask = &document->image_slots[handle];
-    return mask->occupied && mask->band_count == 1 &&
-           mask->colorspace == PDF_CS_IMAGEMASK;
-}
-
 /* Raises a parameter error; the file is closed first because the handler
  * does not return. */
 static int jpeg_parameter_error(pdf_document *document, pdf_image *image,
@@ -329,10 +317,7 @@ static int jpeg_apply_parameter(pdf_document *document, pdf_image *image,
         if (components != 1)
             return jpeg_parameter_error(document, image,
                 "Can't colorize JPEG image with more than 1 component");
-        /* The colour space code is one byte: larger numbers cannot name a
-         * registry slot. */
-        if (intparam < 0 || intparam >= document->colorspace_count ||
-            intparam > 255 - PDF_CS_SLOT_BASE)
+        if (!pdf_is_colorspace_slot(document, intparam))
             return jpeg_parameter_error(document, image,
                 "Invalid color number %d for image %s", intparam, filename);
         image->colorspace = (pdf_byte)(intparam + PDF_CS_SLOT_BASE);
@@ -341,7 +326,7 @@ static int jpeg_apply_parameter(pdf_document *document, pdf_image *image,
     }
 
     if (strcmp(stringparam, "masked") == 0) {
-        if (intparam >= 0 && !jpeg_is_stencil_mask(document, intparam))
+        if (intparam >= 0 && !pdf_is_stencil_mask(document, intparam))
             return jpeg_parameter_error(document, image,
                 "Bad image mask (no %d) for image '%s'", intparam, filename);
         image->mask_image = intparam >= 0 ? intparam : -1;
@@ -468,6 +453,26 @@ static int jpeg_scan_markers(pdf_document *document, pdf_image *image,
     return 0;
 }
 
+/* Reads on to the end-of-image marker; 0 when the file ends first. Entropy
+ * coded data stuff every 0xFF byte, so the marker cannot occur inside them. */
+static int jpeg_find_end(FILE *fp)
+{
+    int c = getc(fp);
+
+    while (c != EOF) {
+        if (c != 0xFF) {
+            c = getc(fp);
+            continue;
+        }
+        do
+            c = getc(fp);
+        while (c == 0xFF);
+        if (c == M_EOI)
+            return 1;
+    }
+    return 0;
+}
+
 /* Finds the start-of-image marker within the first bytes of the file and
  * leaves the file positioned on it. Returns -1 after giving up. */
 static int jpeg_find_start(pdf_document *document, pdf_image *image,
@@ -539,6 +544,11 @@ int pdf_open_JPEG(pdf_document *document, int slot, const char *filename,
         return -1;
     if (jpeg_scan_markers(document, image, filename, &scan) < 0)
         return -1;
+    /* A file cut short still has its frame header; what it lacks is the
+     * end-of-image marker, which no other data can imitate. */
+    if (scan.frame_found && !jpeg_find_end(image->file))
+        return jpeg_give_up(document, image,
+            "JPEG file '%s' is damaged (no end-of-image marker)", filename);
 
     if (scan.height <= 0 || scan.width <= 0 || scan.components <= 0)
         return jpeg_give_up(document, image,

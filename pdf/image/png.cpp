@@ -373,18 +373,6 @@ static void pdf_data_source_PNG_release(pdf_document *document,
 
 /* ---- The string parameter ------------------------------------------------ */
 
-/* True when `handle` names an open one-band stencil mask image. */
-static int png_is_stencil_mask(const pdf_document *document, int handle)
-{
-    const pdf_image *mask;
-
-    if (handle < 0 || handle >= document->image_slot_count)
-        return 0;
-    mask = &document->image_slots[handle];
-    return mask->occupied && mask->band_count == 1 &&
-           mask->colorspace == PDF_CS_IMAGEMASK;
-}
-
 /* Releases everything, then raises a parameter error. */
 static int png_parameter_error(pdf_document *document, pdf_image *image,
                                const char *format, ...)
@@ -420,10 +408,7 @@ static int png_apply_parameter(pdf_document *document, pdf_image *image,
         if (image->components != 1)
             return png_parameter_error(document, image,
                 "Can't colorize PNG image with more than 1 component");
-        /* The colour space code is one byte: larger numbers cannot name a
-         * registry slot. */
-        if (intparam < 0 || intparam >= document->colorspace_count ||
-            intparam > 255 - PDF_CS_SLOT_BASE)
+        if (!pdf_is_colorspace_slot(document, intparam))
             return png_parameter_error(document, image,
                 "Invalid color number %d for image %s", intparam, filename);
         image->colorspace = (pdf_byte)(intparam + PDF_CS_SLOT_BASE);
@@ -437,7 +422,7 @@ static int png_apply_parameter(pdf_document *document, pdf_image *image,
         return 0;
     }
     if (strcmp(stringparam, "masked") == 0) {
-        if (intparam >= 0 && !png_is_stencil_mask(document, intparam))
+        if (intparam >= 0 && !pdf_is_stencil_mask(document, intparam))
             return png_parameter_error(document, image,
                 "Bad image mask (no %d) for image '%s'", intparam, filename);
         image->mask_image = intparam >= 0 ? intparam : -1;

@@ -312,18 +312,6 @@ typedef struct {
     uint32_t height;
 } tiff_layout;
 
-/* True when `handle` names an open one-band stencil mask image. */
-static int tiff_is_stencil_mask(const pdf_document *document, int handle)
-{
-    const pdf_image *mask;
-
-    if (handle < 0 || handle >= document->image_slot_count)
-        return 0;
-    mask = &document->image_slots[handle];
-    return mask->occupied && mask->band_count == 1 &&
-           mask->colorspace == PDF_CS_IMAGEMASK;
-}
-
 /* Starts the decode-parameter text with `text`. */
 static void tiff_set_params(pdf_document *document, pdf_image *image,
                             const char *text)
@@ -506,10 +494,7 @@ static int tiff_apply_parameter(pdf_document *document, pdf_image *image,
         if (image->components != 1)
             return tiff_parameter_error(document, image,
                 "Can't colorize TIFF image with more than 1 component");
-        /* The colour space code is one byte: larger numbers cannot name a
-         * registry slot. */
-        if (intparam < 0 || intparam >= document->colorspace_count ||
-            intparam > 255 - PDF_CS_SLOT_BASE)
+        if (!pdf_is_colorspace_slot(document, intparam))
             return tiff_parameter_error(document, image,
                 "Invalid color number %d for image %s", intparam, filename);
         image->colorspace = (pdf_byte)(intparam + PDF_CS_SLOT_BASE);
@@ -528,7 +513,7 @@ static int tiff_apply_parameter(pdf_document *document, pdf_image *image,
 
     if (strcmp(stringparam, "masked") == 0) {
         image->mask_image = intparam >= 0 ? intparam : -1;
-        if (intparam >= 0 && !tiff_is_stencil_mask(document, intparam))
+        if (intparam >= 0 && !pdf_is_stencil_mask(document, intparam))
             return tiff_parameter_error(document, image,
                 "Bad image mask (no %d) for image '%s'", intparam, filename);
         if (image->band_count != 1)
