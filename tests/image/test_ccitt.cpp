@@ -10,6 +10,7 @@
 #include "image_test_util.h"
 
 using namespace imagetest;
+using testsupport::ReadFile;
 
 namespace {
 
@@ -89,7 +90,7 @@ TEST(Ccitt, Group4StripRendersItsBitmap)
                 if ((raster.at(x, y, 0) < 128) != Black(x, y)) ++wrong;
         EXPECT_EQ(wrong, 0) << c.pdf;
         // The stream is the strip itself, whatever order the file had.
-        EXPECT_NE(Slurp(dir.file(c.pdf)).find("stream\n" + strip + "endstream"), std::string::npos);
+        EXPECT_NE(ReadFile(dir.file(c.pdf)).find("stream\n" + strip + "endstream"), std::string::npos);
     }
 }
 
@@ -112,13 +113,10 @@ TEST(Ccitt, BitReversalMirrorsEveryByte)
     if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
     ASSERT_EQ(PDF_open_file(doc.pdf, dir.file("bits.pdf").c_str()), 1);
     EXPECT_EQ(PDF_open_CCITT(doc.pdf, dir.file("bits.g4").c_str(), 8, 8, 1, 0, 0), 0);
-    PDF_begin_page(doc.pdf, 8, 8);
-    PDF_place_image(doc.pdf, 0, 0, 0, 1);
-    PDF_end_page(doc.pdf);
-    PDF_close(doc.pdf);
+    ShowOnLastPage(doc.pdf, 0, 8, 8);
     std::string expected;
     for (int i = 0; i < 1500; ++i) expected += static_cast<char>(i % 2 ? 0x80 : 0xC0);
-    EXPECT_NE(Slurp(dir.file("bits.pdf")).find("stream\n" + expected + "endstream"),
+    EXPECT_NE(ReadFile(dir.file("bits.pdf")).find("stream\n" + expected + "endstream"),
               std::string::npos);
     EXPECT_TRUE(testsupport::QpdfCheck(dir.file("bits.pdf")));
 }
@@ -145,7 +143,7 @@ TEST(Ccitt, DecodeParametersFollowKAndBlackIs1)
         PDF_begin_page(doc.pdf, 10, 10);
         PDF_end_page(doc.pdf);
         PDF_close(doc.pdf);
-        std::string pdf = Slurp(dir.file("p.pdf"));
+        std::string pdf = ReadFile(dir.file("p.pdf"));
         EXPECT_NE(pdf.find("/Filter[/CCITTFaxDecode]\n" + std::string(c.parms)), std::string::npos)
             << c.parms << pdf.substr(0, 400);
         EXPECT_TRUE(testsupport::QpdfCheck(dir.file("p.pdf")));

@@ -6,6 +6,7 @@
 #include "image_test_util.h"
 
 using namespace imagetest;
+using testsupport::ReadFile;
 
 namespace {
 
@@ -30,7 +31,7 @@ TEST(Colorspaces, SpotColourObjectAndPageResource)
     PDF_end_page(doc.pdf);
     PDF_close(doc.pdf);
 
-    std::string pdf = Slurp(path);
+    std::string pdf = ReadFile(path);
     std::string id = std::to_string(object);
     EXPECT_NE(pdf.find(id + " 0 obj\n[/Separation/Deep#20Gold\n/DeviceCMYK<<\n"
                        "/Range[0 1 0 1 0 1 0 1]\n/C0[0 0 0 0]\n/C1[0 0.2 1 0]\n"
@@ -62,7 +63,7 @@ TEST(Colorspaces, AlternatesAndPatternsWriteTheirArrays)
         pdf_add_colorspace(doc.pdf, c.kind, c.name, &c.alternate);
         PDF_end_page(doc.pdf);
         PDF_close(doc.pdf);
-        EXPECT_NE(Slurp(dir.file("c.pdf")).find(c.object), std::string::npos) << c.object;
+        EXPECT_NE(ReadFile(dir.file("c.pdf")).find(c.object), std::string::npos) << c.object;
         EXPECT_TRUE(testsupport::QpdfCheck(dir.file("c.pdf")));
     }
 }
@@ -101,12 +102,9 @@ TEST(Colorspaces, ImageInSpotColourUsesTheSlot)
     std::vector<unsigned char> gray = {0, 128, 255, 64};
     int slot = FillRawSlot(doc.pdf, gray, 2, 2, 1, 8, PDF_CS_SLOT_BASE + spot);
     pdf_write_image_xobject(doc.pdf, slot, 1);
-    PDF_begin_page(doc.pdf, 2, 2);
-    PDF_place_image(doc.pdf, slot, 0, 0, 1);
-    PDF_end_page(doc.pdf);
-    PDF_close(doc.pdf);
+    ShowOnLastPage(doc.pdf, slot, 2, 2);
 
-    std::string pdf = Slurp(path);
+    std::string pdf = ReadFile(path);
     EXPECT_NE(pdf.find("/ColorSpace " + std::to_string(object) + " 0 R\n"), std::string::npos);
     EXPECT_NE(pdf.find("/Decode[1 0]\n"), std::string::npos);
     EXPECT_NE(pdf.find("/ColorSpace<</CS0 " + std::to_string(object) + " 0 R\n>>\n"),

@@ -8,6 +8,7 @@
 #include "image/colorspace.h"
 #include "test_gif_util.h"
 
+using namespace imagetest;
 using namespace giftest;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -15,32 +16,17 @@ using testsupport::WriteFile;
 
 namespace {
 
-class GifReader : public ::testing::Test {
+class GifReader : public ImageReaderTest {
 protected:
-    TempDir dir;
-    std::string gif_path = dir.file("in.gif");
-    std::string pdf_path = dir.file("out.pdf");
-    pdf_document *document = nullptr;
-    int descriptors = OpenDescriptors();
+    GifReader() : ImageReaderTest("gif", "in.gif") {}
+    const std::string &gif_path = image_path;
+    // Open before any document: with one open, the PDF comes on top.
+    const int idle_descriptors = OpenDescriptors();
 
-    int Open(const std::string &bytes, const char *stringparam = "", int intparam = 0)
-    {
-        Discard(document);
-        WriteFile(gif_path, bytes);
-        document = NewDocument(pdf_path);
-        return OpenGif(document, gif_path, stringparam, intparam);
-    }
-    // Finishes the document with the image on a page and returns its bytes.
-    std::string Finish(int image)
-    {
-        FinishWithPage(document, image);
-        document = nullptr;
-        return ReadFile(pdf_path);
-    }
     void TearDown() override
     {
-        Discard(document);
-        EXPECT_EQ(OpenDescriptors(), descriptors) << "a file was left open";
+        ImageReaderTest::TearDown();
+        EXPECT_EQ(OpenDescriptors(), idle_descriptors) << "a file was left open";
     }
 };
 
@@ -99,7 +85,7 @@ TEST_F(GifReader, DescribesTheFirstImage)
         ASSERT_EQ(image, 0);
         EXPECT_TRUE(Log().messages.empty());
         std::string pdf = Finish(image);
-        std::string dictionary = ImageDictionary(pdf);
+        std::string dictionary = FirstImage(pdf).dictionary;
         size_t at = dictionary.find("/ColorSpace[/Indexed/DeviceRGB ");
         ASSERT_NE(at, std::string::npos) << dictionary;
         std::istringstream numbers(dictionary.substr(at + 31));
@@ -130,7 +116,7 @@ TEST_F(GifReader, ColorizedImageUsesTheSpotColourAndItsInvertedKey)
     int image = OpenGif(document, gif_path, "colorize", spot);
     ASSERT_EQ(image, 0);
     std::string pdf = Finish(image);
-    std::string dictionary = ImageDictionary(pdf);
+    std::string dictionary = FirstImage(pdf).dictionary;
     EXPECT_NE(dictionary.find("/Mask[250 250]\n/ColorSpace "), std::string::npos) << dictionary;
     EXPECT_EQ(dictionary.find("Indexed"), std::string::npos);
     EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
@@ -147,7 +133,7 @@ TEST_F(GifReader, MaskedImageNamesItsStencil)
     EXPECT_EQ(document->image_slots[image].mask_image, mask);
     PDF_close_image(document, mask);
     std::string pdf = Finish(image);
-    std::string dictionary = ImageDictionary(pdf, pdf.find("/ImageMask true"));
+    std::string dictionary = FirstImage(pdf, pdf.find("/ImageMask true")).dictionary;
     EXPECT_NE(dictionary.find("/Width 100\n"), std::string::npos) << dictionary;
     EXPECT_NE(dictionary.find("/Mask "), std::string::npos) << dictionary;
     EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
@@ -252,7 +238,7 @@ TEST_F(GifReader, RefusesUnsupportedAndShortFiles)
             document = NewDocument(pdf_path);
             PDF_set_parameter(document, "imagewarning", warnings ? "true" : "false");
             EXPECT_EQ(OpenGif(document, gif_path), -1);
-            EXPECT_EQ(OpenDescriptors(), descriptors + 1);  // only the PDF
+            EXPECT_EQ(OpenDescriptors(), idle_descriptors + 1);  // only the PDF
             char expected[512];
             snprintf(expected, sizeof expected, c.message, gif_path.c_str());
             if (warnings)
@@ -316,7 +302,7 @@ TEST_F(GifReader, DamagedDataRaiseIoErrors)
         snprintf(expected, sizeof expected, c.message, gif_path.c_str());
         EXPECT_EQ(Log().messages[0],
                   std::make_pair(static_cast<int>(PDF_ERR_IO), std::string(expected)));
-        EXPECT_EQ(OpenDescriptors(), descriptors + 1);  // only the PDF
+        EXPECT_EQ(OpenDescriptors(), idle_descriptors + 1);  // only the PDF
         EXPECT_FALSE(document->image_slots[0].occupied);
         PDF_delete(document);
         document = nullptr;
@@ -361,7 +347,7 @@ TEST_F(GifReader, RandomDamageIsHandled)
             PDF_delete(document);
             document = nullptr;
         }
-        ASSERT_LE(OpenDescriptors(), descriptors + 1) << "round " << round;
+        ASSERT_LE(OpenDescriptors(), idle_descriptors + 1) << "round " << round;
     }
     EXPECT_GT(opened, 0);
     EXPECT_GT(refused, 0);
@@ -371,41 +357,27 @@ TEST_F(GifReader, RandomDamageIsHandled)
 // Allocation N of an open fails, for N = 1, 2, ... until the open succeeds:
 // each failure is a memory error after which deleting the document leaves
 // no file open (and, under the sanitizers, nothing allocated).
-int allocations_left = -1;
-void *FailingAlloc(pdf_document *, size_t size, const char *)
-{
-    if (allocations_left == 0)
-        return nullptr;
-    if (allocations_left > 0)
-        allocations_left--;
-    return malloc(size);
-}
-void *FailingRealloc(pdf_document *, void *block, size_t size, const char *)
-{
-    if (allocations_left == 0)
-        return nullptr;
-    if (allocations_left > 0)
-        allocations_left--;
-    return realloc(block, size);
-}
-void Free(pdf_document *, void *block) { free(block); }
-
 TEST_F(GifReader, AllocationFailuresLeaveNothingBehind)
 {
     GifSpec spec;
     spec.transparent = 1;
     WriteFile(gif_path, MakeGif(spec));
+    // `fail_at` allocations succeed. The heap outlives the test body: after
+    // a failed assertion TearDown still releases the document through it.
+    static FailingHeap heap;
+    FailingHeap::Current() = &heap;
     int fail_at = 0;
     for (;; fail_at++) {
         ASSERT_LT(fail_at, 50);
         Log().messages.clear();
-        allocations_left = -1;
-        document = PDF_new_with_handlers(RecordError, FailingAlloc, FailingRealloc, Free,
-                                         nullptr);
+        heap.Disarm();
+        heap.fail_at = fail_at + 1;
+        document = PDF_new_with_handlers(RecordError, FailingAllocate, FailingReallocate,
+                                         FailingRelease, nullptr);
         PDF_open_file(document, pdf_path.c_str());
-        allocations_left = fail_at;
+        heap.Arm();
         int image = OpenGif(document, gif_path);
-        allocations_left = -1;
+        heap.Disarm();
         if (image == 0) {
             Finish(image);
             break;
@@ -417,7 +389,7 @@ TEST_F(GifReader, AllocationFailuresLeaveNothingBehind)
         // document, which closes it when it is deleted.
         PDF_delete(document);
         document = nullptr;
-        EXPECT_EQ(OpenDescriptors(), descriptors);
+        EXPECT_EQ(OpenDescriptors(), idle_descriptors);
     }
     // The parameter text, the name and the copy buffer at least.
     EXPECT_GE(fail_at, 3);

@@ -8,6 +8,7 @@
 
 #include "test_gif_util.h"
 
+using namespace imagetest;
 using namespace giftest;
 using namespace testsupport;
 
@@ -20,6 +21,17 @@ std::vector<size_t> Ragged()
     for (int i = 0; i < 4000; i++)
         sizes.push_back(1 + i % 13);
     return sizes;
+}
+
+// Makes `pdf` a compressed one-page document of the GIF: the reader must
+// open it without a message, and the structure must be sound.
+void MakeDocument(const TempDir &dir, const std::string &gif, const std::string &pdf)
+{
+    WriteFile(dir.file("in.gif"), gif);
+    ASSERT_EQ(MakeOnePageDocument(pdf, "gif", dir.file("in.gif"), 6), 0);
+    EXPECT_TRUE(Log().messages.empty());
+    std::string report;
+    EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
 }
 
 struct RoundTrip {
@@ -44,16 +56,8 @@ void CheckRoundTrip(const RoundTrip &c)
     ASSERT_TRUE(decoded.ok) << "giflib refuses the test file";
     ASSERT_EQ(decoded.indices, PixelsOf(spec)) << "the test encoder is wrong";
 
-    WriteFile(dir.file("in.gif"), gif);
     std::string pdf = dir.file("out.pdf");
-    pdf_document *document = NewDocument(pdf, 6);
-    int image = OpenGif(document, dir.file("in.gif"));
-    ASSERT_EQ(image, 0);
-    FinishWithPage(document, image);
-    EXPECT_TRUE(Log().messages.empty());
-
-    std::string report;
-    EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
+    ASSERT_NO_FATAL_FAILURE(MakeDocument(dir, gif, pdf));
     int status = -1;
     long object = ImageObject(ReadFile(pdf));
     std::string data = QpdfStreamData(pdf, object, &status);
@@ -192,16 +196,8 @@ TEST(GifRender, ViewersShowThePaletteColours)
         }
         Raster expected = Expected(decoded, c.palette, c.transparent);
 
-        WriteFile(dir.file("in.gif"), gif);
         std::string pdf = dir.file("out.pdf");
-        pdf_document *document = NewDocument(pdf, 6);
-        int image = OpenGif(document, dir.file("in.gif"));
-        ASSERT_EQ(image, 0);
-        FinishWithPage(document, image);
-        EXPECT_TRUE(Log().messages.empty());
-
-        std::string report;
-        EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
+        ASSERT_NO_FATAL_FAILURE(MakeDocument(dir, gif, pdf));
         EXPECT_EQ(PdfInfoField(pdf, "MediaBox", 1), MediaBox(spec.width, spec.height));
         EXPECT_EQ(MaxDifference(RenderMutool(pdf, 1), expected), 0);
         EXPECT_EQ(MaxDifference(RenderPoppler(pdf, 1), expected), 0);

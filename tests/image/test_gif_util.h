@@ -1,15 +1,11 @@
 // Helpers of the GIF reader tests: GIF files written by a small encoder
 // whose code stream can be shaped (where the table is cleared, how the data
-// are cut into sub-blocks), giflib as the independent decoder, and documents
-// whose errors are recorded.
+// are cut into sub-blocks) and giflib as the independent decoder.
 #pragma once
 
 #include <algorithm>
 #include <array>
-#include <csetjmp>
 #include <cstdint>
-#include <cstdio>
-#include <dirent.h>
 #include <map>
 #include <random>
 #include <string>
@@ -18,9 +14,7 @@
 
 #include <gif_lib.h>
 
-#include "core/document.h"
-#include "image/images.h"
-#include "test_support.h"
+#include "image_test_util.h"
 
 namespace giftest {
 
@@ -321,124 +315,11 @@ inline testsupport::Raster Expected(const Decoded &gif, const std::vector<Rgb> &
     return raster;
 }
 
-// ---- Documents ----------------------------------------------------------------
-
-struct ErrorLog {
-    std::vector<std::pair<int, std::string>> messages;
-    std::jmp_buf *jump = nullptr;
-};
-inline ErrorLog &Log()
-{
-    static ErrorLog log;
-    return log;
-}
-inline void RecordError(pdf_document *, int type, const char *message)
-{
-    Log().messages.emplace_back(type, message);
-    if (type != PDF_ERR_NONFATAL && Log().jump)
-        std::longjmp(*Log().jump, 1);
-}
-
-// A document on `pdf_path` with image warnings on.
-inline pdf_document *NewDocument(const std::string &pdf_path, int compress = 0)
-{
-    Log().messages.clear();
-    pdf_document *document = PDF_new_with_handlers(RecordError, nullptr, nullptr, nullptr, nullptr);
-    PDF_open_file(document, pdf_path.c_str());
-    PDF_set_value(document, "compress", compress);
-    PDF_set_parameter(document, "imagewarning", "true");
-    return document;
-}
-
 // Opens a GIF image file; -2 when a fatal error left the call.
 inline int OpenGif(pdf_document *document, const std::string &path,
                    const char *stringparam = "", int intparam = 0)
 {
-    std::jmp_buf jump;
-    Log().jump = &jump;
-    if (setjmp(jump)) {
-        Log().jump = nullptr;
-        return -2;
-    }
-    int handle = PDF_open_image_file(document, "gif", path.c_str(), stringparam, intparam);
-    Log().jump = nullptr;
-    return handle;
-}
-
-// Ends a document in whatever state a test left it.
-inline void Discard(pdf_document *document)
-{
-    if (document == nullptr)
-        return;
-    if (pdf_current_scope(document) == PDF_SCOPE_DOCUMENT) {
-        PDF_begin_page(document, 10, 10);
-        PDF_end_page(document);
-        PDF_close(document);
-    }
-    PDF_delete(document);
-}
-
-// Places an open image on a page of its size and finishes the document.
-inline void FinishWithPage(pdf_document *document, int image)
-{
-    float width = PDF_get_value(document, "imagewidth", image);
-    float height = PDF_get_value(document, "imageheight", image);
-    PDF_begin_page(document, width, height);
-    PDF_place_image(document, image, 0, 0, 1);
-    PDF_close_image(document, image);
-    PDF_end_page(document);
-    PDF_close(document);
-    PDF_delete(document);
-}
-
-// The object number of the first image XObject of a document, or 0.
-inline long ImageObject(const std::string &pdf)
-{
-    size_t at = pdf.find("/Subtype/Image");
-    if (at == std::string::npos)
-        return 0;
-    size_t obj = pdf.rfind(" 0 obj\n", at);
-    size_t start = pdf.rfind('\n', obj);
-    if (obj == std::string::npos || start == std::string::npos)
-        return 0;
-    return std::stol(pdf.substr(start + 1, obj - start - 1));
-}
-
-// The dictionary of the first image XObject after byte `from`.
-inline std::string ImageDictionary(const std::string &pdf, size_t from = 0)
-{
-    size_t at = pdf.find("/Subtype/Image", from);
-    size_t begin = pdf.rfind("<<", at);
-    size_t end = pdf.find(">>\nstream\n", at);
-    if (at == std::string::npos || end == std::string::npos)
-        return "";
-    return pdf.substr(begin, end + 2 - begin);
-}
-
-// The stream data of object `id` decoded by qpdf (or as stored, with
-// `raw`); `status` gets qpdf's exit status (0 without warnings).
-inline std::string QpdfStreamData(const std::string &pdf_path, long id, int *status,
-                                  bool raw = false)
-{
-    std::string out = pdf_path + ".data";
-    testsupport::CommandResult result = testsupport::RunCommand(
-        "qpdf --show-object=" + std::to_string(id) +
-        (raw ? " --raw-stream-data " : " --filtered-stream-data ") +
-        testsupport::ShellQuote(pdf_path) + " > " + testsupport::ShellQuote(out));
-    *status = result.status;
-    return testsupport::ReadFile(out);
-}
-
-// Open file descriptors of this process, to see that no file is left open.
-inline int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR *dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            count++;
-        closedir(dir);
-    }
-    return count;
+    return imagetest::OpenImageFile(document, "gif", path, stringparam, intparam);
 }
 
 }  // namespace giftest

@@ -4,6 +4,7 @@
 
 #include "test_jpeg_util.h"
 
+using namespace imagetest;
 using namespace jpegtest;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -64,32 +65,10 @@ std::string Jfif(int units, int x, int y)
     return Segment(0xE0, data);
 }
 
-class JpegReader : public ::testing::Test {
+class JpegReader : public ImageReaderTest {
 protected:
-    TempDir dir;
-    std::string jpeg_path = dir.file("in.jpg");
-    std::string pdf_path = dir.file("out.pdf");
-    pdf_document *document = nullptr;
-    int descriptors = 0;  // open before the JPEG reader ran
-
-    // Opens `bytes` as a JPEG in a fresh document (the previous one is
-    // discarded); the document stays open.
-    int Open(const std::string &bytes, const char *stringparam = "", int intparam = 0,
-             const char *compatibility = "1.3")
-    {
-        Discard(document);
-        WriteFile(jpeg_path, bytes);
-        document = NewDocument(pdf_path, compatibility);
-        descriptors = OpenDescriptors();
-        return OpenJpeg(document, jpeg_path, stringparam, intparam);
-    }
-    pdf_image &Slot(int handle) { return document->image_slots[handle]; }
-    std::string Named(std::string message) const
-    {
-        size_t at = message.find("%s");
-        return at == std::string::npos ? message : message.replace(at, 2, jpeg_path);
-    }
-    void TearDown() override { Discard(document); }
+    JpegReader() : ImageReaderTest("jpeg", "in.jpg") {}
+    const std::string &jpeg_path = image_path;
 };
 
 TEST_F(JpegReader, AcceptsSequentialAndProgressiveFrames)
@@ -252,6 +231,45 @@ TEST_F(JpegReader, CopiesTheStreamFromTheStartOfImageOn)
         document = nullptr;
         EXPECT_EQ(DctStream(ReadFile(pdf_path)), jpeg + trailer);
         EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
+    }
+}
+
+// The end-of-image marker is looked for from the end of the file in blocks
+// of 4096 bytes; it counts wherever it lies after the frame header,
+// including across a block boundary, and nowhere before it.
+TEST_F(JpegReader, NeedsAnEndOfImageMarkerAfterTheFrame)
+{
+    std::string jpeg = Baseline();
+    ASSERT_EQ(jpeg.substr(jpeg.size() - 2), "\xFF\xD9");
+    std::string body = jpeg.substr(0, jpeg.size() - 2);
+    const std::string missing = "JPEG file '%s' is damaged (no end-of-image marker)";
+    struct Case {
+        const char *label;
+        std::string bytes;
+        bool accepted;
+    } cases[] = {
+        {"at the end", jpeg, true},
+        {"after fill bytes", body + "\xFF\xFF\xFF\xD9", true},
+        {"1 byte follows", jpeg + "x", true},
+        {"4094 bytes follow", jpeg + std::string(4094, 'x'), true},
+        {"across a block boundary", jpeg + std::string(4095, 'x'), true},
+        {"4096 bytes follow", jpeg + std::string(4096, 'x'), true},
+        {"10000 bytes follow", jpeg + std::string(10000, '\xFF'), true},
+        {"missing", body, false},
+        {"missing, 10000 bytes instead", body + std::string(10000, 'x'), false},
+        {"half a marker", body + "\xFF", false},
+        {"only before the frame", WithSegment(body, Segment(0xFE, "\xFF\xD9")), false},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(Open(c.bytes), c.accepted ? 0 : -1);
+        if (c.accepted) {
+            EXPECT_TRUE(Log().messages.empty());
+        } else {
+            ASSERT_EQ(Log().messages.size(), 1u);
+            EXPECT_EQ(Log().messages[0].second, Named(missing));
+        }
+        EXPECT_EQ(OpenDescriptors(), descriptors);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "test_jpeg_util.h"
 
+using namespace imagetest;
 using namespace jpegtest;
 using namespace testsupport;
 
@@ -35,10 +36,7 @@ TEST(JpegRender, ViewersShowTheDecodedImage)
         std::string jpeg = EncodeJpeg(spec);
         WriteFile(dir.file("in.jpg"), jpeg);
         std::string pdf = dir.file("out.pdf");
-        pdf_document *document = NewDocument(pdf);
-        int image = OpenJpeg(document, dir.file("in.jpg"));
-        ASSERT_EQ(image, 0);
-        FinishWithPage(document, image);
+        ASSERT_EQ(MakeOnePageDocument(pdf, "jpeg", dir.file("in.jpg")), 0);
         EXPECT_TRUE(Log().messages.empty());
 
         std::string report;

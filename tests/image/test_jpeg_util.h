@@ -1,19 +1,16 @@
-// Helpers of the JPEG reader tests: JPEG files made and decoded with libjpeg,
-// marker surgery on their bytes, and documents whose errors are recorded.
+// Helpers of the JPEG reader tests: JPEG files made and decoded with libjpeg
+// and marker surgery on their bytes.
 #pragma once
 
-#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
-#include <dirent.h>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
 
-#include "core/document.h"
-#include "image/images.h"
-#include "test_support.h"
+#include "image_test_util.h"
 
 namespace jpegtest {
 
@@ -136,98 +133,18 @@ inline std::string WithSegment(std::string jpeg, const std::string &segment)
     return jpeg.insert(2, segment);
 }
 
-// Records every error; a fatal one jumps back to the guarded call.
-struct ErrorLog {
-    std::vector<std::pair<int, std::string>> messages;
-    std::jmp_buf *jump = nullptr;
-};
-inline ErrorLog &Log()
-{
-    static ErrorLog log;
-    return log;
-}
-inline void RecordError(pdf_document *, int type, const char *message)
-{
-    Log().messages.emplace_back(type, message);
-    if (type != PDF_ERR_NONFATAL && Log().jump)
-        std::longjmp(*Log().jump, 1);
-}
-
 // Opens a JPEG image file; -2 when a fatal error left the call.
 inline int OpenJpeg(pdf_document *document, const std::string &path,
                     const char *stringparam = "", int intparam = 0)
 {
-    std::jmp_buf jump;
-    Log().jump = &jump;
-    if (setjmp(jump)) {
-        Log().jump = nullptr;
-        return -2;
-    }
-    int handle = PDF_open_image_file(document, "jpeg", path.c_str(), stringparam, intparam);
-    Log().jump = nullptr;
-    return handle;
-}
-
-// A document on `pdf_path` with compression 0 and image warnings on.
-inline pdf_document *NewDocument(const std::string &pdf_path, const char *compatibility = "1.3")
-{
-    Log().messages.clear();
-    pdf_document *document = PDF_new_with_handlers(RecordError, nullptr, nullptr, nullptr, nullptr);
-    PDF_set_parameter(document, "compatibility", compatibility);
-    PDF_open_file(document, pdf_path.c_str());
-    PDF_set_value(document, "compress", 0);
-    PDF_set_parameter(document, "imagewarning", "true");
-    return document;
-}
-
-// Ends a document in whatever state a test left it (a document can only be
-// deleted when closed or after a fatal error).
-inline void Discard(pdf_document *document)
-{
-    if (document == nullptr)
-        return;
-    if (pdf_current_scope(document) == PDF_SCOPE_DOCUMENT) {
-        PDF_begin_page(document, 10, 10);
-        PDF_end_page(document);
-        PDF_close(document);
-    }
-    PDF_delete(document);
-}
-
-// Places an open image on a page of its size and finishes the document.
-inline void FinishWithPage(pdf_document *document, int image)
-{
-    float width = PDF_get_value(document, "imagewidth", image);
-    float height = PDF_get_value(document, "imageheight", image);
-    PDF_begin_page(document, width, height);
-    PDF_place_image(document, image, 0, 0, 1);
-    PDF_close_image(document, image);
-    PDF_end_page(document);
-    PDF_close(document);
-    PDF_delete(document);
+    return imagetest::OpenImageFile(document, "jpeg", path, stringparam, intparam);
 }
 
 // The bytes of the first DCTDecode stream of an uncompressed document.
 inline std::string DctStream(const std::string &pdf)
 {
     size_t filter = pdf.find("/Filter[/DCTDecode]");
-    size_t begin = pdf.find("stream\n", filter);
-    size_t end = pdf.find("endstream\n", begin);
-    if (filter == std::string::npos || begin == std::string::npos || end == std::string::npos)
-        return "";
-    return pdf.substr(begin + 7, end - begin - 7);
-}
-
-// Open file descriptors of this process, to see that no file is left open.
-inline int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR *dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            count++;
-        closedir(dir);
-    }
-    return count;
+    return filter == std::string::npos ? "" : imagetest::StreamAround(pdf, filter).data;
 }
 
 }  // namespace jpegtest

@@ -7,6 +7,7 @@
 #include "image_test_util.h"
 
 using namespace imagetest;
+using testsupport::ReadFile;
 
 namespace {
 
@@ -64,17 +65,14 @@ TEST_P(Placement, WritesTheMatrix)
     PDF_place_image(doc.pdf, image, c.x, c.y, c.scale);
     PDF_end_page(doc.pdf);
     PDF_close(doc.pdf);
-    std::string pdf = Slurp(dir.file("out.pdf"));
+    std::string pdf = ReadFile(dir.file("out.pdf"));
     EXPECT_NE(pdf.find(std::string("stream\n") + c.content + "endstream"), std::string::npos)
         << pdf;
     EXPECT_NE(pdf.find("/ProcSet[/PDF/ImageB]\n"), std::string::npos);
     EXPECT_TRUE(testsupport::QpdfCheck(dir.file("out.pdf")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrices, Placement, ::testing::ValuesIn(kPlacements),
-                         [](const ::testing::TestParamInfo<PlacementCase> &info) {
-                             return std::string(info.param.label);
-                         });
+INSTANTIATE_TEST_SUITE_P(Matrices, Placement, ::testing::ValuesIn(kPlacements), ByLabel());
 
 // A mirrored image lands where the matrix says: flipped both ways around
 // the point of placement.
@@ -117,7 +115,7 @@ TEST(Slots, ClosedHandleIsReusedWithANewXObject)
         PDF_end_page(doc.pdf);
     }
     PDF_close(doc.pdf);
-    std::string pdf = Slurp(dir.file("out.pdf"));
+    std::string pdf = ReadFile(dir.file("out.pdf"));
     // Two placements, one resource entry per page.
     EXPECT_EQ(CountOf(pdf, "/I1 Do\n"), 2);
     EXPECT_EQ(CountOf(pdf, "/XObject<</I1 "), 1);
@@ -145,7 +143,7 @@ TEST(Slots, TablesGrowPast128)
     EXPECT_EQ(OpenGray(doc, 1, 1), 3);  // an image opened in page scope
     PDF_end_page(doc.pdf);
     PDF_close(doc.pdf);
-    std::string pdf = Slurp(dir.file("out.pdf"));
+    std::string pdf = ReadFile(dir.file("out.pdf"));
     EXPECT_NE(pdf.find("/XObject<</I3 "), std::string::npos);
     EXPECT_NE(pdf.find("/I129 "), std::string::npos);
     // The image opened while the page was open split its content stream.
@@ -197,10 +195,7 @@ TEST_P(OpenImageError, IsReportedWithItsText)
                      c.error_type, c.message);
 }
 
-INSTANTIATE_TEST_SUITE_P(Messages, OpenImageError, ::testing::ValuesIn(kOpenErrors),
-                         [](const ::testing::TestParamInfo<ErrorCase> &info) {
-                             return std::string(info.param.label);
-                         });
+INSTANTIATE_TEST_SUITE_P(Messages, OpenImageError, ::testing::ValuesIn(kOpenErrors), ByLabel());
 
 TEST(Errors, ScaleZeroIsRefused)
 {
@@ -290,7 +285,7 @@ TEST(ExternalImages, FileReferenceIsQuotedAndEmpty)
     PDF_place_image(doc.pdf, 0, 0, 0, 1);
     PDF_end_page(doc.pdf);
     PDF_close(doc.pdf);
-    std::string pdf = Slurp(dir.file("out.pdf"));
+    std::string pdf = ReadFile(dir.file("out.pdf"));
     EXPECT_NE(pdf.find("/FFilter[/CCITTFaxDecode]\n/FDecodeParms[<</Columns 2048/Rows 10/K -1>>]\n"
                        "/F(fax\\(1\\).g4)/Length 0>>\nstream\nendstream\nendobj\n"),
               std::string::npos)
@@ -312,7 +307,7 @@ TEST(Debug, HexOutputOfPassThroughData)
     PDF_begin_page(doc.pdf, 10, 10);
     PDF_end_page(doc.pdf);
     PDF_close(doc.pdf);
-    std::string pdf = Slurp(dir.file("out.pdf"));
+    std::string pdf = ReadFile(dir.file("out.pdf"));
     std::string line(64, 'A');
     for (size_t i = 1; i < line.size(); i += 2) line[i] = 'B';
     EXPECT_NE(pdf.find("/Filter[/ASCIIHexDecode/CCITTFaxDecode]\n"

@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <csetjmp>
-#include <cstdlib>
-#include <map>
 
 #include "image/colorspace.h"
 #include "test_png_util.h"
 
+using namespace imagetest;
 using namespace pngtest;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -62,25 +60,11 @@ std::string PlteData(const PngSpec &spec)
     return data;
 }
 
-class PngReader : public ::testing::Test {
+class PngReader : public ImageReaderTest {
 protected:
-    TempDir dir;
-    std::string png_path = dir.file("in.png");
-    std::string pdf_path = dir.file("out.pdf");
-    pdf_document *document = nullptr;
-    int descriptors = 0;  // open before the reader ran
+    PngReader() : ImageReaderTest("png", "in.png") {}
+    const std::string &png_path = image_path;
 
-    // Opens `bytes` as a PNG in a fresh uncompressed document (the previous
-    // one is discarded); the document stays open.
-    int Open(const std::string &bytes, const char *stringparam = "", int intparam = 0)
-    {
-        Discard(document);
-        WriteFile(png_path, bytes);
-        document = NewDocument(pdf_path);
-        descriptors = OpenDescriptors();
-        return OpenPng(document, png_path, stringparam, intparam);
-    }
-    pdf_image &Slot(int handle) { return document->image_slots[handle]; }
     // Once the reader has returned it holds nothing that a later release
     // of the slot would have to undo.
     void ExpectNothingHeld()
@@ -89,19 +73,6 @@ protected:
         for (int i = 0; i < document->image_slot_count; i++)
             EXPECT_EQ(document->image_slots[i].release_reader, nullptr);
     }
-    // Finishes the document with the image on a page and returns the file.
-    std::string Finish(int handle)
-    {
-        FinishWithPage(document, handle);
-        document = nullptr;
-        return ReadFile(pdf_path);
-    }
-    std::string Named(std::string message) const
-    {
-        size_t at = message.find("%s");
-        return at == std::string::npos ? message : message.replace(at, 2, png_path);
-    }
-    void TearDown() override { Discard(document); }
 };
 
 // ---- Pass-through -------------------------------------------------------
@@ -504,84 +475,24 @@ TEST_F(PngReader, UnexpectedEndOfIdatDataIsAnError)
 
 // ---- Allocation failures ------------------------------------------------
 
-struct Heap {
-    std::jmp_buf jump;
-    int error_type = 0;
-    std::string message;
-    long allocations = 0;
-    long fail_at = -1;  // this allocation and all later ones fail; -1 none
-    std::map<void *, std::string> live;
-};
-
-Heap *g_heap;
-
-void *Allocate(pdf_document *, size_t size, const char *routine)
-{
-    if (g_heap->fail_at >= 0 && ++g_heap->allocations >= g_heap->fail_at)
-        return nullptr;
-    void *block = std::malloc(size);
-    g_heap->live[block] = routine;
-    return block;
-}
-
-void *Reallocate(pdf_document *, void *block, size_t size, const char *routine)
-{
-    if (g_heap->fail_at >= 0 && ++g_heap->allocations >= g_heap->fail_at)
-        return nullptr;
-    g_heap->live.erase(block);
-    void *moved = std::realloc(block, size);
-    g_heap->live[moved] = routine;
-    return moved;
-}
-
-void Release(pdf_document *, void *block)
-{
-    g_heap->live.erase(block);
-    std::free(block);
-}
-
-void Handler(pdf_document *, int type, const char *message)
-{
-    if (type == PDF_ERR_NONFATAL)
-        return;
-    g_heap->error_type = type;
-    g_heap->message = message;
-    std::longjmp(g_heap->jump, 1);
-}
-
 // Makes a one-page document of the PNG with allocations failing from number
 // `fail_at` on. Returns true when it was finished; `left` receives the tags of blocks
 // still allocated after the document was deleted.
 bool OpenWithFailureAt(long fail_at, const std::string &png, const std::string &pdf_path,
                        std::string *left, std::string *message)
 {
-    Heap heap;
-    g_heap = &heap;
-    pdf_document *pdf = PDF_new_with_handlers(Handler, Allocate, Reallocate, Release, nullptr);
-    bool finished = false;
-    if (setjmp(heap.jump) == 0) {
+    auto build = [&](pdf_document *pdf, FailingHeap &heap) {
         PDF_open_file(pdf, pdf_path.c_str());
         PDF_set_value(pdf, "compress", 6);
-        heap.allocations = 0;
-        heap.fail_at = fail_at;
+        heap.Arm();
         int image = PDF_open_image_file(pdf, "png", png.c_str(), "", 0);
         EXPECT_EQ(image, 0);
         PDF_begin_page(pdf, 23, 17);
         PDF_place_image(pdf, image, 0, 0, 1);
         PDF_end_page(pdf);
         PDF_close(pdf);
-        finished = true;
-    } else {
-        *message = heap.message;
-        EXPECT_EQ(heap.error_type, PDF_ERR_MEMORY) << heap.message;
-    }
-    heap.fail_at = -1;
-    if (setjmp(heap.jump) == 0)
-        PDF_delete(pdf);
-    for (const auto &block : heap.live)
-        *left += block.second + " ";
-    g_heap = nullptr;
-    return finished;
+    };
+    return BuildOnFailingHeap(fail_at, build, left, message);
 }
 
 TEST(PngMemory, EveryAllocationFailureIsCleanAndLeakFree)

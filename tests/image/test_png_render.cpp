@@ -5,6 +5,7 @@
 
 #include "test_png_util.h"
 
+using namespace imagetest;
 using namespace pngtest;
 using namespace testsupport;
 

@@ -1,24 +1,15 @@
 // Helpers of the PNG reader tests: PNG files written with libpng, the
-// pictures a viewer should show for them, chunk surgery on their bytes, and
-// documents whose errors are recorded.
+// pictures a viewer should show for them and chunk surgery on their bytes.
 #pragma once
 
-#include <csetjmp>
 #include <cstdint>
-#include <cstdio>
-#include <dirent.h>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
 
-#include "core/document.h"
-#include "core/folio.h"
-#include "image/images.h"
-#include "test_support.h"
+#include "image_test_util.h"
 
 namespace pngtest {
 
@@ -268,131 +259,11 @@ inline size_t FirstIdat(const std::string &png)
     return std::string::npos;
 }
 
-// ---- PDF streams --------------------------------------------------------
-
-struct Stream {
-    std::string dictionary;
-    std::string data;
-};
-
-// The stream whose dictionary contains position `inside` of an
-// uncompressed document, its data measured by its length object.
-inline Stream StreamAround(const std::string &pdf, size_t inside)
-{
-    Stream stream;
-    size_t begin = pdf.rfind("<<", inside);
-    size_t start = pdf.find(">>\nstream\n", inside);
-    if (begin == std::string::npos || start == std::string::npos)
-        return stream;
-    stream.dictionary = pdf.substr(begin, start + 2 - begin);
-    size_t length_at = stream.dictionary.find("/Length ");
-    if (length_at == std::string::npos)
-        return stream;
-    std::string length_id = std::to_string(std::stol(stream.dictionary.substr(length_at + 8)));
-    size_t object = pdf.find("\n" + length_id + " 0 obj\n");
-    if (object == std::string::npos)
-        return stream;
-    long length = std::stol(pdf.substr(object + length_id.size() + 8));
-    stream.data = pdf.substr(start + 10, static_cast<size_t>(length));
-    return stream;
-}
-
-// The first image XObject.
-inline Stream FirstImage(const std::string &pdf)
-{
-    size_t type = pdf.find("/Subtype/Image");
-    return type == std::string::npos ? Stream() : StreamAround(pdf, type);
-}
-
-// The stream of object `id`.
-inline Stream ObjectStream(const std::string &pdf, long id)
-{
-    std::string head = "\n" + std::to_string(id) + " 0 obj\n";
-    size_t at = pdf.find(head);
-    return at == std::string::npos ? Stream() : StreamAround(pdf, at + head.size());
-}
-
-// ---- Documents ----------------------------------------------------------
-
-// Records every error; a fatal one jumps back to the guarded call.
-struct ErrorLog {
-    std::vector<std::pair<int, std::string>> messages;
-    std::jmp_buf *jump = nullptr;
-};
-inline ErrorLog &Log()
-{
-    static ErrorLog log;
-    return log;
-}
-inline void RecordError(pdf_document *, int type, const char *message)
-{
-    Log().messages.emplace_back(type, message);
-    if (type != PDF_ERR_NONFATAL && Log().jump)
-        std::longjmp(*Log().jump, 1);
-}
-
 // Opens a PNG image file; -2 when a fatal error left the call.
 inline int OpenPng(pdf_document *document, const std::string &path,
                    const char *stringparam = "", int intparam = 0)
 {
-    std::jmp_buf jump;
-    Log().jump = &jump;
-    if (setjmp(jump)) {
-        Log().jump = nullptr;
-        return -2;
-    }
-    int handle = PDF_open_image_file(document, "png", path.c_str(), stringparam, intparam);
-    Log().jump = nullptr;
-    return handle;
-}
-
-// A document on `pdf_path` at compression `level` with image warnings on.
-inline pdf_document *NewDocument(const std::string &pdf_path, int level = 0)
-{
-    Log().messages.clear();
-    pdf_document *document = PDF_new_with_handlers(RecordError, nullptr, nullptr, nullptr, nullptr);
-    PDF_open_file(document, pdf_path.c_str());
-    PDF_set_value(document, "compress", static_cast<float>(level));
-    PDF_set_parameter(document, "imagewarning", "true");
-    return document;
-}
-
-// Ends a document in whatever state a test left it.
-inline void Discard(pdf_document *document)
-{
-    if (document == nullptr)
-        return;
-    if (pdf_current_scope(document) == PDF_SCOPE_DOCUMENT) {
-        PDF_begin_page(document, 10, 10);
-        PDF_end_page(document);
-        PDF_close(document);
-    }
-    PDF_delete(document);
-}
-
-// Places an open image on a page of its size and finishes the document.
-inline void FinishWithPage(pdf_document *document, int image)
-{
-    float width = PDF_get_value(document, "imagewidth", static_cast<float>(image));
-    float height = PDF_get_value(document, "imageheight", static_cast<float>(image));
-    PDF_begin_page(document, width, height);
-    PDF_place_image(document, image, 0, 0, 1);
-    PDF_close_image(document, image);
-    PDF_end_page(document);
-    PDF_close(document);
-    PDF_delete(document);
-}
-
-// Open file descriptors of this process, to see that no file is left open.
-inline int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR *dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            count++;
-        closedir(dir);
-    }
-    return count;
+    return imagetest::OpenImageFile(document, "png", path, stringparam, intparam);
 }
 
 }  // namespace pngtest

@@ -6,6 +6,7 @@
 #include "image_test_util.h"
 
 using namespace imagetest;
+using testsupport::ReadFile;
 using testsupport::Raster;
 
 namespace {
@@ -104,10 +105,7 @@ TEST_P(RawImage, RendersItsSamples)
     EXPECT_LE(worst, 1) << c.label;
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, RawImage, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<RawCase> &info) {
-                             return std::string(info.param.label);
-                         });
+INSTANTIATE_TEST_SUITE_P(Samples, RawImage, ::testing::ValuesIn(kCases), ByLabel());
 
 // CMYK has no exact RGB rendering; the inks must still land where they were
 // put: paper white, full black, and cyan without red.
@@ -162,13 +160,10 @@ TEST(RawImageMask, MaskedImageShowsPaperUnderMask)
     int slot = FillRawSlot(doc.pdf, gray, kWidth, kHeight, 1, 8, PDF_CS_DEVICEGRAY);
     doc.pdf->image_slots[slot].mask_image = mask;
     pdf_write_image_xobject(doc.pdf, slot, 1);
-    PDF_begin_page(doc.pdf, kWidth, kHeight);
-    PDF_place_image(doc.pdf, slot, 0, 0, 1);
-    PDF_end_page(doc.pdf);
-    PDF_close(doc.pdf);
+    ShowOnLastPage(doc.pdf, slot, kWidth, kHeight);
 
     EXPECT_TRUE(testsupport::QpdfCheck(path));
-    std::string pdf = Slurp(path);
+    std::string pdf = ReadFile(path);
     EXPECT_NE(pdf.find("/ImageMask true\n"), std::string::npos);
     EXPECT_NE(pdf.find("/Mask 4 0 R\n"), std::string::npos);
     Raster raster = testsupport::RenderMutool(path, 1);
@@ -199,14 +194,11 @@ TEST(RawImagePalette, PaletteAndColourKeyRender)
     image->has_key_color = 1;
     image->key_color[0] = 2;
     pdf_write_image_xobject(doc.pdf, slot, 1);
-    PDF_begin_page(doc.pdf, kWidth, kHeight);
-    PDF_place_image(doc.pdf, slot, 0, 0, 1);
-    PDF_end_page(doc.pdf);
-    PDF_close(doc.pdf);
+    ShowOnLastPage(doc.pdf, slot, kWidth, kHeight);
 
     std::string report;
     EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
-    std::string pdf = Slurp(path);
+    std::string pdf = ReadFile(path);
     EXPECT_NE(pdf.find("/Mask[2 2]\n/ColorSpace[/Indexed/DeviceRGB 2 5 0 R]\n"), std::string::npos);
     EXPECT_NE(pdf.find("/ProcSet[/PDF/ImageC/ImageI]\n"), std::string::npos);
     Raster raster = testsupport::RenderMutool(path, 1);
@@ -252,13 +244,10 @@ TEST(RawImageBands, BandsStackFromTheTop)
     image->xobject_index = first;
 
     PDF_set_value(doc.pdf, "compress", 0);
-    PDF_begin_page(doc.pdf, kWidth, height);
-    PDF_place_image(doc.pdf, slot, 0, 0, 1);
-    PDF_end_page(doc.pdf);
-    PDF_close(doc.pdf);
+    ShowOnLastPage(doc.pdf, slot, kWidth, height);
 
     EXPECT_TRUE(testsupport::QpdfCheck(path));
-    std::string pdf = Slurp(path);
+    std::string pdf = ReadFile(path);
     EXPECT_NE(pdf.find("q\n13 0 0 3 0 5 cm\n/I0 Do\nQ\n"
                        "q\n13 0 0 3 0 2 cm\n/I1 Do\nQ\n"
                        "q\n13 0 0 2 0 0 cm\n/I2 Do\nQ\n"),

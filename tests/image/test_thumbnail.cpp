@@ -5,6 +5,7 @@
 #include "image_test_util.h"
 
 using namespace imagetest;
+using testsupport::ReadFile;
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST(Thumbnail, PageRefersToTheImageXObject)
 
     std::string report;
     EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
-    std::string pdf = Slurp(path);
+    std::string pdf = ReadFile(path);
     EXPECT_EQ(CountOf(pdf, "/Thumb " + std::to_string(thumb_object) + " 0 R\n"), 2);
     testsupport::CommandResult shown = testsupport::RunCommand(
         "qpdf --show-object=" + std::to_string(thumb_object) + " " + testsupport::ShellQuote(path));

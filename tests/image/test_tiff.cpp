@@ -3,13 +3,14 @@
 // parameters, damaged files and allocation failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 
 #include "image/colorspace.h"
 #include "test_tiff_util.h"
 
+using namespace imagetest;
 using namespace tifftest;
 using namespace testsupport;
 
@@ -68,14 +69,8 @@ std::string MakePdf(const TempDir &dir, const std::string &tiff, const char *str
                     int intparam = 0)
 {
     std::string pdf = dir.file("out.pdf");
-    pdf_document *document = NewDocument(pdf);
-    int image = OpenTiff(document, tiff, stringparam, intparam);
-    if (image < 0) {
-        Discard(document);
-        return "";
-    }
-    FinishWithPage(document, image);
-    return ReadFile(pdf);
+    return MakeOnePageDocument(pdf, "tiff", tiff, 0, stringparam, intparam) < 0 ? ""
+                                                                               : ReadFile(pdf);
 }
 
 TEST(Tiff, PassedThroughStripsKeepTheirBytesOnePerXObject)
@@ -123,7 +118,7 @@ TEST(Tiff, PassedThroughStripsKeepTheirBytesOnePerXObject)
         EXPECT_TRUE(QpdfCheck(dir.file("out.pdf")));
 
         std::vector<std::string> strips = RawStrips(tiff);
-        std::vector<XObject> xobjects = ImageXObjects(pdf);
+        std::vector<Stream> xobjects = ImageStreams(pdf);
         ASSERT_EQ(xobjects.size(), strips.size());
         uint32_t rows = c.spec.rows_per_strip ? c.spec.rows_per_strip : c.spec.height;
         for (size_t i = 0; i < strips.size(); i++) {
@@ -333,11 +328,11 @@ TEST(Tiff, StringParameters)
     ASSERT_TRUE(WriteTiff(strips, Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 8)));
 
     // "invert" toggles the inversion the photometric interpretation asked for.
-    EXPECT_NE(ImageXObjects(MakePdf(dir, gray, "invert"))[0].dictionary.find("/Decode[1 0]"),
+    EXPECT_NE(ImageStreams(MakePdf(dir, gray, "invert"))[0].dictionary.find("/Decode[1 0]"),
               std::string::npos);
-    EXPECT_NE(ImageXObjects(MakePdf(dir, white))[0].dictionary.find("/Decode[1 0]"),
+    EXPECT_NE(ImageStreams(MakePdf(dir, white))[0].dictionary.find("/Decode[1 0]"),
               std::string::npos);
-    EXPECT_EQ(ImageXObjects(MakePdf(dir, white, "invert"))[0].dictionary.find("/Decode["),
+    EXPECT_EQ(ImageStreams(MakePdf(dir, white, "invert"))[0].dictionary.find("/Decode["),
               std::string::npos);
 
     // A one-bit image becomes a stencil mask, and another image may use it.
@@ -352,7 +347,7 @@ TEST(Tiff, StringParameters)
         PDF_close_image(document, mask);
         FinishWithPage(document, image);
         std::string bytes = ReadFile(pdf);
-        std::vector<XObject> xobjects = ImageXObjects(bytes);
+        std::vector<Stream> xobjects = ImageStreams(bytes);
         ASSERT_EQ(xobjects.size(), 2u);
         EXPECT_NE(xobjects[0].dictionary.find("/ImageMask true"), std::string::npos);
         EXPECT_NE(xobjects[1].dictionary.find("/Mask "), std::string::npos);
@@ -409,7 +404,7 @@ TEST(Tiff, PassthroughOffDecodesAllButLzw)
         ASSERT_EQ(image, 0);
         EXPECT_EQ(document->image_slots[0].pass_through, c.passed ? 1 : 0);
         FinishWithPage(document, image);
-        std::vector<XObject> xobjects = ImageXObjects(ReadFile(pdf));
+        std::vector<Stream> xobjects = ImageStreams(ReadFile(pdf));
         ASSERT_FALSE(xobjects.empty());
         EXPECT_EQ(xobjects[0].dictionary.find("/Filter") != std::string::npos, c.passed);
         EXPECT_LE(MaxDifference(RenderMutool(pdf, 1), DecodeTiff(dir.file("in.tif"))), 1);
@@ -521,10 +516,10 @@ TEST(Tiff, BandsCoverTheImageExactlyOnce)
         EXPECT_EQ(document->image_slots[0].band_count, c.bands);
         FinishWithPage(document, image);
         EXPECT_TRUE(QpdfCheck(pdf));
-        std::vector<XObject> xobjects = ImageXObjects(ReadFile(pdf));
+        std::vector<Stream> xobjects = ImageStreams(ReadFile(pdf));
         ASSERT_EQ(xobjects.size(), static_cast<size_t>(c.bands));
         int rows = 0;
-        for (const XObject &x : xobjects) {
+        for (const Stream &x : xobjects) {
             size_t at = x.dictionary.find("/Height ");
             rows += std::atoi(x.dictionary.c_str() + at + 8);
         }
@@ -600,75 +595,23 @@ TEST(Tiff, DamagedFilesFailCleanly)
 
 // ---- Allocation failures --------------------------------------------------
 
-struct Heap {
-    std::jmp_buf jump;
-    int error_type = 0;
-    long allocations = 0;
-    long fail_at = -1;
-    std::map<void *, std::string> live;
-};
-Heap *g_heap;
-
-void *Allocate(pdf_document *, size_t size, const char *routine)
-{
-    if (g_heap->fail_at >= 0 && ++g_heap->allocations >= g_heap->fail_at) return nullptr;
-    void *block = std::malloc(size);
-    g_heap->live[block] = routine;
-    return block;
-}
-
-void *Reallocate(pdf_document *, void *block, size_t size, const char *routine)
-{
-    if (g_heap->fail_at >= 0 && ++g_heap->allocations >= g_heap->fail_at) return nullptr;
-    g_heap->live.erase(block);
-    void *moved = std::realloc(block, size);
-    g_heap->live[moved] = routine;
-    return moved;
-}
-
-void Release(pdf_document *, void *block)
-{
-    g_heap->live.erase(block);
-    std::free(block);
-}
-
-void HeapHandler(pdf_document *, int type, const char *)
-{
-    if (type == PDF_ERR_NONFATAL) return;
-    g_heap->error_type = type;
-    std::longjmp(g_heap->jump, 1);
-}
-
 bool OpenWithFailureAt(long fail_at, const std::string &tiff, const std::string &pdf,
                        std::string *left)
 {
-    Heap heap;
-    g_heap = &heap;
-    pdf_document *document =
-        PDF_new_with_handlers(HeapHandler, Allocate, Reallocate, Release, nullptr);
-    bool finished = false;
-    if (setjmp(heap.jump) == 0) {
+    auto build = [&](pdf_document *document, FailingHeap &heap) {
         PDF_open_file(document, pdf.c_str());
         // Deflating the decoded rows makes the writer allocate too.
         PDF_set_value(document, "compress", 6);
-        heap.allocations = 0;
-        heap.fail_at = fail_at;
+        heap.Arm();
         int image = PDF_open_image_file(document, "tiff", tiff.c_str(), "", 0);
         EXPECT_EQ(image, 0);
         PDF_close_image(document, image);
-        heap.fail_at = -1;
+        heap.Disarm();
         PDF_begin_page(document, 10, 10);
         PDF_end_page(document);
         PDF_close(document);
-        finished = true;
-    } else {
-        EXPECT_EQ(heap.error_type, PDF_ERR_MEMORY) << "failure at " << fail_at;
-    }
-    heap.fail_at = -1;
-    if (setjmp(heap.jump) == 0) PDF_delete(document);
-    for (const auto &block : heap.live) *left += block.second + " ";
-    g_heap = nullptr;
-    return finished;
+    };
+    return BuildOnFailingHeap(fail_at, build, left);
 }
 
 TEST(Tiff, EveryAllocationFailureIsCleanAndLeakFree)

@@ -5,6 +5,7 @@
 
 #include "test_tiff_util.h"
 
+using namespace imagetest;
 using namespace tifftest;
 using namespace testsupport;
 
@@ -132,10 +133,8 @@ TEST_P(TiffRender, ViewersShowWhatLibtiffDecodes)
     ASSERT_EQ(expected.width, static_cast<int>(c.spec.width));
 
     std::string pdf = dir.file("out.pdf");
-    pdf_document *document = NewDocument(pdf);
-    int image = OpenTiff(document, tiff);
-    ASSERT_EQ(image, 0) << (Log().messages.empty() ? "" : Log().messages[0].second);
-    FinishWithPage(document, image);
+    ASSERT_EQ(MakeOnePageDocument(pdf, "tiff", tiff), 0)
+        << (Log().messages.empty() ? "" : Log().messages[0].second);
     EXPECT_TRUE(Log().messages.empty());
 
     std::string report;
@@ -145,9 +144,9 @@ TEST_P(TiffRender, ViewersShowWhatLibtiffDecodes)
     EXPECT_EQ(MediaBox(pdf, 1), box);
 
     std::string bytes = ReadFile(pdf);
-    std::vector<XObject> xobjects = ImageXObjects(bytes);
+    std::vector<Stream> xobjects = ImageStreams(bytes);
     ASSERT_FALSE(xobjects.empty());
-    for (const XObject &x : xobjects) {
+    for (const Stream &x : xobjects) {
         if (*c.filter)
             EXPECT_NE(x.dictionary.find(std::string("/Filter[/") + c.filter + "]"),
                       std::string::npos) << x.dictionary;

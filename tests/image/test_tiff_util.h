@@ -1,23 +1,14 @@
-// Helpers of the TIFF reader tests: TIFF files written with libtiff,
-// libtiff's own RGBA decoding of them, documents whose errors are recorded,
-// and a look at the image XObjects of uncompressed PDFs.
+// Helpers of the TIFF reader tests: TIFF files written with libtiff and
+// libtiff's own RGBA decoding of them.
 #pragma once
 
-#include <algorithm>
-#include <csetjmp>
 #include <cstdint>
-#include <cstdio>
-#include <dirent.h>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <tiffio.h>
 
-#include "core/document.h"
-#include "core/folio.h"
-#include "image/images.h"
-#include "test_support.h"
+#include "image_test_util.h"
 
 namespace tifftest {
 
@@ -217,119 +208,11 @@ inline std::vector<std::string> RawStrips(const std::string &path)
     return strips;
 }
 
-// Records every error; a fatal one jumps back to the guarded call.
-struct ErrorLog {
-    std::vector<std::pair<int, std::string>> messages;
-    std::jmp_buf *jump = nullptr;
-};
-inline ErrorLog &Log()
-{
-    static ErrorLog log;
-    return log;
-}
-inline void RecordError(pdf_document *, int type, const char *message)
-{
-    Log().messages.emplace_back(type, message);
-    if (type != PDF_ERR_NONFATAL && Log().jump)
-        std::longjmp(*Log().jump, 1);
-}
-
 // Opens a TIFF image file; -2 when a fatal error left the call.
 inline int OpenTiff(pdf_document *document, const std::string &path,
                     const char *stringparam = "", int intparam = 0)
 {
-    std::jmp_buf jump;
-    Log().jump = &jump;
-    if (setjmp(jump)) {
-        Log().jump = nullptr;
-        return -2;
-    }
-    int handle = PDF_open_image_file(document, "tiff", path.c_str(), stringparam, intparam);
-    Log().jump = nullptr;
-    return handle;
-}
-
-// A document on `pdf_path` with compression 0 and image warnings on.
-inline pdf_document *NewDocument(const std::string &pdf_path)
-{
-    Log().messages.clear();
-    pdf_document *document = PDF_new_with_handlers(RecordError, nullptr, nullptr, nullptr, nullptr);
-    PDF_open_file(document, pdf_path.c_str());
-    PDF_set_value(document, "compress", 0);
-    PDF_set_parameter(document, "imagewarning", "true");
-    return document;
-}
-
-// Ends a document in whatever state a test left it.
-inline void Discard(pdf_document *document)
-{
-    std::jmp_buf jump;
-    Log().jump = &jump;
-    if (setjmp(jump) == 0) {
-        if (pdf_current_scope(document) == PDF_SCOPE_DOCUMENT) {
-            PDF_begin_page(document, 10, 10);
-            PDF_end_page(document);
-            PDF_close(document);
-        }
-    }
-    if (setjmp(jump) == 0)
-        PDF_delete(document);
-    Log().jump = nullptr;
-}
-
-// Places an open image on a page of its size and finishes the document.
-inline void FinishWithPage(pdf_document *document, int image)
-{
-    float width = PDF_get_value(document, "imagewidth", static_cast<float>(image));
-    float height = PDF_get_value(document, "imageheight", static_cast<float>(image));
-    PDF_begin_page(document, width, height);
-    PDF_place_image(document, image, 0, 0, 1);
-    PDF_close_image(document, image);
-    PDF_end_page(document);
-    PDF_close(document);
-    PDF_delete(document);
-}
-
-// One image XObject of an uncompressed document: its dictionary and data.
-struct XObject {
-    std::string dictionary;
-    std::string data;
-};
-
-inline std::vector<XObject> ImageXObjects(const std::string &pdf)
-{
-    std::vector<XObject> found;
-    size_t at = 0;
-    while ((at = pdf.find("/Subtype/Image\n", at)) != std::string::npos) {
-        size_t begin = pdf.find(">>\nstream\n", at);
-        size_t end = pdf.find("endstream\n", begin);
-        if (begin == std::string::npos || end == std::string::npos)
-            break;
-        found.push_back({pdf.substr(at, begin - at), pdf.substr(begin + 10, end - begin - 10)});
-        at = end;
-    }
-    return found;
-}
-
-// The four numbers of pdfinfo's MediaBox for a page.
-inline std::vector<float> MediaBox(const std::string &pdf, int page)
-{
-    std::vector<float> box(4, -1);
-    std::string text = testsupport::PdfInfoField(pdf, "MediaBox", page);
-    std::sscanf(text.c_str(), "%f %f %f %f", &box[0], &box[1], &box[2], &box[3]);
-    return box;
-}
-
-// Open file descriptors of this process, to see that no file is left open.
-inline int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR *dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            count++;
-        closedir(dir);
-    }
-    return count;
+    return imagetest::OpenImageFile(document, "tiff", path, stringparam, intparam);
 }
 
 }  // namespace tifftest
