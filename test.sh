@@ -5,6 +5,8 @@
 #   2. build-asan/  a debug build with AddressSanitizer and
 #                   UndefinedBehaviorSanitizer, without the GUI; the unit tests,
 #                   failing on any leak or sanitizer report.
+#   3. build-fuzz/  the fuzz targets (clang, libFuzzer): saved regression
+#                   inputs replayed, then each target fuzzed for 20 seconds.
 # Exits non-zero on the first failure.
 #
 # Works on a fresh Debian 12 machine: missing packages are installed first
@@ -46,5 +48,14 @@ step "Running unit tests in $build_asan"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir "$build_asan" --output-on-failure -j "$jobs" -L unit
+
+# ---- 3. Fuzzing ------------------------------------------------------------
+# build-fuzz/: clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer.
+# Every saved regression input is replayed, then each target is fuzzed for a
+# short fixed time; any finding fails the run. ./fuzz.sh fuzzes one target for
+# longer.
+step "Fuzzing each target for ${BINDWICK_FUZZ_SECONDS:-20} seconds (build-fuzz)"
+"$root/tests/fuzz/run_fuzzers.sh" "${BINDWICK_FUZZ_SECONDS:-20}" \
+  jpeg png tiff gif ccitt book
 
 step "All tests passed"

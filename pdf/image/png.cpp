@@ -38,7 +38,7 @@
 #include "readers.h"
 
 /* Size of the pass-through copy buffer. */
-#define PNG_COPY_BUFFER_SIZE 8192
+#define PNG_COPY_BUFFER_SIZE (64 * 1024)
 /* Largest decoded image held in memory; larger ones are refused before
  * anything is allocated for them. */
 #define PNG_MAX_RASTER_BYTES ((size_t)1 << 30)
@@ -510,6 +510,21 @@ static void png_read_color_key(png_structp read, png_infop info,
 
 /* ---- The reader ---------------------------------------------------------- */
 
+/* libpng reads each ancillary chunk it knows whole into one block whose size
+ * is the chunk's length, as the file states it (up to 2 GiB). The reader
+ * uses IHDR, PLTE, tRNS and pHYs only, so every other chunk is skipped
+ * unread, which takes no memory. */
+static void png_skip_unused_chunks(png_structp read)
+{
+    static const png_byte unused[] =
+        "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0"
+        "pCAL\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+
+    png_set_keep_unknown_chunks(read, PNG_HANDLE_CHUNK_NEVER, NULL, 0);
+    png_set_keep_unknown_chunks(read, PNG_HANDLE_CHUNK_NEVER, unused,
+                                (int)(sizeof unused / 5));
+}
+
 /* Decodes the whole image into the row buffer. Returns 0, or -1 after
  * giving up; libpng's errors jump back into pdf_open_PNG, which releases
  * the buffers with everything else. */
@@ -741,5 +756,6 @@ int pdf_open_PNG(pdf_document *document, int slot, const char *filename,
                            filename);
     }
     context.armed = 1;
+    png_skip_unused_chunks(read);
     return png_read_and_write(document, slot, filename, stringparam, intparam);
 }

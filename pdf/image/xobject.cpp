@@ -9,6 +9,7 @@
 #include "colorspace.h"
 #include "data_source.h"
 #include "images.h"
+#include "stream_check.h"
 
 /* ---- The XObject table ---------------------------------------------------- */
 
@@ -423,7 +424,7 @@ void pdf_write_image_xobject(pdf_document *document, int slot, int first_band)
     if (hex)
         pdf_copy_source_hex(document, &image->source);
     else if (image->pass_through)
-        pdf_copy_source_raw(document, &image->source);
+        pdf_copy_source_checked(document, image);
     else
         pdf_copy_source_compressed(document, &image->source);
 

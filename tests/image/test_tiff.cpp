@@ -534,7 +534,8 @@ TEST(Tiff, BandsCoverTheImageExactlyOnce)
 }
 
 // Cut short or scribbled over: the open returns -1, or the strip copy
-// raises "TIFF file damaged"; nothing is left open.
+// raises "TIFF file damaged" (or "Corrupt image data in file ..." for
+// compressed data that do not decode); nothing is left open.
 TEST(Tiff, DamagedFilesFailCleanly)
 {
     TempDir dir;
@@ -581,7 +582,12 @@ TEST(Tiff, DamagedFilesFailCleanly)
             if (image == -2) {
                 ASSERT_FALSE(Log().messages.empty());
                 EXPECT_EQ(Log().messages.back().first, PDF_ERR_IO);
-                EXPECT_EQ(Log().messages.back().second, "TIFF file damaged");
+                // Compressed strips that do not decode are found by the
+                // checked copy, which names the file.
+                const std::string &text = Log().messages.back().second;
+                EXPECT_TRUE(text == "TIFF file damaged" ||
+                            text.rfind("Corrupt image data in file '" + path + "' (", 0) == 0)
+                    << text;
                 damaged++;
             } else {
                 EXPECT_TRUE(image == -1 || image == 0);
