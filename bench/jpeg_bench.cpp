@@ -5,7 +5,7 @@
 //   bench_jpeg [DIR]
 //
 // Without DIR, 300 JPEG files of 1600 x 1200 are made in a temporary folder
-// first (libjpeg, quality 90, distinct content). Both contenders run five
+// first (libjpeg, quality 90, distinct content; see generate.h). Both contenders run five
 // times, alternating; the medians are printed with the ratio.
 #include <dirent.h>
 #include <sys/stat.h>
@@ -18,47 +18,13 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "folio.h"
+#include "generate.h"
 
 namespace {
 
 double Seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void WriteJpeg(const std::string &path, int width, int height, int seed) {
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) { std::perror(path.c_str()); std::exit(1); }
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = width;
-    cinfo.image_height = height;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
-    unsigned state = 2463534242u + static_cast<unsigned>(seed) * 7919u;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < width; x++) {
-            state ^= state << 13; state ^= state >> 17; state ^= state << 5;
-            row[3 * x] = static_cast<JSAMPLE>((x + seed * 13) ^ y);
-            row[3 * x + 1] = static_cast<JSAMPLE>((y * 3 + x / 7 + seed) + (state & 15));
-            row[3 * x + 2] = static_cast<JSAMPLE>((x * y / 97 + seed * 29) & 0xFF);
-        }
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&cinfo, &pointer, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(file);
 }
 
 std::vector<std::string> JpegsIn(const std::string &dir) {
@@ -121,7 +87,7 @@ int main(int argc, char **argv) {
         for (int i = 0; i < 300; i++) {
             char name[32];
             std::snprintf(name, sizeof name, "/page%03d.jpg", i);
-            WriteJpeg(dir + name, 1600, 1200, i);
+            bench::WriteJpeg(dir + name, 1600, 1200, static_cast<unsigned>(i), 90);
         }
     }
     std::vector<std::string> files = JpegsIn(dir);

@@ -21,55 +21,13 @@
 #include <string>
 #include <vector>
 
-#include <png.h>
-
 #include "folio.h"
+#include "generate.h"
 
 namespace {
 
 const int kWidth = 1200;
 const int kHeight = 900;
-
-// A photograph-like picture: smooth gradients with some noise, different
-// for every file.
-void WritePicture(const std::string &path, int channels, unsigned seed)
-{
-    FILE *fp = std::fopen(path.c_str(), "wb");
-    if (fp == nullptr) {
-        std::fprintf(stderr, "bench_png: cannot create %s\n", path.c_str());
-        std::exit(1);
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        std::fprintf(stderr, "bench_png: libpng failed on %s\n", path.c_str());
-        std::exit(1);
-    }
-    png_init_io(png, fp);
-    png_set_compression_level(png, 6);
-    png_set_IHDR(png, info, kWidth, kHeight, 8,
-                 channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(static_cast<size_t>(kWidth) * channels);
-    uint32_t noise = seed * 2654435761u + 1;
-    for (int y = 0; y < kHeight; y++) {
-        for (int x = 0; x < kWidth; x++) {
-            noise = noise * 1664525u + 1013904223u;
-            int jitter = static_cast<int>(noise >> 28) - 8;
-            png_byte *p = &row[static_cast<size_t>(x) * channels];
-            p[0] = static_cast<png_byte>((x * 255 / kWidth + seed * 17 + jitter) & 0xFF);
-            p[1] = static_cast<png_byte>((y * 255 / kHeight + jitter) & 0xFF);
-            p[2] = static_cast<png_byte>(((x + y) * 128 / (kWidth + kHeight) + seed * 5) & 0xFF);
-            if (channels == 4)
-                p[3] = static_cast<png_byte>(255 - (x * 255 / kWidth));
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(fp);
-}
 
 long FileSize(const std::string &path)
 {
@@ -166,11 +124,11 @@ int main(int argc, char **argv)
     std::vector<std::string> rgb, rgba;
     for (long i = 0; i < rgb_count; i++) {
         rgb.push_back(folder + "/rgb" + std::to_string(i) + ".png");
-        WritePicture(rgb.back(), 3, static_cast<unsigned>(i));
+        bench::WritePng(rgb.back(), kWidth, kHeight, 3, static_cast<unsigned>(i));
     }
     for (long i = 0; i < rgba_count; i++) {
         rgba.push_back(folder + "/rgba" + std::to_string(i) + ".png");
-        WritePicture(rgba.back(), 4, static_cast<unsigned>(i));
+        bench::WritePng(rgba.back(), kWidth, kHeight, 4, static_cast<unsigned>(i));
     }
 
     std::string rgb_pdf = folder + "/rgb.pdf";

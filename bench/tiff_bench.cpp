@@ -21,9 +21,8 @@
 #include <string>
 #include <vector>
 
-#include <tiffio.h>
-
 #include "folio.h"
+#include "generate.h"
 
 namespace {
 
@@ -31,62 +30,16 @@ const int kFiles = 100;
 
 struct Set {
     const char *label;
-    uint32_t width, height;
-    uint16_t samples, bits, compression, photometric;
+    const char *prefix;
+    int width, height;
+    bool fax;
+    double pixel_bytes;  // bytes of pixel data per image
 };
 
 const Set kSets[] = {
-    {"uncompressed RGB 1000x800, decoded", 1000, 800, 3, 8, COMPRESSION_NONE, PHOTOMETRIC_RGB},
-    {"Group 4 2480x3508, passed through", 2480, 3508, 1, 1, COMPRESSION_CCITTFAX4,
-     PHOTOMETRIC_MINISWHITE},
+    {"uncompressed RGB 1000x800, decoded", "rgb", 1000, 800, false, 1000.0 * 800 * 3},
+    {"Group 4 2480x3508, passed through", "fax", 2480, 3508, true, 2480.0 * 3508 / 8},
 };
-
-// Fills one row: smooth colour ramps for RGB, text-like blocks of black
-// for the fax pages, varied by the file number.
-void MakeRow(const Set &set, int file, uint32_t y, std::vector<uint8_t> *row)
-{
-    row->assign((set.width * set.samples * set.bits + 7) / 8, 0);
-    if (set.bits == 8) {
-        for (uint32_t x = 0; x < set.width; x++)
-            for (int c = 0; c < set.samples; c++)
-                (*row)[x * set.samples + c] =
-                    static_cast<uint8_t>((x * (c + 1) + y * (3 - c) + file * 7) & 0xFF);
-        return;
-    }
-    // Lines of "words" made of strokes, inside 200-pixel margins.
-    if (y < 200 || y > set.height - 200 || (y / 20) % 3 == 2)
-        return;
-    for (uint32_t x = 200; x < set.width - 200; x++) {
-        uint32_t word = (x / 37 + y / 60 * 5 + file) % 7;
-        uint32_t stroke = (x + y / 60 + file) % 9;
-        bool ink = word != 0 && x % 37 < 31 && (stroke < 2 || (y % 20 < 3 && stroke < 6));
-        if (ink)
-            (*row)[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-    }
-}
-
-bool WriteFile(const std::string &path, const Set &set, int file)
-{
-    TIFF *tif = TIFFOpen(path.c_str(), "w");
-    if (tif == nullptr)
-        return false;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, set.width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, set.height);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, set.bits);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, set.samples);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, set.photometric);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, set.compression);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, set.bits == 1 ? set.height : 64u);
-    std::vector<uint8_t> row;
-    bool ok = true;
-    for (uint32_t y = 0; y < set.height && ok; y++) {
-        MakeRow(set, file, y, &row);
-        ok = TIFFWriteScanline(tif, row.data(), y, 0) >= 0;
-    }
-    TIFFClose(tif);
-    return ok;
-}
 
 long FileSize(const std::string &path)
 {
@@ -154,30 +107,26 @@ int main(int argc, char **argv)
         folder = name.data();
         made_folder = true;
     }
-    TIFFSetWarningHandler(nullptr);
-
     int status = 0;
     for (const Set &set : kSets) {
         std::vector<std::string> files;
         long input = 0;
         for (int i = 0; i < kFiles; i++) {
-            std::string path = folder + "/" + (set.bits == 1 ? "fax" : "rgb") +
-                               std::to_string(i) + ".tif";
-            if (!WriteFile(path, set, i)) {
-                std::fprintf(stderr, "bench_tiff: cannot write %s\n", path.c_str());
-                return 1;
-            }
+            std::string path = folder + "/" + set.prefix + std::to_string(i) + ".tif";
+            if (set.fax)
+                bench::WriteFaxTiff(path, set.width, set.height, static_cast<unsigned>(i));
+            else
+                bench::WriteRawTiff(path, set.width, set.height, static_cast<unsigned>(i));
             files.push_back(path);
             input += FileSize(path);
         }
-        std::string pdf = folder + "/" + (set.bits == 1 ? "fax" : "rgb") + ".pdf";
+        std::string pdf = folder + "/" + set.prefix + ".pdf";
         double seconds = Bind(files, pdf, level);
         if (seconds <= 0) {
             status = 1;
             continue;
         }
-        double pixels = static_cast<double>(set.width) * set.height * set.samples * set.bits /
-                        8.0 * kFiles;
+        double pixels = set.pixel_bytes * kFiles;
         std::printf("%-36s %3d files  %8.1f MB in  %8.1f MB out  %7.3f s  "
                     "%8.1f MB/s input  %8.1f MB/s pixels\n",
                     set.label, kFiles, input / 1e6, FileSize(pdf) / 1e6, seconds,

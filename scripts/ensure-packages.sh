@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of the named groups that are not installed yet.
 #
-#   scripts/ensure-packages.sh build [test] [run]
+#   scripts/ensure-packages.sh build [test] [run] [bench]
 #
 # build: compilers, CMake, zlib, libpng, libtiff, GoogleTest and Qt 6.
 # test:  the independent checkers and image libraries the tests compare with,
-#        and a virtual X server for the GUI tests.
+#        a virtual X server for the GUI tests, and clang with libFuzzer and
+#        its sanitizer runtimes for the fuzz targets.
 # run:   a Japanese font so that the desktop program shows its texts.
+# bench: what ./bench.sh needs besides the build: libjpeg for the generated
+#        inputs, img2pdf to compare with, pdfinfo to check the outputs.
 #
 # Nothing is downloaded when every package is present. Otherwise the script
 # needs root (or sudo without a password prompt) and runs apt-get update
@@ -16,11 +19,13 @@ set -euo pipefail
 packages_build=(build-essential cmake pkg-config zlib1g-dev libpng-dev
                 libtiff-dev libgtest-dev qt6-base-dev libgl-dev)
 packages_test=(qpdf poppler-utils mupdf-tools libjpeg-dev libgif-dev
-               python3-pil python3-numpy xvfb xauth)
+               python3-pil python3-numpy xvfb xauth
+               clang libclang-rt-14-dev)
 packages_run=(fonts-ipafont-gothic)
+packages_bench=(libjpeg-dev img2pdf poppler-utils)
 
 if [[ $# -eq 0 ]]; then
-  echo "usage: $0 build|test|run ..." >&2
+  echo "usage: $0 build|test|run|bench ..." >&2
   exit 2
 fi
 
@@ -30,6 +35,7 @@ for group in "$@"; do
     build) wanted+=("${packages_build[@]}") ;;
     test) wanted+=("${packages_test[@]}") ;;
     run) wanted+=("${packages_run[@]}") ;;
+    bench) wanted+=("${packages_bench[@]}") ;;
     *) echo "$0: unknown package group '$group'" >&2; exit 2 ;;
   esac
 done

@@ -3,6 +3,11 @@
  * and the end of the file: catalog, cross-reference table and trailer.
  */
 #include <string.h>
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "../image/colorspace.h"
 #include "../image/images.h"
@@ -17,6 +22,28 @@ namespace {
 /* Allocates a table of `count` entries of `size` bytes. */
 void *alloc_table(pdf_document *document, size_t count, size_t size) {
     return pdf_malloc(document, count * size, "pdf_init_document");
+}
+
+/* Creates the output file, or empties the one that is there, for writing.
+ * A regular file that exists and is already empty (a staging file a caller
+ * made with mkstemp, say) is opened as it is: truncating it, even to the
+ * size it has, makes ext4 start writing the whole document out when it is
+ * closed, and the closing program waits for that. */
+FILE *create_output_file(const char *filename) {
+#if defined(__unix__) || defined(__APPLE__)
+    struct stat info;
+    if (stat(filename, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0) {
+        int fd = open(filename, O_WRONLY | O_NOCTTY);
+        if (fd >= 0) {
+            FILE *fp = NULL;
+            if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0)
+                fp = fdopen(fd, "wb");
+            if (fp != NULL) return fp;
+            close(fd);
+        }
+    }
+#endif
+    return fopen(filename, "wb");
 }
 
 void write_header(pdf_document *document) {
@@ -199,7 +226,7 @@ int PDF_open_file(pdf_document *document, const char *filename) {
     FILE *fp = NULL;
     if (filename != NULL && filename[0] != '\0') {
         /* The file is created first, so a failure leaves nothing behind. */
-        fp = strcmp(filename, "-") == 0 ? stdout : fopen(filename, "wb");
+        fp = strcmp(filename, "-") == 0 ? stdout : create_output_file(filename);
         if (fp == NULL) return -1;
     }
     if (!open_document(document)) {

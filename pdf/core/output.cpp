@@ -148,6 +148,24 @@ void pdf_write(pdf_document *document, const void *data, size_t count) {
         write_compressed(document, data, count);
         return;
     }
+    /* A large block (image data passing through) goes to the sink
+     * directly, after what is pending, instead of being copied into the
+     * buffer first: the bytes and their order are the same, one copy is
+     * saved, and the buffer does not grow to the size of an image. Output
+     * held back to the end, or fetched from memory, is buffered as ever. */
+    if (count >= PDF_DIRECT_WRITE_SIZE && document->writeproc != NULL &&
+        document->flush != PDF_FLUSH_NONE) {
+        pdf_flush_stream(document);
+        if (stream->start == NULL) return;
+        if (document->writeproc(document, (void *)data, count) != count) {
+            pdf_free(document, stream->start);
+            stream->start = stream->position = stream->end = NULL;
+            pdf_error(document, PDF_ERR_IO, "Couldn't write output (disk full?)");
+            return;
+        }
+        stream->base_offset += (long)count;
+        return;
+    }
     pdf_check_stream(document, count);
     memcpy(stream->position, data, count);
     stream->position += count;

@@ -8,6 +8,8 @@
 
 /* Size of the buffer each open call starts with. */
 #define PDF_STREAM_BUFFER_SIZE 65536
+/* Blocks of at least this size bypass the buffer (see pdf_write). */
+#define PDF_DIRECT_WRITE_SIZE 32768
 /* Size of pdf_printf's formatting buffer. */
 #define PDF_PRINTF_BUFFER_SIZE 256
 

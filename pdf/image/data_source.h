@@ -8,7 +8,7 @@
 #include "images.h"
 
 /* Size of the file source's buffer. */
-#define PDF_FILE_SOURCE_BUFFER_SIZE 1024
+#define PDF_FILE_SOURCE_BUFFER_SIZE (64 * 1024)
 
 /* File source: set `context` to the file name, `start_offset` and
  * `byte_limit` (0 for "to the end") before `init`. A file that cannot be

@@ -24,7 +24,9 @@
 /* Bytes of an APP0 or APP14 segment kept for inspection. */
 #define JPEG_SEGMENT_BUFFER_SIZE 255
 /* Size of the copy buffer of the data source. */
-#define JPEG_SOURCE_BUFFER_SIZE 1024
+#define JPEG_SOURCE_BUFFER_SIZE (128 * 1024)
+/* Bytes read at a time in the search for the end-of-image marker. */
+#define JPEG_END_SEARCH_SIZE 4096
 /* Code returned by the marker reader at the end of the file. */
 #define JPEG_END_OF_FILE 256
 
@@ -453,22 +455,40 @@ static int jpeg_scan_markers(pdf_document *document, pdf_image *image,
     return 0;
 }
 
-/* Reads on to the end-of-image marker; 0 when the file ends first. Entropy
- * coded data stuff every 0xFF byte, so the marker cannot occur inside them. */
+/* Tells whether an end-of-image marker (0xFF 0xD9) follows the current
+ * position of the file; 0 when the file ends without one. Entropy coded data
+ * stuff every 0xFF byte, so the marker cannot occur inside them. The marker
+ * of a sound file is at or near its end, so the search runs backwards from
+ * the end in blocks and usually reads one block only; the answer is the same
+ * as that of a forward scan, since any marker after the position counts. */
 static int jpeg_find_end(FILE *fp)
 {
-    int c = getc(fp);
+    pdf_byte block[JPEG_END_SEARCH_SIZE + 1];
+    long from = ftell(fp);
+    long position;
+    int next = -1; /* the first byte of the block searched before */
 
-    while (c != EOF) {
-        if (c != 0xFF) {
-            c = getc(fp);
-            continue;
-        }
-        do
-            c = getc(fp);
-        while (c == 0xFF);
-        if (c == M_EOI)
-            return 1;
+    if (from < 0 || fseek(fp, 0, SEEK_END) != 0)
+        return 0;
+    position = ftell(fp);
+    while (position > from) {
+        size_t count = position - from < JPEG_END_SEARCH_SIZE
+                           ? (size_t)(position - from)
+                           : (size_t)JPEG_END_SEARCH_SIZE;
+        size_t length = count;
+        size_t i;
+
+        position -= (long)count;
+        if (fseek(fp, position, SEEK_SET) != 0 ||
+            fread(block, 1, count, fp) != count)
+            return 0;
+        /* A marker may straddle the boundary with the later block. */
+        if (next >= 0)
+            block[length++] = (pdf_byte)next;
+        for (i = length - 1; i > 0; i--)
+            if (block[i] == M_EOI && block[i - 1] == 0xFF)
+                return 1;
+        next = block[0];
     }
     return 0;
 }

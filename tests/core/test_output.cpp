@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 #include <zlib.h>
 
 #include "core/document.h"
@@ -199,6 +200,89 @@ TEST(Output, BufferGrowsOrFlushesInHeavyMode) {
     PDF_begin_page(document, 50, 50);
     PDF_end_page(document);
     PDF_close(document);
+    PDF_delete(document);
+}
+
+// A file that is already there, empty (as a caller's staging file is) or
+// longer than the document, ends up holding the document alone.
+TEST(Output, ExistingFilesAreWrittenOverWhole) {
+    TempDir dir;
+    auto write = [](const std::string &path) {
+        pdf_document *document = PDF_new();
+        ASSERT_EQ(PDF_open_file(document, path.c_str()), 1);
+        ThreePages(document);
+        PDF_close(document);
+        PDF_delete(document);
+    };
+    std::string fresh = dir.file("fresh.pdf");
+    write(fresh);
+    for (size_t old_size : {size_t(0), size_t(1), size_t(100000)}) {
+        SCOPED_TRACE(old_size);
+        std::string path = dir.file("old.pdf");
+        testsupport::WriteFile(path, std::string(old_size, 'x'));
+        write(path);
+        EXPECT_EQ(IdFree(ReadFile(path)), IdFree(ReadFile(fresh)));
+    }
+}
+
+// Blocks of 32 KB and more reach a sink unbuffered, after what was pending
+// and in order; with output held back ("none") they are buffered as ever.
+TEST(Output, LargeBlocksGoStraightToTheSink) {
+    struct Call {
+        const void *data;
+        size_t count;
+    };
+    static std::vector<Call> calls;
+    static std::string collected;
+    static size_t accept;  // bytes each call takes at most
+    auto sink = [](pdf_document *, void *data, size_t count) {
+        calls.push_back({data, count});
+        size_t taken = count < accept ? count : accept;
+        collected.append(static_cast<char *>(data), taken);
+        return taken;
+    };
+    std::string big(40000, 'b');
+
+    for (bool held_back : {false, true}) {
+        SCOPED_TRACE(held_back ? "flush none" : "flush page");
+        calls.clear();
+        collected.clear();
+        accept = static_cast<size_t>(-1);
+        pdf_document *document = PDF_new();
+        if (held_back) PDF_set_parameter(document, "flush", "none");
+        PDF_open_mem(document, sink);
+        pdf_puts(document, "abc");
+        pdf_write(document, big.data(), big.size());
+        pdf_puts(document, "def");
+        EXPECT_EQ(pdf_tell(document), 15 + 3 + 40000 + 3);
+        if (held_back) {
+            EXPECT_TRUE(calls.empty());
+            EXPECT_EQ(document->stream->position - document->stream->start, 15 + 40006);
+        } else {
+            ASSERT_EQ(calls.size(), 2u);
+            EXPECT_EQ(calls[0].count, 18u);  // the header and "abc"
+            EXPECT_EQ(calls[1].data, big.data());
+            EXPECT_EQ(calls[1].count, big.size());
+            EXPECT_EQ(document->stream->position - document->stream->start, 3);
+        }
+        EXPECT_EQ(document->stream->end - document->stream->start, PDF_STREAM_BUFFER_SIZE);
+        PDF_begin_page(document, 50, 50);
+        PDF_end_page(document);
+        PDF_close(document);
+        PDF_delete(document);
+        EXPECT_EQ(collected.substr(15, 40006), "abc" + big + "def");
+    }
+
+    // A sink that takes part of a large block fails the write like any other.
+    Recorder recorder;
+    calls.clear();
+    collected.clear();
+    accept = 1000;
+    pdf_document *document = recorder.New();
+    PDF_open_mem(document, sink);
+    EXPECT_FALSE(recorder.Call([&] { pdf_write(document, big.data(), big.size()); }));
+    EXPECT_EQ(recorder.Last().type, PDF_ERR_IO);
+    EXPECT_EQ(recorder.Last().message, "Couldn't write output (disk full?)");
     PDF_delete(document);
 }
 
