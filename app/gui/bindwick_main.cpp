@@ -222,7 +222,7 @@ std::string TFormMain::DefaultIniFileName(const QString &executable_path) {
 }
 
 void TFormMain::createActions() {
-    struct Spec {
+    struct ActionEntry {
         QAction **action;
         const char *name;
         QString caption;
@@ -232,7 +232,7 @@ void TFormMain::createActions() {
         void (TFormMain::*handler)();
         bool list_command;
     };
-    const Spec specs[] = {
+    const ActionEntry entries[] = {
         {&ActionListAdd, "ActionListAdd", QStringLiteral("追加(&A)"),
          QStringLiteral("画像ファイルを追加します（複数選択可）"), {},
          QStyle::SP_FileDialogNewFolder, &TFormMain::ActionListAddExecute, true},
@@ -255,23 +255,23 @@ void TFormMain::createActions() {
          QStringLiteral("設定画面の表示"), {},
          QStyle::SP_FileDialogDetailedView, &TFormMain::ActionShowPrefExecute, false},
     };
-    for (const Spec &spec : specs) {
-        auto *action = new QAction(spec.caption, this);
-        action->setObjectName(QString::fromLatin1(spec.name));
-        action->setToolTip(spec.hint);
-        action->setIcon(style()->standardIcon(spec.icon));
-        if (!spec.shortcut.isEmpty()) {
-            action->setShortcut(spec.shortcut);
+    for (const ActionEntry &entry : entries) {
+        auto *action = new QAction(entry.caption, this);
+        action->setObjectName(QString::fromLatin1(entry.name));
+        action->setToolTip(entry.hint);
+        action->setIcon(style()->standardIcon(entry.icon));
+        if (!entry.shortcut.isEmpty()) {
+            action->setShortcut(entry.shortcut);
             action->setShortcutContext(Qt::WindowShortcut);
         }
-        if (spec.list_command) {
+        if (entry.list_command) {
             action->setProperty("category", QString::fromUtf8(kListCategory));
         }
-        connect(action, &QAction::triggered, this, spec.handler);
+        connect(action, &QAction::triggered, this, entry.handler);
         // Owned by the window, so window-wide shortcuts work whether or not
         // a menu or button shows the action.
         addAction(action);
-        *spec.action = action;
+        *entry.action = action;
     }
 }
 
@@ -342,14 +342,14 @@ void TFormMain::createToolBar() {
         {ActionListUp, "ToolButtonListUp"},  {ActionListDown, "ToolButtonListDown"},
         {nullptr, nullptr},                  {ActionShowPref, "ToolButtonShowPref"},
     };
-    for (const Button &spec : buttons) {
-        if (spec.action == nullptr) {
+    for (const Button &entry : buttons) {
+        if (entry.action == nullptr) {
             bar->addSeparator();
             continue;
         }
         auto *button = new QToolButton(bar);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setDefaultAction(spec.action);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->setDefaultAction(entry.action);
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
@@ -420,10 +420,10 @@ QWidget *TFormMain::createListHeader() {
         {ActionListUp, "ButtonListUp"},
         {ActionListDown, "ButtonListDown"},
     };
-    for (const Button &spec : buttons) {
+    for (const Button &entry : buttons) {
         auto *button = new QPushButton(header);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        BindButton(button, spec.action);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        BindButton(button, entry.action);
         // Enter on a focused button presses that button, not the default one.
         button->setAutoDefault(true);
         layout->addWidget(button);

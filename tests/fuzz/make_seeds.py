@@ -65,7 +65,7 @@ def jpeg_seeds():
     seeds['photoshop.jpg'] = base[:2] + app13 + base[2:]
     # JFIF aspect ratio only, and dots per centimetre.
     jfif = base.find(b'JFIF\x00')
-    for units, name in ((0, 'aspect.jpg'), (2, 'per_cm.jpg')):
+    for units, name in ((0, 'pixel_ratio.jpg'), (2, 'per_cm.jpg')):
         data = bytearray(base)
         data[jfif + 7] = units
         data[jfif + 8:jfif + 12] = struct.pack('>HH', 118, 59)
@@ -170,7 +170,7 @@ def png_seeds():
     seeds['interlaced_rgb.png'] = make_png(2, 8, interlace=True)
     seeds['interlaced_gray2.png'] = make_png(0, 2, interlace=True)
     seeds['phys_meter.png'] = make_png(2, 8, extra=((b'pHYs', struct.pack('>IIB', 3780, 2835, 1)),))
-    seeds['phys_aspect.png'] = make_png(0, 8, extra=((b'pHYs', struct.pack('>IIB', 2, 1, 0)),))
+    seeds['phys_ratio.png'] = make_png(0, 8, extra=((b'pHYs', struct.pack('>IIB', 2, 1, 0)),))
     seeds['sbit_gamma.png'] = make_png(2, 16, extra=((b'sBIT', bytes([12, 12, 12])),
                                                      (b'gAMA', struct.pack('>I', 45455))))
     seeds['split_idat.png'] = make_png(2, 8, idat_split=20)
