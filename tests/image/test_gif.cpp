@@ -79,9 +79,9 @@ TEST_F(GifReader, DescribesTheFirstImage)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        GifSpec spec = plain;
-        c.edit(spec);
-        int image = Open(MakeGif(spec), c.stringparam);
+        GifSpec recipe = plain;
+        c.edit(recipe);
+        int image = Open(MakeGif(recipe), c.stringparam);
         ASSERT_EQ(image, 0);
         EXPECT_TRUE(Log().messages.empty());
         std::string pdf = Finish(image);
@@ -107,9 +107,9 @@ TEST_F(GifReader, DescribesTheFirstImage)
 
 TEST_F(GifReader, ColorizedImageUsesTheSpotColourAndItsInvertedKey)
 {
-    GifSpec spec;
-    spec.transparent = 5;
-    WriteFile(gif_path, MakeGif(spec));
+    GifSpec recipe;
+    recipe.transparent = 5;
+    WriteFile(gif_path, MakeGif(recipe));
     document = NewDocument(pdf_path);
     const pdf_color gold = {PDF_CS_DEVICECMYK, {0, 0.2f, 1, 0}};
     int spot = pdf_add_colorspace(document, PDF_CS_SEPARATION, "Gold", &gold);
@@ -145,9 +145,9 @@ TEST_F(GifReader, PixelAspectGivesANegativeResolution)
         {0, 0, 0}, {49, -1, -1}, {17, -0.5f, -1}, {255, -4.21875f, -1}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.aspect);
-        GifSpec spec;
-        spec.aspect = c.aspect;
-        int image = Open(MakeGif(spec));
+        GifSpec recipe;
+        recipe.aspect = c.aspect;
+        int image = Open(MakeGif(recipe));
         ASSERT_EQ(image, 0);
         EXPECT_FLOAT_EQ(PDF_get_value(document, "resx", image), c.x);
         EXPECT_FLOAT_EQ(PDF_get_value(document, "resy", image), c.y);
@@ -185,9 +185,9 @@ TEST_F(GifReader, ParameterErrors)
 // Files the reader refuses with -1 (a warning only with "imagewarning").
 TEST_F(GifReader, RefusesUnsupportedAndShortFiles)
 {
-    GifSpec spec;
-    spec.local_colors = 4;
-    const std::string good = MakeGif(spec);
+    GifSpec recipe;
+    recipe.local_colors = 4;
+    const std::string good = MakeGif(recipe);
     const size_t screen_end = 13, global_end = 13 + 48, image_at = global_end;
     auto with = [](std::function<void(GifSpec &)> edit) {
         GifSpec s;
@@ -257,8 +257,8 @@ TEST_F(GifReader, RefusesUnsupportedAndShortFiles)
 // open: the XObject is half written. These are I/O errors.
 TEST_F(GifReader, DamagedDataRaiseIoErrors)
 {
-    GifSpec spec;
-    const std::string good = MakeGif(spec);
+    GifSpec recipe;
+    const std::string good = MakeGif(recipe);
     const size_t data_at = 13 + 48 + 10 + 1;  // first sub-block length
 
     // A table that stays full without being cleared, with a sub-block
@@ -314,15 +314,15 @@ TEST_F(GifReader, DamagedDataRaiseIoErrors)
 // the rest).
 TEST_F(GifReader, RandomDamageIsHandled)
 {
-    GifSpec spec;
-    spec.global_colors = 256;
-    spec.local_colors = 8;
-    spec.transparent = 3;
-    spec.width = 40;
-    spec.height = 30;
-    spec.noise = true;
-    spec.block_sizes = {7, 200, 1, 30};
-    const std::string good = MakeGif(spec);
+    GifSpec recipe;
+    recipe.global_colors = 256;
+    recipe.local_colors = 8;
+    recipe.transparent = 3;
+    recipe.width = 40;
+    recipe.height = 30;
+    recipe.noise = true;
+    recipe.block_sizes = {7, 200, 1, 30};
+    const std::string good = MakeGif(recipe);
     std::mt19937 random(2024);
     int opened = 0, refused = 0, raised = 0;
     for (int round = 0; round < 300; round++) {
@@ -359,9 +359,9 @@ TEST_F(GifReader, RandomDamageIsHandled)
 // no file open (and, under the sanitizers, nothing allocated).
 TEST_F(GifReader, AllocationFailuresLeaveNothingBehind)
 {
-    GifSpec spec;
-    spec.transparent = 1;
-    WriteFile(gif_path, MakeGif(spec));
+    GifSpec recipe;
+    recipe.transparent = 1;
+    WriteFile(gif_path, MakeGif(recipe));
     // `fail_at` allocations succeed. The heap outlives the test body: after
     // a failed assertion TearDown still releases the document through it.
     static FailingHeap heap;

@@ -46,15 +46,15 @@ void CheckRoundTrip(const RoundTrip &c)
 {
     SCOPED_TRACE(c.label);
     TempDir dir;
-    GifSpec spec;
-    c.edit(spec);
-    std::string gif = MakeGif(spec);
+    GifSpec recipe;
+    c.edit(recipe);
+    std::string gif = MakeGif(recipe);
     // The damage leaves the pixels alone; giflib judges the intact file.
     Decoded decoded = DecodeWithGiflib(gif);
     if (c.damage)
         gif = c.damage(gif);
     ASSERT_TRUE(decoded.ok) << "giflib refuses the test file";
-    ASSERT_EQ(decoded.indices, PixelsOf(spec)) << "the test encoder is wrong";
+    ASSERT_EQ(decoded.indices, PixelsOf(recipe)) << "the test encoder is wrong";
 
     std::string pdf = dir.file("out.pdf");
     ASSERT_NO_FATAL_FAILURE(MakeDocument(dir, gif, pdf));
@@ -64,7 +64,7 @@ void CheckRoundTrip(const RoundTrip &c)
     EXPECT_EQ(status, 0);
     // The stream holds the file's codes up to a complete end code, and
     // nothing after it.
-    size_t bits = EncodeLzw(PixelsOf(spec), spec.lzw).stream_bits;
+    size_t bits = EncodeLzw(PixelsOf(recipe), recipe.lzw).stream_bits;
     EXPECT_EQ(QpdfStreamData(pdf, object, &status, true).size(), (bits + 7) / 8);
     std::vector<uint8_t> indices(data.begin(), data.end());
     ASSERT_EQ(indices.size(), decoded.indices.size());
@@ -185,9 +185,9 @@ TEST(GifRender, ViewersShowThePaletteColours)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
         TempDir dir;
-        GifSpec spec;
-        c.edit(spec);
-        std::string gif = MakeGif(spec);
+        GifSpec recipe;
+        c.edit(recipe);
+        std::string gif = MakeGif(recipe);
         Decoded decoded = DecodeWithGiflib(gif);
         ASSERT_TRUE(decoded.ok);
         ASSERT_EQ(decoded.transparent, c.transparent);
@@ -198,7 +198,7 @@ TEST(GifRender, ViewersShowThePaletteColours)
 
         std::string pdf = dir.file("out.pdf");
         ASSERT_NO_FATAL_FAILURE(MakeDocument(dir, gif, pdf));
-        EXPECT_EQ(PdfInfoField(pdf, "MediaBox", 1), MediaBox(spec.width, spec.height));
+        EXPECT_EQ(PdfInfoField(pdf, "MediaBox", 1), MediaBox(recipe.width, recipe.height));
         EXPECT_EQ(MaxDifference(RenderMutool(pdf, 1), expected), 0);
         EXPECT_EQ(MaxDifference(RenderPoppler(pdf, 1), expected), 0);
     }

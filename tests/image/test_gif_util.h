@@ -211,43 +211,43 @@ struct GifSpec {
     std::vector<uint8_t> pixels;  // overrides the pattern
 };
 
-inline int ActiveColors(const GifSpec &spec)
+inline int ActiveColors(const GifSpec &recipe)
 {
-    if (spec.colors_used)
-        return spec.colors_used;
-    if (spec.local_colors)
-        return spec.local_colors;
-    return spec.global_colors ? spec.global_colors : 2;
+    if (recipe.colors_used)
+        return recipe.colors_used;
+    if (recipe.local_colors)
+        return recipe.local_colors;
+    return recipe.global_colors ? recipe.global_colors : 2;
 }
 
-inline std::vector<uint8_t> PixelsOf(const GifSpec &spec)
+inline std::vector<uint8_t> PixelsOf(const GifSpec &recipe)
 {
-    if (!spec.pixels.empty())
-        return spec.pixels;
-    return Pattern(spec.width, spec.height, ActiveColors(spec), spec.noise);
+    if (!recipe.pixels.empty())
+        return recipe.pixels;
+    return Pattern(recipe.width, recipe.height, ActiveColors(recipe), recipe.noise);
 }
 
-inline std::string MakeGif(const GifSpec &spec)
+inline std::string MakeGif(const GifSpec &recipe)
 {
-    std::string gif = "GIF" + spec.version + U16(spec.width) + U16(spec.height);
-    int field = spec.screen_size_field >= 0 ? spec.screen_size_field
-                : SizeField(spec.global_colors ? spec.global_colors : 2);
-    gif += static_cast<char>((spec.global_colors ? 0x80 : 0) | 0x70 | field);
+    std::string gif = "GIF" + recipe.version + U16(recipe.width) + U16(recipe.height);
+    int field = recipe.screen_size_field >= 0 ? recipe.screen_size_field
+                : SizeField(recipe.global_colors ? recipe.global_colors : 2);
+    gif += static_cast<char>((recipe.global_colors ? 0x80 : 0) | 0x70 | field);
     gif += '\0';
-    gif += static_cast<char>(spec.aspect);
-    if (spec.global_colors)
-        gif += ColorTable(spec.global_colors, 0);
-    if (spec.transparent >= 0)
-        gif += GraphicControl(spec.transparent);
-    gif += spec.before_image;
-    gif += ',' + U16(0) + U16(0) + U16(spec.width) + U16(spec.height);
-    gif += static_cast<char>((spec.local_colors ? 0x80 | SizeField(spec.local_colors) : 0) |
-                             (spec.interlaced ? 0x40 : 0));
-    if (spec.local_colors)
-        gif += ColorTable(spec.local_colors, 1);
-    gif += static_cast<char>(spec.code_size);
-    gif += Subblocks(EncodeLzw(PixelsOf(spec), spec.lzw).bytes + spec.after_codes,
-                     spec.block_sizes);
+    gif += static_cast<char>(recipe.aspect);
+    if (recipe.global_colors)
+        gif += ColorTable(recipe.global_colors, 0);
+    if (recipe.transparent >= 0)
+        gif += GraphicControl(recipe.transparent);
+    gif += recipe.before_image;
+    gif += ',' + U16(0) + U16(0) + U16(recipe.width) + U16(recipe.height);
+    gif += static_cast<char>((recipe.local_colors ? 0x80 | SizeField(recipe.local_colors) : 0) |
+                             (recipe.interlaced ? 0x40 : 0));
+    if (recipe.local_colors)
+        gif += ColorTable(recipe.local_colors, 1);
+    gif += static_cast<char>(recipe.code_size);
+    gif += Subblocks(EncodeLzw(PixelsOf(recipe), recipe.lzw).bytes + recipe.after_codes,
+                     recipe.block_sizes);
     return gif + ';';
 }
 

@@ -14,25 +14,25 @@ namespace {
 
 std::string Baseline(int components = 3)
 {
-    JpegSpec spec;
-    spec.components = components;
-    return EncodeJpeg(spec);
+    JpegSpec recipe;
+    recipe.components = components;
+    return EncodeJpeg(recipe);
 }
 
 // Without libjpeg's JFIF segment.
 std::string Plain()
 {
-    JpegSpec spec;
-    spec.jfif = false;
-    return EncodeJpeg(spec);
+    JpegSpec recipe;
+    recipe.jfif = false;
+    return EncodeJpeg(recipe);
 }
 
 std::string Progressive(bool arithmetic = false)
 {
-    JpegSpec spec;
-    spec.progressive = true;
-    spec.arithmetic = arithmetic;
-    return EncodeJpeg(spec);
+    JpegSpec recipe;
+    recipe.progressive = true;
+    recipe.arithmetic = arithmetic;
+    return EncodeJpeg(recipe);
 }
 
 // Sets the byte `offset` bytes after the 0xFF of marker `code`.

@@ -30,10 +30,10 @@ TEST(JpegRender, ViewersShowTheDecodedImage)
     for (auto &c : cases) {
         SCOPED_TRACE(c.label);
         TempDir dir;
-        JpegSpec spec;
-        spec.components = c.components;
-        spec.progressive = c.progressive;
-        std::string jpeg = EncodeJpeg(spec);
+        JpegSpec recipe;
+        recipe.components = c.components;
+        recipe.progressive = c.progressive;
+        std::string jpeg = EncodeJpeg(recipe);
         WriteFile(dir.file("in.jpg"), jpeg);
         std::string pdf = dir.file("out.pdf");
         ASSERT_EQ(MakeOnePageDocument(pdf, "jpeg", dir.file("in.jpg")), 0);
@@ -59,11 +59,11 @@ TEST(JpegRender, OnePageDocumentBytes)
     const std::string golden_path = GoldenDir() + "/jpeg_one_page.pdf";
     const bool update = std::getenv("BINDWICK_UPDATE_GOLDEN") != nullptr;
     if (update) {
-        JpegSpec spec;
-        spec.width = 640;
-        spec.height = 480;
-        spec.quality = 10;
-        WriteFile(jpeg_path, EncodeJpeg(spec));
+        JpegSpec recipe;
+        recipe.width = 640;
+        recipe.height = 480;
+        recipe.quality = 10;
+        WriteFile(jpeg_path, EncodeJpeg(recipe));
     }
 
     TempDir dir;

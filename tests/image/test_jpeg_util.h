@@ -26,13 +26,13 @@ struct JpegSpec {
 };
 
 // A smooth, deterministic test picture: each component a different ramp.
-inline uint8_t Sample(const JpegSpec &spec, int x, int y, int c)
+inline uint8_t Sample(const JpegSpec &recipe, int x, int y, int c)
 {
-    int ramp = (x * 200 / spec.width + y * 55 / spec.height + c * 60) % 256;
+    int ramp = (x * 200 / recipe.width + y * 55 / recipe.height + c * 60) % 256;
     return static_cast<uint8_t>(c % 2 ? 255 - ramp : ramp);
 }
 
-inline std::string EncodeJpeg(const JpegSpec &spec)
+inline std::string EncodeJpeg(const JpegSpec &recipe)
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
@@ -41,25 +41,25 @@ inline std::string EncodeJpeg(const JpegSpec &spec)
     unsigned char *out = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = spec.width;
-    cinfo.image_height = spec.height;
-    cinfo.input_components = spec.components;
-    cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE
-                           : spec.components == 3 ? JCS_RGB : JCS_CMYK;
+    cinfo.image_width = recipe.width;
+    cinfo.image_height = recipe.height;
+    cinfo.input_components = recipe.components;
+    cinfo.in_color_space = recipe.components == 1 ? JCS_GRAYSCALE
+                           : recipe.components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, spec.quality, TRUE);
-    cinfo.write_JFIF_header = spec.jfif;
-    if (spec.components == 4)
-        cinfo.write_Adobe_marker = spec.adobe;
-    cinfo.arith_code = spec.arithmetic;
-    if (spec.progressive)
+    jpeg_set_quality(&cinfo, recipe.quality, TRUE);
+    cinfo.write_JFIF_header = recipe.jfif;
+    if (recipe.components == 4)
+        cinfo.write_Adobe_marker = recipe.adobe;
+    cinfo.arith_code = recipe.arithmetic;
+    if (recipe.progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(spec.width * spec.components);
+    std::vector<uint8_t> row(recipe.width * recipe.components);
     while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < spec.width; x++)
-            for (int c = 0; c < spec.components; c++)
-                row[x * spec.components + c] = Sample(spec, x, cinfo.next_scanline, c);
+        for (int x = 0; x < recipe.width; x++)
+            for (int c = 0; c < recipe.components; c++)
+                row[x * recipe.components + c] = Sample(recipe, x, cinfo.next_scanline, c);
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&cinfo, rows, 1);
     }

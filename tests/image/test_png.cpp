@@ -16,31 +16,31 @@ using testsupport::WriteFile;
 
 namespace {
 
-PngSpec Spec(int color_type, int bit_depth, bool interlace = false)
+PngSpec Recipe(int color_type, int bit_depth, bool interlace = false)
 {
-    PngSpec spec;
-    spec.color_type = color_type;
-    spec.bit_depth = bit_depth;
-    spec.interlace = interlace;
-    return spec;
+    PngSpec recipe;
+    recipe.color_type = color_type;
+    recipe.bit_depth = bit_depth;
+    recipe.interlace = interlace;
+    return recipe;
 }
 
 // The samples a decoding reader hands over: one or three channels, 16 bits
 // cut to the high byte, grey and palette indices packed below 8 bits.
-std::string DecodedRows(const PngSpec &spec)
+std::string DecodedRows(const PngSpec &recipe)
 {
-    int channels = (spec.color_type & PNG_COLOR_MASK_COLOR) &&
-                   spec.color_type != PNG_COLOR_TYPE_PALETTE ? 3 : 1;
-    int depth = spec.bit_depth == 16 ? 8 : spec.bit_depth;
-    size_t row_bytes = (static_cast<size_t>(spec.width) * channels * depth + 7) / 8;
+    int channels = (recipe.color_type & PNG_COLOR_MASK_COLOR) &&
+                   recipe.color_type != PNG_COLOR_TYPE_PALETTE ? 3 : 1;
+    int depth = recipe.bit_depth == 16 ? 8 : recipe.bit_depth;
+    size_t row_bytes = (static_cast<size_t>(recipe.width) * channels * depth + 7) / 8;
     std::string data;
-    for (int y = 0; y < spec.height; y++) {
+    for (int y = 0; y < recipe.height; y++) {
         std::string row(row_bytes, '\0');
-        for (int x = 0; x < spec.width; x++)
+        for (int x = 0; x < recipe.width; x++)
             for (int c = 0; c < channels; c++) {
-                unsigned v = Sample(spec, x, y, c);
+                unsigned v = Sample(recipe, x, y, c);
                 size_t bit = (static_cast<size_t>(x) * channels + c) * depth;
-                if (spec.bit_depth == 16)
+                if (recipe.bit_depth == 16)
                     v >>= 8;
                 row[bit / 8] = static_cast<char>(row[bit / 8] | (v << (8 - depth - bit % 8)));
             }
@@ -49,10 +49,10 @@ std::string DecodedRows(const PngSpec &spec)
     return data;
 }
 
-std::string PlteData(const PngSpec &spec)
+std::string PlteData(const PngSpec &recipe)
 {
     std::string data;
-    for (int i = 0; i < PaletteSize(spec); i++) {
+    for (int i = 0; i < PaletteSize(recipe); i++) {
         png_color entry = PaletteEntry(i);
         data += {static_cast<char>(entry.red), static_cast<char>(entry.green),
                  static_cast<char>(entry.blue)};
@@ -96,9 +96,9 @@ TEST_F(PngReader, PassesEligibleFilesThroughWithPredictors)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        PngSpec spec = Spec(c.color_type, c.bit_depth);
-        spec.idat_size = 50;
-        std::string png = EncodePng(spec);
+        PngSpec recipe = Recipe(c.color_type, c.bit_depth);
+        recipe.idat_size = 50;
+        std::string png = EncodePng(recipe);
         ASSERT_GT(IdatCount(png), 1);
         int handle = Open(png);
         ASSERT_EQ(handle, 0);
@@ -115,11 +115,11 @@ TEST_F(PngReader, PassesEligibleFilesThroughWithPredictors)
         EXPECT_NE(stream.dictionary.find(c.parms), std::string::npos) << stream.dictionary;
         if (c.color_type == PNG_COLOR_TYPE_PALETTE) {
             std::string head = "/ColorSpace[/Indexed/DeviceRGB " +
-                               std::to_string(PaletteSize(spec) - 1) + " ";
+                               std::to_string(PaletteSize(recipe) - 1) + " ";
             size_t at = stream.dictionary.find(head);
             ASSERT_NE(at, std::string::npos) << stream.dictionary;
             long palette = std::stol(stream.dictionary.substr(at + head.size()));
-            EXPECT_EQ(ObjectStream(pdf, palette).data, PlteData(spec));
+            EXPECT_EQ(ObjectStream(pdf, palette).data, PlteData(recipe));
         }
     }
 }
@@ -129,9 +129,9 @@ TEST_F(PngReader, PassesEligibleFilesThroughWithPredictors)
 // after its last IDAT chunk.
 TEST_F(PngReader, JoinsIdatChunksAndStopsAtTheFirstOther)
 {
-    PngSpec spec = Spec(PNG_COLOR_TYPE_RGB, 8);
-    spec.idat_size = 100;
-    std::string png = EncodePng(spec);
+    PngSpec recipe = Recipe(PNG_COLOR_TYPE_RGB, 8);
+    recipe.idat_size = 100;
+    std::string png = EncodePng(recipe);
     std::string data = IdatData(png);
     std::vector<ChunkInfo> chunks = Chunks(png);
     ASSERT_GT(IdatCount(png), 2);
@@ -164,36 +164,36 @@ TEST_F(PngReader, DecodesWhatCannotPassThrough)
 {
     struct Case {
         const char *label;
-        PngSpec spec;
+        PngSpec recipe;
         int components;
         const char *colorspace;
     } cases[] = {
-        {"interlaced rgb", Spec(PNG_COLOR_TYPE_RGB, 8, true), 3, "/ColorSpace/DeviceRGB\n"},
-        {"16-bit gray", Spec(PNG_COLOR_TYPE_GRAY, 16), 1, "/ColorSpace/DeviceGray\n"},
-        {"16-bit rgb", Spec(PNG_COLOR_TYPE_RGB, 16), 3, "/ColorSpace/DeviceRGB\n"},
-        {"rgba", Spec(PNG_COLOR_TYPE_RGB_ALPHA, 8), 3, "/ColorSpace/DeviceRGB\n"},
-        {"16-bit gray alpha", Spec(PNG_COLOR_TYPE_GRAY_ALPHA, 16), 1, "/ColorSpace/DeviceGray\n"},
-        {"interlaced 2-bit gray", Spec(PNG_COLOR_TYPE_GRAY, 2, true), 1,
+        {"interlaced rgb", Recipe(PNG_COLOR_TYPE_RGB, 8, true), 3, "/ColorSpace/DeviceRGB\n"},
+        {"16-bit gray", Recipe(PNG_COLOR_TYPE_GRAY, 16), 1, "/ColorSpace/DeviceGray\n"},
+        {"16-bit rgb", Recipe(PNG_COLOR_TYPE_RGB, 16), 3, "/ColorSpace/DeviceRGB\n"},
+        {"rgba", Recipe(PNG_COLOR_TYPE_RGB_ALPHA, 8), 3, "/ColorSpace/DeviceRGB\n"},
+        {"16-bit gray alpha", Recipe(PNG_COLOR_TYPE_GRAY_ALPHA, 16), 1, "/ColorSpace/DeviceGray\n"},
+        {"interlaced 2-bit gray", Recipe(PNG_COLOR_TYPE_GRAY, 2, true), 1,
          "/ColorSpace/DeviceGray\n"},
-        {"interlaced 4-bit palette", Spec(PNG_COLOR_TYPE_PALETTE, 4, true), 1,
+        {"interlaced 4-bit palette", Recipe(PNG_COLOR_TYPE_PALETTE, 4, true), 1,
          "/ColorSpace[/Indexed/DeviceRGB 15 "},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        int handle = Open(EncodePng(c.spec));
+        int handle = Open(EncodePng(c.recipe));
         ASSERT_EQ(handle, 0);
         pdf_image &image = Slot(handle);
         EXPECT_EQ(image.pass_through, 0);
         EXPECT_EQ(image.compression, PDF_COMPRESSION_NONE);
         EXPECT_EQ(image.components, c.components);
-        EXPECT_EQ(image.bits_per_component, c.spec.bit_depth == 16 ? 8 : c.spec.bit_depth);
+        EXPECT_EQ(image.bits_per_component, c.recipe.bit_depth == 16 ? 8 : c.recipe.bit_depth);
         EXPECT_EQ(image.has_key_color, 0);
         // Nothing of the decoding outlives the open call.
         EXPECT_EQ(image.row_buffer, nullptr);
         EXPECT_EQ(image.png_read, nullptr);
         EXPECT_EQ(OpenDescriptors(), descriptors);
         Stream stream = FirstImage(Finish(handle));
-        EXPECT_EQ(stream.data, DecodedRows(c.spec));
+        EXPECT_EQ(stream.data, DecodedRows(c.recipe));
         EXPECT_NE(stream.dictionary.find(c.colorspace), std::string::npos);
         EXPECT_EQ(stream.dictionary.find("/DecodeParms"), std::string::npos);
         EXPECT_EQ(stream.dictionary.find("/Filter"), std::string::npos);
@@ -206,13 +206,13 @@ TEST_F(PngReader, DecodesWhatCannotPassThrough)
 TEST_F(PngReader, SignificantBitsLeaveTheSamplesAlone)
 {
     for (bool interlace : {false, true}) {
-        PngSpec spec = Spec(PNG_COLOR_TYPE_GRAY, 8, interlace);
-        spec.sbit = 5;
-        std::string png = EncodePng(spec);
+        PngSpec recipe = Recipe(PNG_COLOR_TYPE_GRAY, 8, interlace);
+        recipe.sbit = 5;
+        std::string png = EncodePng(recipe);
         int handle = Open(png);
         ASSERT_EQ(handle, 0);
         Stream stream = FirstImage(Finish(handle));
-        EXPECT_EQ(stream.data, interlace ? DecodedRows(spec) : IdatData(png));
+        EXPECT_EQ(stream.data, interlace ? DecodedRows(recipe) : IdatData(png));
     }
 }
 
@@ -221,25 +221,25 @@ TEST_F(PngReader, SignificantBitsLeaveTheSamplesAlone)
 TEST_F(PngReader, MakesColourKeysFromTransparency)
 {
     auto keyed = [](int color_type, int depth) {
-        PngSpec spec = Spec(color_type, depth);
-        spec.key = true;
-        return spec;
+        PngSpec recipe = Recipe(color_type, depth);
+        recipe.key = true;
+        return recipe;
     };
     auto palette = [](std::vector<int> alphas) {
-        PngSpec spec = Spec(PNG_COLOR_TYPE_PALETTE, 8);
-        spec.alphas = std::move(alphas);
-        return spec;
+        PngSpec recipe = Recipe(PNG_COLOR_TYPE_PALETTE, 8);
+        recipe.alphas = std::move(alphas);
+        return recipe;
     };
-    auto low = [](const PngSpec &spec, int c) { return std::to_string(Sample(spec, 1, 1, c)); };
-    auto high = [](const PngSpec &spec, int c) {
-        return std::to_string(Sample(spec, 1, 1, c) >> 8);
+    auto low = [](const PngSpec &recipe, int c) { return std::to_string(Sample(recipe, 1, 1, c)); };
+    auto high = [](const PngSpec &recipe, int c) {
+        return std::to_string(Sample(recipe, 1, 1, c) >> 8);
     };
     PngSpec gray8 = keyed(PNG_COLOR_TYPE_GRAY, 8), gray2 = keyed(PNG_COLOR_TYPE_GRAY, 2);
     PngSpec gray16 = keyed(PNG_COLOR_TYPE_GRAY, 16), rgb8 = keyed(PNG_COLOR_TYPE_RGB, 8);
     PngSpec rgb16 = keyed(PNG_COLOR_TYPE_RGB, 16), mask = keyed(PNG_COLOR_TYPE_GRAY, 1);
     struct Case {
         const char *label;
-        PngSpec spec;
+        PngSpec recipe;
         const char *stringparam;
         std::string mask;  // empty: no /Mask entry
     } cases[] = {
@@ -263,7 +263,7 @@ TEST_F(PngReader, MakesColourKeysFromTransparency)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        int handle = Open(EncodePng(c.spec), c.stringparam);
+        int handle = Open(EncodePng(c.recipe), c.stringparam);
         ASSERT_EQ(handle, 0);
         EXPECT_EQ(Slot(handle).has_key_color, c.mask.empty() ? 0 : 1);
         std::string pdf = Finish(handle);
@@ -295,11 +295,11 @@ TEST_F(PngReader, ReadsResolutionAndAspectRatio)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        PngSpec spec = Spec(PNG_COLOR_TYPE_RGB, 8);
-        spec.phys_unit = c.unit;
-        spec.phys_x = c.x;
-        spec.phys_y = c.y;
-        int handle = Open(EncodePng(spec));
+        PngSpec recipe = Recipe(PNG_COLOR_TYPE_RGB, 8);
+        recipe.phys_unit = c.unit;
+        recipe.phys_x = c.x;
+        recipe.phys_y = c.y;
+        int handle = Open(EncodePng(recipe));
         ASSERT_EQ(handle, 0);
         EXPECT_NEAR(PDF_get_value(document, "resx", static_cast<float>(handle)), c.resx, 1e-3);
         EXPECT_NEAR(PDF_get_value(document, "resy", static_cast<float>(handle)), c.resy, 1e-3);
@@ -310,8 +310,8 @@ TEST_F(PngReader, ReadsResolutionAndAspectRatio)
 
 TEST_F(PngReader, RefusesUnsuitableParameters)
 {
-    std::string rgb = EncodePng(Spec(PNG_COLOR_TYPE_RGB, 8));
-    std::string gray8 = EncodePng(Spec(PNG_COLOR_TYPE_GRAY, 8, true));
+    std::string rgb = EncodePng(Recipe(PNG_COLOR_TYPE_RGB, 8));
+    std::string gray8 = EncodePng(Recipe(PNG_COLOR_TYPE_GRAY, 8, true));
     struct Case {
         const char *label;
         const std::string &png;
@@ -340,11 +340,11 @@ TEST_F(PngReader, RefusesUnsuitableParameters)
 
 TEST_F(PngReader, AppliesMaskAndColourParameters)
 {
-    PngSpec one_bit = Spec(PNG_COLOR_TYPE_GRAY, 1);
+    PngSpec one_bit = Recipe(PNG_COLOR_TYPE_GRAY, 1);
     Open(EncodePng(one_bit), "mask");
     ASSERT_EQ(Slot(0).colorspace, PDF_CS_IMAGEMASK);
 
-    WriteFile(dir.file("rgb.png"), EncodePng(Spec(PNG_COLOR_TYPE_RGB, 8)));
+    WriteFile(dir.file("rgb.png"), EncodePng(Recipe(PNG_COLOR_TYPE_RGB, 8)));
     int masked = OpenPng(document, dir.file("rgb.png"), "masked", 0);
     ASSERT_EQ(masked, 1);
     EXPECT_EQ(Slot(masked).mask_image, 0);
@@ -354,7 +354,7 @@ TEST_F(PngReader, AppliesMaskAndColourParameters)
 
     static const pdf_color kRed = {PDF_CS_DEVICERGB, {1, 0, 0, 0}};
     int spot = pdf_add_colorspace(document, PDF_CS_SEPARATION, "Red", &kRed);
-    WriteFile(dir.file("gray.png"), EncodePng(Spec(PNG_COLOR_TYPE_GRAY, 4)));
+    WriteFile(dir.file("gray.png"), EncodePng(Recipe(PNG_COLOR_TYPE_GRAY, 4)));
     int colorized = OpenPng(document, dir.file("gray.png"), "colorize", spot);
     ASSERT_EQ(colorized, 3);
     EXPECT_EQ(Slot(colorized).colorspace, PDF_CS_SLOT_BASE + spot);
@@ -381,8 +381,8 @@ TEST_F(PngReader, AppliesMaskAndColourParameters)
 
 TEST_F(PngReader, RefusesDamagedFiles)
 {
-    std::string good = EncodePng(Spec(PNG_COLOR_TYPE_RGB, 8));
-    std::string interlaced = EncodePng(Spec(PNG_COLOR_TYPE_RGB, 8, true));
+    std::string good = EncodePng(Recipe(PNG_COLOR_TYPE_RGB, 8));
+    std::string interlaced = EncodePng(Recipe(PNG_COLOR_TYPE_RGB, 8, true));
     size_t idat = FirstIdat(interlaced);
     std::string corrupt_idat = interlaced;
     for (size_t i = idat + 10; i < idat + 30; i++)
@@ -442,9 +442,9 @@ TEST_F(PngReader, ReportsOnlyWithImageWarnings)
 // the I/O error, leaving no file open.
 TEST_F(PngReader, UnexpectedEndOfIdatDataIsAnError)
 {
-    PngSpec spec = Spec(PNG_COLOR_TYPE_PALETTE, 8);
-    spec.idat_size = 100;
-    std::string png = EncodePng(spec);
+    PngSpec recipe = Recipe(PNG_COLOR_TYPE_PALETTE, 8);
+    recipe.idat_size = 100;
+    std::string png = EncodePng(recipe);
     std::vector<ChunkInfo> chunks = Chunks(png);
     size_t first = FirstIdat(png);
     size_t second = std::string::npos;
@@ -498,19 +498,19 @@ bool OpenWithFailureAt(long fail_at, const std::string &png, const std::string &
 TEST(PngMemory, EveryAllocationFailureIsCleanAndLeakFree)
 {
     TempDir dir;
-    PngSpec palette = Spec(PNG_COLOR_TYPE_PALETTE, 4);
+    PngSpec palette = Recipe(PNG_COLOR_TYPE_PALETTE, 4);
     palette.idat_size = 30;
     struct Case {
         const char *label;
-        PngSpec spec;
+        PngSpec recipe;
     } cases[] = {
         {"pass-through", palette},
-        {"decoded", Spec(PNG_COLOR_TYPE_RGB_ALPHA, 16, true)},
+        {"decoded", Recipe(PNG_COLOR_TYPE_RGB_ALPHA, 16, true)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         std::string png = dir.file("in.png");
-        WriteFile(png, EncodePng(c.spec));
+        WriteFile(png, EncodePng(c.recipe));
         int descriptors = OpenDescriptors();
         long n = 1;
         std::string first_message;

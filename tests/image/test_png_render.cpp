@@ -60,24 +60,24 @@ class PngRender : public ::testing::TestWithParam<RenderCase> {};
 TEST_P(PngRender, ViewersShowTheSourceSamples)
 {
     const RenderCase &c = GetParam();
-    PngSpec spec;
-    spec.color_type = c.color_type;
-    spec.bit_depth = c.bit_depth;
-    spec.interlace = c.interlace;
-    spec.idat_size = c.split ? 16 : 0;
+    PngSpec recipe;
+    recipe.color_type = c.color_type;
+    recipe.bit_depth = c.bit_depth;
+    recipe.interlace = c.interlace;
+    recipe.idat_size = c.split ? 16 : 0;
     if (c.transparency) {
         if (c.color_type == PNG_COLOR_TYPE_PALETTE && c.bit_depth == 1)
-            spec.alphas = {255, 0};  // index 1 is keyed out
+            recipe.alphas = {255, 0};  // index 1 is keyed out
         else if (c.color_type == PNG_COLOR_TYPE_PALETTE)
-            spec.alphas = {255, 200, 0, 10};  // index 2 is keyed out
+            recipe.alphas = {255, 200, 0, 10};  // index 2 is keyed out
         else
-            spec.key = true;
+            recipe.key = true;
     }
     if (c.color_type == PNG_COLOR_TYPE_PALETTE && c.bit_depth == 8)
-        spec.palette_size = 200;  // fewer entries than the indices can name
+        recipe.palette_size = 200;  // fewer entries than the indices can name
 
     TempDir dir;
-    std::string png = EncodePng(spec);
+    std::string png = EncodePng(recipe);
     if (c.split) {
         ASSERT_GT(IdatCount(png), 2);
     }
@@ -95,12 +95,12 @@ TEST_P(PngRender, ViewersShowTheSourceSamples)
     std::string report;
     EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
     EXPECT_EQ(PdfInfoField(pdf, "MediaBox", 1), "0.00     0.00    23.00    17.00");
-    Raster expected = Expected(spec, c.transparency);
+    Raster expected = Expected(recipe, c.transparency);
     // mutool ignores the colour key of palette images below 8 bits per
     // index (poppler honours it): there it shows every pixel unmasked.
     bool mutool_keys = !(c.transparency && c.color_type == PNG_COLOR_TYPE_PALETTE &&
                          c.bit_depth < 8);
-    EXPECT_EQ(MaxDifference(RenderMutool(pdf, 1), mutool_keys ? expected : Expected(spec, false)),
+    EXPECT_EQ(MaxDifference(RenderMutool(pdf, 1), mutool_keys ? expected : Expected(recipe, false)),
               0);
     EXPECT_EQ(MaxDifference(RenderPoppler(pdf, 1), expected), 0);
 }

@@ -28,9 +28,9 @@ struct PngSpec {
     int sbit = 0;                 // >0: sBIT chunk with this many bits per channel
 };
 
-inline int Channels(const PngSpec &spec)
+inline int Channels(const PngSpec &recipe)
 {
-    switch (spec.color_type) {
+    switch (recipe.color_type) {
     case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
     case PNG_COLOR_TYPE_RGB: return 3;
     case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
@@ -38,17 +38,17 @@ inline int Channels(const PngSpec &spec)
     }
 }
 
-inline int PaletteSize(const PngSpec &spec)
+inline int PaletteSize(const PngSpec &recipe)
 {
-    if (spec.palette_size > 0)
-        return spec.palette_size;
-    return spec.bit_depth >= 8 ? 256 : 1 << spec.bit_depth;
+    if (recipe.palette_size > 0)
+        return recipe.palette_size;
+    return recipe.bit_depth >= 8 ? 256 : 1 << recipe.bit_depth;
 }
 
 // A deterministic picture that compresses badly enough to need several IDAT
 // chunks when they are small: every channel a different scrambled ramp over
 // the whole sample range (palette indices below the palette size).
-inline unsigned Sample(const PngSpec &spec, int x, int y, int c)
+inline unsigned Sample(const PngSpec &recipe, int x, int y, int c)
 {
     uint32_t h = static_cast<uint32_t>(x * 73 + y * 151 + c * 29 + x * y * 7 + 11);
     h ^= h >> 16;
@@ -56,9 +56,9 @@ inline unsigned Sample(const PngSpec &spec, int x, int y, int c)
     h ^= h >> 13;
     h *= 0xC2B2AE35u;
     h ^= h >> 16;
-    if (spec.color_type == PNG_COLOR_TYPE_PALETTE)
-        return h % PaletteSize(spec);
-    return h % (1u << spec.bit_depth);
+    if (recipe.color_type == PNG_COLOR_TYPE_PALETTE)
+        return h % PaletteSize(recipe);
+    return h % (1u << recipe.bit_depth);
 }
 
 inline png_color PaletteEntry(int i)
@@ -75,8 +75,8 @@ inline void AppendBytes(png_structp png, png_bytep data, png_size_t length)
 
 inline void FlushNothing(png_structp) {}
 
-// Writes the picture of `spec` as a PNG file image.
-inline std::string EncodePng(const PngSpec &spec)
+// Writes the picture of `recipe` as a PNG file image.
+inline std::string EncodePng(const PngSpec &recipe)
 {
     std::string bytes;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -87,55 +87,55 @@ inline std::string EncodePng(const PngSpec &spec)
         return std::string();
     }
     png_set_write_fn(png, &bytes, AppendBytes, FlushNothing);
-    if (spec.idat_size > 0)
-        png_set_compression_buffer_size(png, spec.idat_size);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type,
-                 spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    if (recipe.idat_size > 0)
+        png_set_compression_buffer_size(png, recipe.idat_size);
+    png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bit_depth, recipe.color_type,
+                 recipe.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    if (spec.color_type == PNG_COLOR_TYPE_PALETTE) {
-        for (int i = 0; i < PaletteSize(spec); i++)
+    if (recipe.color_type == PNG_COLOR_TYPE_PALETTE) {
+        for (int i = 0; i < PaletteSize(recipe); i++)
             palette.push_back(PaletteEntry(i));
         png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     }
-    std::vector<png_byte> alphas(spec.alphas.begin(), spec.alphas.end());
+    std::vector<png_byte> alphas(recipe.alphas.begin(), recipe.alphas.end());
     png_color_16 key{};
     if (!alphas.empty()) {
         png_set_tRNS(png, info, alphas.data(), static_cast<int>(alphas.size()), nullptr);
-    } else if (spec.key) {
-        key.gray = static_cast<png_uint_16>(Sample(spec, 1, 1, 0));
+    } else if (recipe.key) {
+        key.gray = static_cast<png_uint_16>(Sample(recipe, 1, 1, 0));
         key.red = key.gray;
-        key.green = static_cast<png_uint_16>(Sample(spec, 1, 1, 1));
-        key.blue = static_cast<png_uint_16>(Sample(spec, 1, 1, 2));
+        key.green = static_cast<png_uint_16>(Sample(recipe, 1, 1, 1));
+        key.blue = static_cast<png_uint_16>(Sample(recipe, 1, 1, 2));
         png_set_tRNS(png, info, nullptr, 1, &key);
     }
-    if (spec.phys_unit >= 0)
-        png_set_pHYs(png, info, spec.phys_x, spec.phys_y, spec.phys_unit);
-    if (spec.sbit > 0) {
+    if (recipe.phys_unit >= 0)
+        png_set_pHYs(png, info, recipe.phys_x, recipe.phys_y, recipe.phys_unit);
+    if (recipe.sbit > 0) {
         png_color_8 bits{};
-        bits.gray = bits.red = bits.green = bits.blue = static_cast<png_byte>(spec.sbit);
+        bits.gray = bits.red = bits.green = bits.blue = static_cast<png_byte>(recipe.sbit);
         png_set_sBIT(png, info, &bits);
     }
     png_write_info(png, info);
 
-    int channels = Channels(spec);
-    size_t row_bytes = (static_cast<size_t>(spec.width) * channels * spec.bit_depth + 7) / 8;
-    std::vector<std::vector<png_byte>> rows(spec.height, std::vector<png_byte>(row_bytes));
+    int channels = Channels(recipe);
+    size_t row_bytes = (static_cast<size_t>(recipe.width) * channels * recipe.bit_depth + 7) / 8;
+    std::vector<std::vector<png_byte>> rows(recipe.height, std::vector<png_byte>(row_bytes));
     std::vector<png_bytep> pointers;
-    for (int y = 0; y < spec.height; y++) {
+    for (int y = 0; y < recipe.height; y++) {
         std::vector<png_byte> &row = rows[y];
-        for (int x = 0; x < spec.width; x++)
+        for (int x = 0; x < recipe.width; x++)
             for (int c = 0; c < channels; c++) {
-                unsigned v = Sample(spec, x, y, c);
+                unsigned v = Sample(recipe, x, y, c);
                 size_t index = static_cast<size_t>(x) * channels + c;
-                if (spec.bit_depth == 16) {
+                if (recipe.bit_depth == 16) {
                     row[index * 2] = static_cast<png_byte>(v >> 8);
                     row[index * 2 + 1] = static_cast<png_byte>(v);
-                } else if (spec.bit_depth == 8) {
+                } else if (recipe.bit_depth == 8) {
                     row[index] = static_cast<png_byte>(v);
                 } else {
-                    size_t bit = index * spec.bit_depth;
-                    row[bit / 8] |= static_cast<png_byte>(v << (8 - spec.bit_depth - bit % 8));
+                    size_t bit = index * recipe.bit_depth;
+                    row[bit / 8] |= static_cast<png_byte>(v << (8 - recipe.bit_depth - bit % 8));
                 }
             }
         pointers.push_back(row.data());
@@ -146,44 +146,44 @@ inline std::string EncodePng(const PngSpec &spec)
     return bytes;
 }
 
-// The picture a viewer shows for `spec` placed in a PDF: alpha dropped,
+// The picture a viewer shows for `recipe` placed in a PDF: alpha dropped,
 // 16-bit samples cut to their high byte, grey spread over 0..255, palette
 // entries looked up; with `masked`, pixels of the colour key show white.
-inline testsupport::Raster Expected(const PngSpec &spec, bool masked)
+inline testsupport::Raster Expected(const PngSpec &recipe, bool masked)
 {
     testsupport::Raster raster;
-    raster.width = spec.width;
-    raster.height = spec.height;
+    raster.width = recipe.width;
+    raster.height = recipe.height;
     int key_index = -1;
-    for (size_t i = 0; i < spec.alphas.size(); i++)
-        if (spec.alphas[i] < 128) {
+    for (size_t i = 0; i < recipe.alphas.size(); i++)
+        if (recipe.alphas[i] < 128) {
             key_index = static_cast<int>(i);
             break;
         }
     auto eight = [&](unsigned v) -> unsigned {
-        if (spec.bit_depth == 16) return v >> 8;
-        return v * 255 / ((1u << spec.bit_depth) - 1);
+        if (recipe.bit_depth == 16) return v >> 8;
+        return v * 255 / ((1u << recipe.bit_depth) - 1);
     };
-    for (int y = 0; y < spec.height; y++)
-        for (int x = 0; x < spec.width; x++) {
+    for (int y = 0; y < recipe.height; y++)
+        for (int x = 0; x < recipe.width; x++) {
             unsigned rgb[3];
             bool hidden = false;
-            if (spec.color_type == PNG_COLOR_TYPE_PALETTE) {
-                unsigned index = Sample(spec, x, y, 0);
+            if (recipe.color_type == PNG_COLOR_TYPE_PALETTE) {
+                unsigned index = Sample(recipe, x, y, 0);
                 png_color entry = PaletteEntry(static_cast<int>(index));
                 rgb[0] = entry.red;
                 rgb[1] = entry.green;
                 rgb[2] = entry.blue;
                 hidden = static_cast<int>(index) == key_index;
-            } else if (spec.color_type & PNG_COLOR_MASK_COLOR) {
-                hidden = spec.key;
+            } else if (recipe.color_type & PNG_COLOR_MASK_COLOR) {
+                hidden = recipe.key;
                 for (int c = 0; c < 3; c++) {
-                    rgb[c] = eight(Sample(spec, x, y, c));
-                    hidden = hidden && rgb[c] == eight(Sample(spec, 1, 1, c));
+                    rgb[c] = eight(Sample(recipe, x, y, c));
+                    hidden = hidden && rgb[c] == eight(Sample(recipe, 1, 1, c));
                 }
             } else {
-                rgb[0] = rgb[1] = rgb[2] = eight(Sample(spec, x, y, 0));
-                hidden = spec.key && rgb[0] == eight(Sample(spec, 1, 1, 0));
+                rgb[0] = rgb[1] = rgb[2] = eight(Sample(recipe, x, y, 0));
+                hidden = recipe.key && rgb[0] == eight(Sample(recipe, 1, 1, 0));
             }
             for (int c = 0; c < 3; c++)
                 raster.rgb.push_back(static_cast<uint8_t>(masked && hidden ? 255 : rgb[c]));

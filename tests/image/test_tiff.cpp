@@ -19,13 +19,13 @@ namespace {
 TiffSpec Make(uint16_t samples, uint16_t bits, uint16_t photometric, uint16_t compression,
               uint32_t rows_per_strip = 0)
 {
-    TiffSpec spec;
-    spec.samples = samples;
-    spec.bits = bits;
-    spec.photometric = photometric;
-    spec.compression = compression;
-    spec.rows_per_strip = rows_per_strip;
-    return spec;
+    TiffSpec recipe;
+    recipe.samples = samples;
+    recipe.bits = bits;
+    recipe.photometric = photometric;
+    recipe.compression = compression;
+    recipe.rows_per_strip = rows_per_strip;
+    return recipe;
 }
 
 std::string Reversed(std::string bytes)
@@ -77,7 +77,7 @@ TEST(Tiff, PassedThroughStripsKeepTheirBytesOnePerXObject)
 {
     struct Case {
         const char *label;
-        TiffSpec spec;
+        TiffSpec recipe;
         const char *decode_parms;
     } cases[] = {
         {"lzw rgb predictor", [] {
@@ -112,7 +112,7 @@ TEST(Tiff, PassedThroughStripsKeepTheirBytesOnePerXObject)
         SCOPED_TRACE(c.label);
         TempDir dir;
         std::string tiff = dir.file("in.tif");
-        ASSERT_TRUE(WriteTiff(tiff, c.spec));
+        ASSERT_TRUE(WriteTiff(tiff, c.recipe));
         std::string pdf = MakePdf(dir, tiff);
         ASSERT_NE(pdf, "");
         EXPECT_TRUE(QpdfCheck(dir.file("out.pdf")));
@@ -120,13 +120,13 @@ TEST(Tiff, PassedThroughStripsKeepTheirBytesOnePerXObject)
         std::vector<std::string> strips = RawStrips(tiff);
         std::vector<Stream> xobjects = ImageStreams(pdf);
         ASSERT_EQ(xobjects.size(), strips.size());
-        uint32_t rows = c.spec.rows_per_strip ? c.spec.rows_per_strip : c.spec.height;
+        uint32_t rows = c.recipe.rows_per_strip ? c.recipe.rows_per_strip : c.recipe.height;
         for (size_t i = 0; i < strips.size(); i++) {
             SCOPED_TRACE(i);
             std::string expected =
-                c.spec.fill_order == FILLORDER_LSB2MSB ? Reversed(strips[i]) : strips[i];
+                c.recipe.fill_order == FILLORDER_LSB2MSB ? Reversed(strips[i]) : strips[i];
             EXPECT_EQ(xobjects[i].data, expected);
-            uint32_t band = std::min(rows, c.spec.height - static_cast<uint32_t>(i) * rows);
+            uint32_t band = std::min(rows, c.recipe.height - static_cast<uint32_t>(i) * rows);
             EXPECT_NE(xobjects[i].dictionary.find("/Height " + std::to_string(band) + "\n"),
                       std::string::npos);
             // Fax data also give their band's rows.
@@ -137,7 +137,7 @@ TEST(Tiff, PassedThroughStripsKeepTheirBytesOnePerXObject)
                 << xobjects[i].dictionary;
         }
         // Only the first band writes the palette.
-        if (c.spec.photometric == PHOTOMETRIC_PALETTE) {
+        if (c.recipe.photometric == PHOTOMETRIC_PALETTE) {
             EXPECT_NE(xobjects[0].dictionary.find("/ColorSpace[/Indexed/DeviceRGB 15 "),
                       std::string::npos);
             auto palette = [](const std::string &d) {
@@ -155,9 +155,9 @@ TEST(Tiff, MultiStripImageIsPlacedAsBandsTopToBottom)
 {
     TempDir dir;
     std::string tiff = dir.file("in.tif");
-    TiffSpec spec = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 16);
-    spec.height = 40;
-    ASSERT_TRUE(WriteTiff(tiff, spec));
+    TiffSpec recipe = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 16);
+    recipe.height = 40;
+    ASSERT_TRUE(WriteTiff(tiff, recipe));
     std::string pdf = dir.file("out.pdf");
     pdf_document *document = NewDocument(pdf);
     // An image before it, so that the first band is not XObject 0.
@@ -191,7 +191,7 @@ TEST(Tiff, RefusedFilesReturnMinusOneWithTheirMessage)
 {
     struct Case {
         const char *label;
-        TiffSpec spec;
+        TiffSpec recipe;
         const char *message;  // %s: the file name
         uint16_t photometric = 0;  // written over the file's value when set
     } cases[] = {
@@ -247,7 +247,7 @@ TEST(Tiff, RefusedFilesReturnMinusOneWithTheirMessage)
         SCOPED_TRACE(c.label);
         TempDir dir;
         std::string tiff = dir.file("in.tif");
-        ASSERT_TRUE(WriteTiff(tiff, c.spec));
+        ASSERT_TRUE(WriteTiff(tiff, c.recipe));
         if (c.photometric) {
             ASSERT_TRUE(PatchShortTag(tiff, TIFFTAG_PHOTOMETRIC, c.photometric));
         }
@@ -302,11 +302,11 @@ TEST(Tiff, ResolutionFollowsTheUnit)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.unit);
         TempDir dir;
-        TiffSpec spec = Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE);
-        spec.resolution_x = c.x;
-        spec.resolution_y = c.y;
-        spec.resolution_unit = c.unit;
-        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), spec));
+        TiffSpec recipe = Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE);
+        recipe.resolution_x = c.x;
+        recipe.resolution_y = c.y;
+        recipe.resolution_unit = c.unit;
+        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), recipe));
         pdf_document *document = NewDocument(dir.file("out.pdf"));
         ASSERT_EQ(OpenTiff(document, dir.file("in.tif")), 0);
         EXPECT_FLOAT_EQ(PDF_get_value(document, "resx", 0), c.expected_x);
@@ -385,7 +385,7 @@ TEST(Tiff, StringParameters)
 TEST(Tiff, PassthroughOffDecodesAllButLzw)
 {
     struct Case {
-        TiffSpec spec;
+        TiffSpec recipe;
         bool passed;
     } cases[] = {
         {Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_PACKBITS), false},
@@ -394,9 +394,9 @@ TEST(Tiff, PassthroughOffDecodesAllButLzw)
         {Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW, 8), true},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.spec.compression);
+        SCOPED_TRACE(c.recipe.compression);
         TempDir dir;
-        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), c.spec));
+        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), c.recipe));
         std::string pdf = dir.file("out.pdf");
         pdf_document *document = NewDocument(pdf);
         PDF_set_parameter(document, "passthrough", "false");
@@ -623,16 +623,16 @@ bool OpenWithFailureAt(long fail_at, const std::string &tiff, const std::string 
 TEST(Tiff, EveryAllocationFailureIsCleanAndLeakFree)
 {
     TempDir dir;
-    const TiffSpec specs[] = {
+    const TiffSpec recipes[] = {
         Make(1, 4, PHOTOMETRIC_PALETTE, COMPRESSION_PACKBITS, 8),
         Make(1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_CCITTFAX4, 8),
         Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE),
         Make(4, 8, PHOTOMETRIC_SEPARATED, COMPRESSION_NONE),
     };
     int descriptors = OpenDescriptors();
-    for (const TiffSpec &spec : specs) {
-        SCOPED_TRACE(spec.compression);
-        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), spec));
+    for (const TiffSpec &recipe : recipes) {
+        SCOPED_TRACE(recipe.compression);
+        ASSERT_TRUE(WriteTiff(dir.file("in.tif"), recipe));
         long n = 1;
         for (; n < 100; ++n) {
             std::string left;
@@ -641,7 +641,7 @@ TEST(Tiff, EveryAllocationFailureIsCleanAndLeakFree)
             if (finished) break;
         }
         EXPECT_LT(n, 100);
-        RecordProperty("allocations " + std::to_string(spec.compression), static_cast<int>(n));
+        RecordProperty("allocations " + std::to_string(recipe.compression), static_cast<int>(n));
         EXPECT_GT(n, 2) << "too few allocations to exercise";
     }
     EXPECT_EQ(OpenDescriptors(), descriptors);

@@ -13,25 +13,25 @@ namespace {
 
 struct RenderCase {
     const char *name;
-    TiffSpec spec;
+    TiffSpec recipe;
     const char *filter;  // the image's /Filter entry; "" for none
     int tolerance;
 };
 
 TiffSpec Make(uint16_t samples, uint16_t bits, uint16_t photometric, uint16_t compression)
 {
-    TiffSpec spec;
-    spec.samples = samples;
-    spec.bits = bits;
-    spec.photometric = photometric;
-    spec.compression = compression;
-    return spec;
+    TiffSpec recipe;
+    recipe.samples = samples;
+    recipe.bits = bits;
+    recipe.photometric = photometric;
+    recipe.compression = compression;
+    return recipe;
 }
 
-TiffSpec With(TiffSpec spec, void (*change)(TiffSpec &))
+TiffSpec With(TiffSpec recipe, void (*change)(TiffSpec &))
 {
-    change(spec);
-    return spec;
+    change(recipe);
+    return recipe;
 }
 
 // Viewers turn CMYK into RGB each in their own way; a wrong ink order or
@@ -128,9 +128,9 @@ TEST_P(TiffRender, ViewersShowWhatLibtiffDecodes)
     const RenderCase &c = GetParam();
     TempDir dir;
     std::string tiff = dir.file("in.tif");
-    ASSERT_TRUE(WriteTiff(tiff, c.spec));
+    ASSERT_TRUE(WriteTiff(tiff, c.recipe));
     Raster expected = DecodeTiff(tiff);
-    ASSERT_EQ(expected.width, static_cast<int>(c.spec.width));
+    ASSERT_EQ(expected.width, static_cast<int>(c.recipe.width));
 
     std::string pdf = dir.file("out.pdf");
     ASSERT_EQ(MakeOnePageDocument(pdf, "tiff", tiff), 0)
@@ -139,8 +139,8 @@ TEST_P(TiffRender, ViewersShowWhatLibtiffDecodes)
 
     std::string report;
     EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
-    std::vector<float> box{0, 0, static_cast<float>(c.spec.width),
-                           static_cast<float>(c.spec.height)};
+    std::vector<float> box{0, 0, static_cast<float>(c.recipe.width),
+                           static_cast<float>(c.recipe.height)};
     EXPECT_EQ(MediaBox(pdf, 1), box);
 
     std::string bytes = ReadFile(pdf);
@@ -180,7 +180,7 @@ TEST(TiffRenderPages, PageParameterSelectsTheDirectory)
 
     std::string pdf = dir.file("out.pdf");
     pdf_document *document = NewDocument(pdf);
-    const TiffSpec *specs[] = {&first, &second, &third};
+    const TiffSpec *recipes[] = {&first, &second, &third};
     for (int page = 1; page <= 3; page++) {
         int image = OpenTiff(document, tiff, "page", page);
         ASSERT_EQ(image, 0) << "page " << page;
@@ -199,8 +199,8 @@ TEST(TiffRenderPages, PageParameterSelectsTheDirectory)
     EXPECT_TRUE(QpdfCheck(pdf));
     for (int page = 1; page <= 3; page++) {
         SCOPED_TRACE(page);
-        std::vector<float> box{0, 0, static_cast<float>(specs[page - 1]->width),
-                               static_cast<float>(specs[page - 1]->height)};
+        std::vector<float> box{0, 0, static_cast<float>(recipes[page - 1]->width),
+                               static_cast<float>(recipes[page - 1]->height)};
         EXPECT_EQ(MediaBox(pdf, page), box);
         Raster expected = DecodeTiff(tiff, page);
         EXPECT_LE(MaxDifference(RenderMutool(pdf, page), expected), 1);

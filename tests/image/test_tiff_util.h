@@ -36,16 +36,16 @@ struct TiffSpec {
 
 // A deterministic picture with runs of several lengths, so that every codec
 // has something to do. Values are below 2^bits.
-inline unsigned Sample(const TiffSpec &spec, uint32_t x, uint32_t y, int c)
+inline unsigned Sample(const TiffSpec &recipe, uint32_t x, uint32_t y, int c)
 {
-    unsigned levels = 1u << spec.bits;
-    if (spec.bits == 1)
-        return ((x / 5 + y / 3 + c) % 3 == 0) ^ (x > spec.width / 2 && y < spec.height / 3);
-    if (spec.photometric == PHOTOMETRIC_PALETTE)
+    unsigned levels = 1u << recipe.bits;
+    if (recipe.bits == 1)
+        return ((x / 5 + y / 3 + c) % 3 == 0) ^ (x > recipe.width / 2 && y < recipe.height / 3);
+    if (recipe.photometric == PHOTOMETRIC_PALETTE)
         return (x / 4 + y / 3 * 5) % levels;
-    unsigned ramp = x * 255 / spec.width + y * 97 / spec.height + c * 70;
-    if (c == spec.samples - 1 && spec.extra_samples > 0)
-        ramp = 128 + (x * 127 / spec.width);  // alpha, never zero
+    unsigned ramp = x * 255 / recipe.width + y * 97 / recipe.height + c * 70;
+    if (c == recipe.samples - 1 && recipe.extra_samples > 0)
+        ramp = 128 + (x * 127 / recipe.width);  // alpha, never zero
     return (ramp % 256) * levels / 256;
 }
 
@@ -66,38 +66,38 @@ inline void PackSamples(const std::vector<unsigned> &values, uint16_t bits,
     }
 }
 
-inline bool WriteDirectory(TIFF *tif, const TiffSpec &spec)
+inline bool WriteDirectory(TIFF *tif, const TiffSpec &recipe)
 {
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.height);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.bits);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, spec.planar);
-    if (!TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression))
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, recipe.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, recipe.height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, recipe.bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, recipe.samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, recipe.photometric);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, recipe.planar);
+    if (!TIFFSetField(tif, TIFFTAG_COMPRESSION, recipe.compression))
         return false;
-    if (spec.predictor)
-        TIFFSetField(tif, TIFFTAG_PREDICTOR, spec.predictor);
-    if (spec.fill_order)
-        TIFFSetField(tif, TIFFTAG_FILLORDER, spec.fill_order);
-    if (spec.extra_samples) {
-        std::vector<uint16_t> types(spec.extra_samples, EXTRASAMPLE_UNASSALPHA);
-        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, spec.extra_samples, types.data());
+    if (recipe.predictor)
+        TIFFSetField(tif, TIFFTAG_PREDICTOR, recipe.predictor);
+    if (recipe.fill_order)
+        TIFFSetField(tif, TIFFTAG_FILLORDER, recipe.fill_order);
+    if (recipe.extra_samples) {
+        std::vector<uint16_t> types(recipe.extra_samples, EXTRASAMPLE_UNASSALPHA);
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, recipe.extra_samples, types.data());
     }
-    if (spec.ink_set)
-        TIFFSetField(tif, TIFFTAG_INKSET, spec.ink_set);
-    if (spec.compression == COMPRESSION_CCITTFAX3)
-        TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, spec.group3_options);
-    if (spec.resolution_x > 0) {
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, spec.resolution_x);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, spec.resolution_y);
-        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, spec.resolution_unit);
+    if (recipe.ink_set)
+        TIFFSetField(tif, TIFFTAG_INKSET, recipe.ink_set);
+    if (recipe.compression == COMPRESSION_CCITTFAX3)
+        TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, recipe.group3_options);
+    if (recipe.resolution_x > 0) {
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, recipe.resolution_x);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, recipe.resolution_y);
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, recipe.resolution_unit);
     }
-    if (spec.photometric == PHOTOMETRIC_PALETTE) {
-        size_t n = 1u << spec.bits;
+    if (recipe.photometric == PHOTOMETRIC_PALETTE) {
+        size_t n = 1u << recipe.bits;
         std::vector<uint16_t> r(n), g(n), b(n);
         for (size_t i = 0; i < n; i++) {
-            unsigned scale = spec.colormap_8bit ? 1 : 257;
+            unsigned scale = recipe.colormap_8bit ? 1 : 257;
             r[i] = static_cast<uint16_t>((i * 37 + 20) % 256 * scale);
             g[i] = static_cast<uint16_t>((255 - i * 11 % 256) * scale);
             b[i] = static_cast<uint16_t>((i * 73) % 256 * scale);
@@ -105,25 +105,25 @@ inline bool WriteDirectory(TIFF *tif, const TiffSpec &spec)
         TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
     }
 
-    const bool contig = spec.planar == PLANARCONFIG_CONTIG;
-    const int per_pixel = contig ? spec.samples : 1;
-    const int planes = contig ? 1 : spec.samples;
+    const bool contig = recipe.planar == PLANARCONFIG_CONTIG;
+    const int per_pixel = contig ? recipe.samples : 1;
+    const int planes = contig ? 1 : recipe.samples;
     std::vector<uint8_t> packed;
-    if (spec.tile) {
-        TIFFSetField(tif, TIFFTAG_TILEWIDTH, spec.tile);
-        TIFFSetField(tif, TIFFTAG_TILELENGTH, spec.tile);
+    if (recipe.tile) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, recipe.tile);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, recipe.tile);
         for (int plane = 0; plane < planes; plane++)
-            for (uint32_t ty = 0; ty < spec.height; ty += spec.tile)
-                for (uint32_t tx = 0; tx < spec.width; tx += spec.tile) {
+            for (uint32_t ty = 0; ty < recipe.height; ty += recipe.tile)
+                for (uint32_t tx = 0; tx < recipe.width; tx += recipe.tile) {
                     std::vector<uint8_t> tile, row;
-                    for (uint32_t y = ty; y < ty + spec.tile; y++) {
+                    for (uint32_t y = ty; y < ty + recipe.tile; y++) {
                         std::vector<unsigned> values;
-                        for (uint32_t x = tx; x < tx + spec.tile; x++)
+                        for (uint32_t x = tx; x < tx + recipe.tile; x++)
                             for (int c = 0; c < per_pixel; c++)
-                                values.push_back(x < spec.width && y < spec.height
-                                                     ? Sample(spec, x, y, contig ? c : plane)
+                                values.push_back(x < recipe.width && y < recipe.height
+                                                     ? Sample(recipe, x, y, contig ? c : plane)
                                                      : 0);
-                        PackSamples(values, spec.bits, &row);
+                        PackSamples(values, recipe.bits, &row);
                         tile.insert(tile.end(), row.begin(), row.end());
                     }
                     if (TIFFWriteTile(tif, tile.data(), tx, ty, 0,
@@ -132,14 +132,14 @@ inline bool WriteDirectory(TIFF *tif, const TiffSpec &spec)
                 }
     } else {
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
-                     spec.rows_per_strip ? spec.rows_per_strip : spec.height);
+                     recipe.rows_per_strip ? recipe.rows_per_strip : recipe.height);
         for (int plane = 0; plane < planes; plane++)
-            for (uint32_t y = 0; y < spec.height; y++) {
+            for (uint32_t y = 0; y < recipe.height; y++) {
                 std::vector<unsigned> values;
-                for (uint32_t x = 0; x < spec.width; x++)
+                for (uint32_t x = 0; x < recipe.width; x++)
                     for (int c = 0; c < per_pixel; c++)
-                        values.push_back(Sample(spec, x, y, contig ? c : plane));
-                PackSamples(values, spec.bits, &packed);
+                        values.push_back(Sample(recipe, x, y, contig ? c : plane));
+                PackSamples(values, recipe.bits, &packed);
                 if (TIFFWriteScanline(tif, packed.data(), y, static_cast<uint16_t>(plane)) < 0)
                     return false;
             }
@@ -160,9 +160,9 @@ inline bool WriteTiff(const std::string &path, const std::vector<TiffSpec> &page
     return ok;
 }
 
-inline bool WriteTiff(const std::string &path, const TiffSpec &spec)
+inline bool WriteTiff(const std::string &path, const TiffSpec &recipe)
 {
-    return WriteTiff(path, std::vector<TiffSpec>{spec});
+    return WriteTiff(path, std::vector<TiffSpec>{recipe});
 }
 
 // libtiff's RGBA decoding of page `page` (from 1), alpha dropped.
