@@ -307,41 +307,17 @@ static int pdf_data_source_GIF_fill(pdf_document *document,
     }
 }
 
-/* ---- Failure paths --------------------------------------------------------- */
-
-static void gif_close(pdf_image *image)
+/* Closes the file and forgets the palette, which lives in the reader's
+ * frame. */
+static void gif_release(pdf_document *document, pdf_image *image)
 {
-    if (image->file != NULL) {
-        fclose(image->file);
-        image->file = NULL;
-    }
-}
-
-/* Closes the file, reports the failure as a warning when image warnings are
- * on, and returns -1 for the reader to pass on. */
-static int gif_give_up(pdf_document *document, pdf_image *image,
-                       const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 3, 4)))
-#endif
-    ;
-
-static int gif_give_up(pdf_document *document, pdf_image *image,
-                       const char *format, ...)
-{
-    gif_close(image);
+    pdf_close_image_file(document, image);
     image->palette = NULL;
-    if (document->debug['i']) {
-        char message[PDF_MESSAGE_SIZE];
-        va_list args;
-
-        va_start(args, format);
-        vsnprintf(message, sizeof message, format, args);
-        va_end(args);
-        pdf_error(document, PDF_ERR_NONFATAL, "%s", message);
-    }
-    return -1;
 }
+
+/* Refusals end through pdf_reader_fail. */
+#define gif_give_up(document, image, ...) \
+    pdf_reader_fail(document, image, gif_release, PDF_ERR_NONFATAL, __VA_ARGS__)
 
 /* ---- Parameters ------------------------------------------------------------ */
 
@@ -578,7 +554,7 @@ int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
 
     pdf_write_image_xobject(document, slot, 1);
 
-    gif_close(image);
+    pdf_close_image_file(document, image);
     image->palette = NULL;
     /* The copy stopped with an error whose handler returned. */
     if (!image->occupied)

@@ -3,6 +3,8 @@
  * and close images.
  */
 #include <math.h>
+#include <stdarg.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "../core/objects.h"
@@ -91,7 +93,7 @@ void pdf_release_image_slot(pdf_document *document, int slot)
     pdf_image *image = &document->image_slots[slot];
 
     if (image->release_reader != NULL) {
-        void (*release_reader)(pdf_document *, pdf_image *) = image->release_reader;
+        pdf_reader_release_proc release_reader = image->release_reader;
         image->release_reader = NULL;
         image->source.active = 0;
         release_reader(document, image);
@@ -124,6 +126,34 @@ int pdf_is_colorspace_slot(const pdf_document *document, int number)
 {
     return number >= 0 && number < document->colorspace_count &&
            number <= 255 - PDF_CS_SLOT_BASE;
+}
+
+void pdf_close_image_file(pdf_document *document, pdf_image *image)
+{
+    (void)document;
+    if (image->file != NULL) {
+        fclose(image->file);
+        image->file = NULL;
+    }
+}
+
+int pdf_reader_fail(pdf_document *document, pdf_image *image,
+                    pdf_reader_release_proc release, int type,
+                    const char *format, ...)
+{
+    char message[PDF_MESSAGE_SIZE];
+    va_list args;
+
+    /* The message is composed first: its arguments may point into what the
+     * release frees. */
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    if (release != NULL)
+        release(document, image);
+    if (type != PDF_ERR_NONFATAL || document->debug['i'])
+        pdf_error(document, type, "%s", message);
+    return -1;
 }
 
 void pdf_free_images(pdf_document *document)

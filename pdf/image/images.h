@@ -57,6 +57,10 @@ struct PDF_data_source_s {
                               an error that leaves the copy can release it */
 };
 
+/* What a reader holds, released before it reports a failure or when an
+ * error left the reader. */
+typedef void (*pdf_reader_release_proc)(pdf_document *document, pdf_image *image);
+
 /* One image slot. Fields marked "reader" are private to the reader that
  * opened the image; they keep stale values in a free slot. */
 struct pdf_image_s {
@@ -86,7 +90,7 @@ struct pdf_image_s {
     /* Set by a reader while it holds state that an error leaving it would
      * strand (libraries' handles, buffers, its file): releasing the slot
      * calls it, and it releases all of that, its source's buffer included. */
-    void (*release_reader)(pdf_document *document, pdf_image *image);
+    pdf_reader_release_proc release_reader;
 
     /* Reader state: JPEG. */
     long jpeg_start;
@@ -148,6 +152,21 @@ void pdf_release_image_slot(pdf_document *document, int slot);
  * stencil mask image; "colorize" needs a colourspace slot whose code still
  * fits the slot's one-byte colourspace field. */
 int pdf_is_stencil_mask(const pdf_document *document, int handle);
+
+/* Closes the slot's image file if it is open. */
+void pdf_close_image_file(pdf_document *document, pdf_image *image);
+
+/* Ends a reader's failed attempt: `release` (if any) frees what the reader
+ * holds, since a fatal report does not come back; then the message is
+ * reported, a refusal (PDF_ERR_NONFATAL) only with "imagewarning", any
+ * other type always. Returns -1 for the reader to pass on. */
+int pdf_reader_fail(pdf_document *document, pdf_image *image,
+                    pdf_reader_release_proc release, int type,
+                    const char *format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 5, 6)))
+#endif
+    ;
 int pdf_is_colorspace_slot(const pdf_document *document, int number);
 
 /* Registers an XObject of `kind`; with object number 0 a new object is

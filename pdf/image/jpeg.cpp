@@ -163,43 +163,11 @@ static unsigned long jpeg_get_u32(const pdf_byte *p)
 
 /* ---- Failure paths ------------------------------------------------------- */
 
-/* Closes the file, reports the failure as a warning when image warnings are
- * on, and returns -1 for the reader to pass on. */
-static int jpeg_give_up(pdf_document *document, pdf_image *image,
-                        const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 3, 4)))
-#endif
-    ;
-
-static int jpeg_give_up(pdf_document *document, pdf_image *image,
-                        const char *format, ...)
-{
-    if (image->file != NULL) {
-        fclose(image->file);
-        image->file = NULL;
-    }
-    if (document->debug['i']) {
-        char message[PDF_MESSAGE_SIZE];
-        va_list args;
-
-        va_start(args, format);
-        vsnprintf(message, sizeof message, format, args);
-        va_end(args);
-        pdf_error(document, PDF_ERR_NONFATAL, "%s", message);
-    }
-    return -1;
-}
-
-/* Closes the file before a parameter error, which the handler does not
- * return from. */
-static void jpeg_close(pdf_image *image)
-{
-    if (image->file != NULL) {
-        fclose(image->file);
-        image->file = NULL;
-    }
-}
+/* Failures end through pdf_reader_fail; the reader holds only its file. */
+#define jpeg_give_up(document, image, ...) \
+    pdf_reader_fail(document, image, pdf_close_image_file, PDF_ERR_NONFATAL, __VA_ARGS__)
+#define jpeg_parameter_error(document, image, ...) \
+    pdf_reader_fail(document, image, pdf_close_image_file, PDF_ERR_VALUE, __VA_ARGS__)
 
 /* ---- Segments ------------------------------------------------------------ */
 
@@ -276,28 +244,6 @@ static void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
 
 /* ---- The reader ---------------------------------------------------------- */
 
-/* Raises a parameter error; the file is closed first because the handler
- * does not return. */
-static int jpeg_parameter_error(pdf_document *document, pdf_image *image,
-                                const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 3, 4)))
-#endif
-    ;
-
-static int jpeg_parameter_error(pdf_document *document, pdf_image *image,
-                                const char *format, ...)
-{
-    char message[PDF_MESSAGE_SIZE];
-    va_list args;
-
-    jpeg_close(image);
-    va_start(args, format);
-    vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    pdf_error(document, PDF_ERR_VALUE, "%s", message);
-    return -1;
-}
 
 /* Applies the string parameter ("mask", "colorize" or "masked"; null or
  * empty for none). Sets *colorize when a spot colour was chosen. Returns 0,
@@ -612,6 +558,6 @@ int pdf_open_JPEG(pdf_document *document, int slot, const char *filename,
     image->occupied = 1;
     image->file_name = pdf_strdup(document, filename);
     pdf_write_image_xobject(document, slot, 1);
-    jpeg_close(image);
+    pdf_close_image_file(document, image);
     return slot;
 }

@@ -141,16 +141,11 @@ static void png_release(pdf_document *document, pdf_image *image)
     image->release_reader = NULL;
 }
 
-/* Releases everything, reports the failure as a warning when image warnings
- * are on, and returns -1 for the reader to pass on. */
-static int png_give_up(pdf_document *document, pdf_image *image,
-                       const char *format, const char *filename)
-{
-    png_release(document, image);
-    if (document->debug['i'])
-        pdf_error(document, PDF_ERR_NONFATAL, format, filename);
-    return -1;
-}
+/* Failures end through pdf_reader_fail, releasing all the reader holds. */
+#define png_give_up(document, image, ...) \
+    pdf_reader_fail(document, image, png_release, PDF_ERR_NONFATAL, __VA_ARGS__)
+#define png_parameter_error(document, image, ...) \
+    pdf_reader_fail(document, image, png_release, PDF_ERR_VALUE, __VA_ARGS__)
 
 /* Allocates through the document's hook; a refused block releases
  * everything and raises the memory error naming `tag`. */
@@ -373,27 +368,6 @@ static void pdf_data_source_PNG_release(pdf_document *document,
 
 /* ---- The string parameter ------------------------------------------------ */
 
-/* Releases everything, then raises a parameter error. */
-static int png_parameter_error(pdf_document *document, pdf_image *image,
-                               const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 3, 4)))
-#endif
-    ;
-
-static int png_parameter_error(pdf_document *document, pdf_image *image,
-                               const char *format, ...)
-{
-    char message[PDF_MESSAGE_SIZE];
-    va_list args;
-
-    png_release(document, image);
-    va_start(args, format);
-    vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    pdf_error(document, PDF_ERR_VALUE, "%s", message);
-    return -1;
-}
 
 /* Applies the string parameter to the slot. Sets *ignore_mask for
  * "ignoremask". Returns 0, or -1 after a parameter error. */

@@ -89,53 +89,11 @@ static void *tiff_malloc(pdf_document *document, pdf_image *image, size_t size,
     return block;
 }
 
-/* Releases everything, reports the failure as a warning when image warnings
- * are on, and returns -1 for the reader to pass on. */
-static int tiff_give_up(pdf_document *document, pdf_image *image,
-                        const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 3, 4)))
-#endif
-    ;
-
-static int tiff_give_up(pdf_document *document, pdf_image *image,
-                        const char *format, ...)
-{
-    tiff_release(document, image);
-    if (document->debug['i']) {
-        char message[PDF_MESSAGE_SIZE];
-        va_list args;
-
-        va_start(args, format);
-        vsnprintf(message, sizeof message, format, args);
-        va_end(args);
-        pdf_error(document, PDF_ERR_NONFATAL, "%s", message);
-    }
-    return -1;
-}
-
-/* Releases everything and raises a parameter error, which the handler does
- * not return from. */
-static int tiff_parameter_error(pdf_document *document, pdf_image *image,
-                                const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 3, 4)))
-#endif
-    ;
-
-static int tiff_parameter_error(pdf_document *document, pdf_image *image,
-                                const char *format, ...)
-{
-    char message[PDF_MESSAGE_SIZE];
-    va_list args;
-
-    tiff_release(document, image);
-    va_start(args, format);
-    vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    pdf_error(document, PDF_ERR_VALUE, "%s", message);
-    return -1;
-}
+/* Failures end through pdf_reader_fail, releasing all the reader holds. */
+#define tiff_give_up(document, image, ...) \
+    pdf_reader_fail(document, image, tiff_release, PDF_ERR_NONFATAL, __VA_ARGS__)
+#define tiff_parameter_error(document, image, ...) \
+    pdf_reader_fail(document, image, tiff_release, PDF_ERR_VALUE, __VA_ARGS__)
 
 /* While XObjects are written, an error that leaves the writer (a failed
  * allocation, a failed write) leaves the reader's state to the slot's
