@@ -603,13 +603,32 @@ static int tiff_write_bands(pdf_document *document, int slot)
     return 0;
 }
 
+/* Swaps the handle for one that reads through a memory map, at the same
+ * directory. The reader opens files unmapped: pass-through images need only
+ * their raw strips, and mapping every file costs more than reading them.
+ * Decoding stays on libtiff's mapped road, which some layouts need
+ * (uncompressed tiles fail to decode when read unmapped). Returns -1 after
+ * giving up. */
+static int tiff_reopen_mapped(pdf_document *document, pdf_image *image,
+                              const char *filename)
+{
+    tdir_t directory = TIFFCurrentDirectory((TIFF *)image->tiff);
+
+    TIFFClose((TIFF *)image->tiff);
+    image->tiff = TIFFOpen(filename, "r");
+    if (image->tiff == NULL || !TIFFSetDirectory((TIFF *)image->tiff, directory))
+        return tiff_give_up(document, image,
+            "Couldn't read image data from TIFF file '%s'", filename);
+    return 0;
+}
+
 /* Decodes the whole image into `tiff_raster`, bottom row first: CMYK files
  * of 8-bit contiguous samples by scanlines, kept as CMYK; everything else
  * through libtiff's RGBA interface. Returns -1 after giving up. */
 static int tiff_decode(pdf_document *document, pdf_image *image,
                        const char *filename, const tiff_layout *layout)
 {
-    TIFF *tif = (TIFF *)image->tiff;
+    TIFF *tif;
     size_t width = layout->width;
     size_t height = layout->height;
     unsigned long long bytes = (unsigned long long)width * height * 4;
@@ -618,6 +637,9 @@ static int tiff_decode(pdf_document *document, pdf_image *image,
         return tiff_give_up(document, image,
             "TIFF file '%s' is too large to decode (%lu x %lu pixels)",
             filename, (unsigned long)width, (unsigned long)height);
+    if (tiff_reopen_mapped(document, image, filename) < 0)
+        return -1;
+    tif = (TIFF *)image->tiff;
 
     image->tiff_raster = (uint32_t *)tiff_malloc(document, image, (size_t)bytes,
                                                  "pdf_open_TIFF");
@@ -677,10 +699,11 @@ int pdf_open_TIFF(pdf_document *document, int slot, const char *filename,
     image->band_count = 1;
     image->rows_per_band = 1;
 
-    /* libtiff reports nothing of its own. */
+    /* libtiff reports nothing of its own. Opened unmapped ("m"); see
+     * tiff_reopen_mapped. */
     TIFFSetErrorHandler(NULL);
     TIFFSetWarningHandler(NULL);
-    tif = TIFFOpen(filename, "r");
+    tif = TIFFOpen(filename, "rm");
     if (tif == NULL)
         return tiff_give_up(document, image,
             "Couldn't open TIFF file '%s' (file not found or bad structure)",
@@ -825,7 +848,7 @@ int pdf_open_TIFF(pdf_document *document, int slot, const char *filename,
         if (tiff_decode(document, image, filename, &layout) < 0)
             return -1;
         /* The raster holds everything now. */
-        TIFFClose(tif);
+        TIFFClose((TIFF *)image->tiff);
         image->tiff = NULL;
         image->current_band = 0;
         image->rows_per_band = (int)layout.height;

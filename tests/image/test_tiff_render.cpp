@@ -164,18 +164,19 @@ INSTANTIATE_TEST_SUITE_P(Files, TiffRender, ::testing::ValuesIn(kCases),
                          });
 
 // Each page of a multi-page file is reached through "page" and shown at its
-// own size.
+// own size. The last page is decoded, which reopens the file: the new handle
+// must be at the same page.
 TEST(TiffRenderPages, PageParameterSelectsTheDirectory)
 {
     TempDir dir;
     std::string tiff = dir.file("pages.tif");
-    TiffSpec first = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE);
+    TiffSpec first = Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW);
+    first.width = 17;
+    first.height = 9;
     TiffSpec second = Make(1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4);
     second.width = 52;
     second.height = 30;
-    TiffSpec third = Make(1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW);
-    third.width = 17;
-    third.height = 9;
+    TiffSpec third = Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE);
     ASSERT_TRUE(WriteTiff(tiff, {first, second, third}));
 
     std::string pdf = dir.file("out.pdf");
