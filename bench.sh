@@ -62,15 +62,25 @@ declare -A describe=(
   [tiff-g4]="Group 4 TIFF 2480 x 3508 (passed through)"
   [jpeg-small]="RGB JPEG 64 x 64 (cost per page)")
 contenders=(bindwick cat img2pdf)
+# Sets whose data pass through but need more than a copy get a fourth
+# contender, bench_floor: the least any binder does with them (inflating the
+# PNG data it checks; finding the TIFF strips through libtiff).
+declare -A floor_mode=([png-rgb]=inflate [tiff-g4]=libtiff)
+contenders_of() {
+  if [[ -n "${floor_mode[$1]:-}" ]]; then echo bindwick cat img2pdf floor
+  else echo bindwick cat img2pdf; fi
+}
 
 "$root/scripts/ensure-packages.sh" build bench
 
 echo "==== Building $build (Release)"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBINDWICK_BUILD_GUI=OFF \
   -DBINDWICK_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target bindwick-cli bench_make_sets bench_time >/dev/null
+cmake --build "$build" -j "$jobs" --target bindwick-cli bench_make_sets bench_time bench_floor \
+  >/dev/null
 cli="$build/app/cli/bindwick-cli"
 timer="$build/bench/bench_time"
+floor="$build/bench/bench_floor"
 
 echo "==== Generating the input sets in $build/sets (once)"
 "$build/bench/bench_make_sets" "$build/sets" "${sets[@]}"
@@ -91,6 +101,8 @@ run_once() {
     bindwick) result=$("$timer" -- "$cli" -q -o "$target" "${files[@]}") ;;
     cat) target="$out/$set.cat.out"; rm -f "$target"
          result=$("$timer" -o "$target" -- cat "${files[@]}") ;;
+    floor) target="$out/$set.floor.out"; rm -f "$target"
+           result=$("$timer" -- "$floor" "${floor_mode[$set]}" "$target" "${files[@]}") ;;
     # img2pdf notes every alpha channel it splits off on standard error.
     img2pdf) result=$("$timer" -- img2pdf --imgsize 72dpix72dpi -o "$target" "${files[@]}" \
                         2>>"$out/$set.img2pdf.log") ;;
@@ -129,6 +141,7 @@ for set in "${sets[@]}"; do
   count[$set]=${#files[@]}
   input_mb[$set]=$(stat -c %s "${files[@]}" | awk '{ s += $1 } END { printf "%.1f", s / 1e6 }')
   echo "==== $set: ${count[$set]} files, ${input_mb[$set]} MB; $runs runs of each contender"
+  read -r -a contenders <<<"$(contenders_of "$set")"
   for ((run = 0; run < runs; run++)); do
     # Each run starts with the next contender, so that none always goes
     # first (or right after the same other one).
@@ -148,14 +161,14 @@ done
 
 declare -A wall cpu peak size
 for set in "${sets[@]}"; do
-  for contender in "${contenders[@]}"; do
+  for contender in $(contenders_of "$set"); do
     key="$set.$contender"
     awk '{ print $0, $2 + $3 }' "$samples/$key" >"$samples/$key.cpu"
     wall[$key]=$(median "$samples/$key" 1)
     cpu[$key]=$(median "$samples/$key.cpu" 6)
     peak[$key]=$(median "$samples/$key" 4)
     file="$out/$key.pdf"
-    [[ $contender == cat ]] && file="$out/$key.out"
+    [[ $contender == cat || $contender == floor ]] && file="$out/$key.out"
     size[$key]=$(stat -c %s "$file")
   done
 done
@@ -182,12 +195,17 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }
   echo "Contenders: \`bindwick-cli -q -o OUT.pdf FILES...\` (compression level 6);"
   echo "\`cat FILES > OUT\`, every byte read and written once, the floor for data"
   echo "that pass through; \`img2pdf --imgsize 72dpix72dpi -o OUT.pdf FILES...\`"
-  echo "(one pixel one point, as bindwick-cli makes its pages)."
+  echo "(one pixel one point, as bindwick-cli makes its pages). On \`png-rgb\` and"
+  echo "\`tiff-g4\` also \`bench_floor\` (bench/floor.cpp), the least work any binder"
+  echo "does there beyond \`cat\`: \`inflate\` copies each PNG and decodes its"
+  echo "IDAT data with zlib, which a binder must do to know that the data it passes"
+  echo "on decode; \`libtiff\` copies each TIFF's strips found through libtiff, as"
+  echo "any binder built on libtiff must."
   echo
   echo "| Set | Files | Input MB | Contender | Wall s | CPU s | Peak MB | Output MB |"
   echo "|---|---:|---:|---|---:|---:|---:|---:|"
   for set in "${sets[@]}"; do
-    for contender in "${contenders[@]}"; do
+    for contender in $(contenders_of "$set"); do
       key="$set.$contender"
       printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' \
         "$set" "${count[$set]}" "${input_mb[$set]}" "$contender" \
@@ -211,7 +229,11 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }
     case "${road[$set]}" in
       pass)
         ratio=$(calc '%.2f' "${wall[$b]} / ${wall[$set.cat]}")
-        echo "| $set | bindwick / cat wall time | $ratio | at most 1.25 | $(met "$ratio <= 1.25") |" ;;
+        echo "| $set | bindwick / cat wall time | $ratio | at most 1.25 | $(met "$ratio <= 1.25") |"
+        if [[ -n "${floor_mode[$set]:-}" ]]; then
+          ratio=$(calc '%.2f' "${wall[$b]} / ${wall[$set.floor]}")
+          echo "| $set | bindwick / bench_floor wall time | $ratio | reported | |"
+        fi ;;
       decode)
         ratio=$(calc '%.2f' "${wall[$set.img2pdf]} / ${wall[$b]}")
         echo "| $set | img2pdf / bindwick wall time | $ratio | at least 2 | $(met "$ratio >= 2") |"
@@ -229,13 +251,25 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }
   echo
   echo "- Data that pass through are read and written once, in blocks of 64 to"
   echo "  128 KB, and blocks that large go to the file without passing through"
-  echo "  the library's buffer. What separates bindwick-cli from \`cat\` there is"
-  echo "  the cost of starting the program (libtiff and libpng with their own"
-  echo "  libraries), of opening each image with its reader, and of the PDF"
-  echo "  objects around the data: a few milliseconds, all of it on small sets."
-  echo "- Flate data that pass through (the \`png-rgb\` set) are decoded once on"
-  echo "  the way, so that a damaged file is refused instead of making a PDF that"
-  echo "  no viewer can show. That check is nearly all of the time on that set."
+  echo "  the library's buffer. On \`jpeg\` that keeps bindwick-cli within a few"
+  echo "  per cent of \`cat\`; what remains is starting the program and the PDF"
+  echo "  objects around the data."
+  echo "- \`png-rgb\`: Flate data that pass through are decoded once on the way,"
+  echo "  so that a damaged file is refused instead of making a PDF that no viewer"
+  echo "  can show. Decoding 324 MB of samples with zlib is nearly all of the time,"
+  echo "  which is why bindwick-cli is far from \`cat\` there but level with"
+  echo "  \`bench_floor inflate\`. The 1.25 times \`cat\` target is out of reach"
+  echo "  while the data are checked."
+  echo "- \`tiff-g4\`: the set is small (13 MB, under 10 ms for \`cat\`), so fixed"
+  echo "  costs weigh: loading libtiff with the nine codec libraries it links costs"
+  echo "  about 1.1 ms per run, and opening a file with libtiff about 19 us (100"
+  echo "  files: 1.9 ms), about 3 ms together against a margin of about 2 ms at"
+  echo "  1.25 times \`cat\`; \`bench_floor libtiff\`, which does only that and"
+  echo "  the copy, is itself over the target. In a profile of bindwick-cli on"
+  echo "  this set, opening files with libtiff is a quarter of its user time,"
+  echo "  loading libraries an eighth, and deflating each page's small content"
+  echo "  stream a tenth. Files are opened unmapped on this road: mapping each"
+  echo "  file cost another 15 us."
   echo "- Decoded images (\`png-rgba\`, \`tiff-raw\`) spend nearly all their time in"
   echo "  zlib's deflate at level 6, which fixes the bytes written. img2pdf"
   echo "  writes smaller files for them because it stores PNG predictors with"
