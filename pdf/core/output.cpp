@@ -1,11 +1,13 @@
 /*
  * output.cpp -- the output stream: one growable buffer in front of the sink,
  * Flate sections written straight into it, and the quoting of strings and
- * names. Every byte the library writes passes through pdf_write.
+ * names. Every byte the library writes passes through pdf_write, apart from
+ * image data that pdf_copy_file_range copies from file to file.
  */
 #include "output.h"
 
 #include <string.h>
+#include <unistd.h>
 
 #include "format.h"
 
@@ -71,6 +73,15 @@ void write_compressed(pdf_document *document, const void *data, size_t count) {
     }
 }
 
+/* The sink refused bytes: the buffer is dropped, so that nothing more is
+ * written, and the failure reported. */
+void report_output_failure(pdf_document *document) {
+    pdf_output_stream *stream = document->stream;
+    pdf_free(document, stream->start);
+    stream->start = stream->position = stream->end = NULL;
+    pdf_error(document, PDF_ERR_IO, "Couldn't write output (disk full?)");
+}
+
 }  // namespace
 
 void pdf_open_stream(pdf_document *document) {
@@ -125,9 +136,7 @@ void pdf_flush_stream(pdf_document *document) {
     size_t count = (size_t)(stream->position - stream->start);
     if (count == 0) return;
     if (document->writeproc(document, stream->start, count) != count) {
-        pdf_free(document, stream->start);
-        stream->start = stream->position = stream->end = NULL;
-        pdf_error(document, PDF_ERR_IO, "Couldn't write output (disk full?)");
+        report_output_failure(document);
         return;
     }
     stream->base_offset += (long)count;
@@ -158,9 +167,7 @@ void pdf_write(pdf_document *document, const void *data, size_t count) {
         pdf_flush_stream(document);
         if (stream->start == NULL) return;
         if (document->writeproc(document, (void *)data, count) != count) {
-            pdf_free(document, stream->start);
-            stream->start = stream->position = stream->end = NULL;
-            pdf_error(document, PDF_ERR_IO, "Couldn't write output (disk full?)");
+            report_output_failure(document);
             return;
         }
         stream->base_offset += (long)count;
@@ -220,6 +227,50 @@ void pdf_compress_end(pdf_document *document) {
 
 size_t pdf_file_writer(pdf_document *document, void *data, size_t count) {
     return fwrite(data, 1, count, document->fp);
+}
+
+long long pdf_copy_file_range(pdf_document *document, int fd, long long offset,
+                              long long count) {
+#ifdef __linux__
+    pdf_output_stream *stream = document->stream;
+    if (document->writeproc != pdf_file_writer || document->fp == NULL ||
+        document->flush == PDF_FLUSH_NONE || stream->compressing || stream->start == NULL)
+        return -1;
+    /* Everything before the data must be in the file first. */
+    pdf_flush_stream(document);
+    if (stream->start == NULL) return -1;
+    if (fflush(document->fp) != 0) {
+        report_output_failure(document);
+        return -1;
+    }
+    int out = fileno(document->fp);
+    loff_t from = (loff_t)offset;
+    long long copied = 0;
+    while (count < 0 || copied < count) {
+        long long left = count < 0 ? 1LL << 30 : count - copied;
+        ssize_t moved = copy_file_range(fd, &from, out, NULL,
+                                        (size_t)(left < (1LL << 30) ? left : 1LL << 30), 0);
+        if (moved == 0) break; /* the end of the input */
+        if (moved < 0) {
+            /* Refused outright (other file systems, a pipe, an appending
+             * stream, an old kernel): nothing was written, and the caller
+             * copies by reading. Once bytes went out, it is a write error. */
+            if (copied == 0) return -1;
+            stream->base_offset += (long)copied;
+            report_output_failure(document);
+            return -1;
+        }
+        copied += moved;
+    }
+    stream->base_offset += (long)copied;
+    return copied;
+#else
+    (void)document;
+    (void)fd;
+    (void)offset;
+    (void)count;
+    return -1;
+#endif
 }
 
 void pdf_close_output(pdf_document *document) {

@@ -46,6 +46,18 @@ void pdf_close_output(pdf_document *document);
 /* The sink for stdio streams. */
 size_t pdf_file_writer(pdf_document *document, void *data, size_t count);
 
+/* Copies `count` bytes (all to its end when negative) of the open file `fd`
+ * from `offset` into the output, file to file inside the kernel, without
+ * passing them through memory. Only a document writing to a stdio stream
+ * whose output is not held back can take this road, and only where the
+ * system copies between the two files. Returns the number of bytes copied
+ * (fewer than `count` when the input ends first), or -1 when the road is
+ * closed: nothing could be copied, or writing failed (reported as always,
+ * after which the output takes no more bytes). The caller then copies
+ * through its data source. The offset of `fd` is left alone. */
+long long pdf_copy_file_range(pdf_document *document, int fd, long long offset,
+                              long long count);
+
 /* Writes bytes as a PDF literal string "(...)". */
 void pdf_quote_string(pdf_document *document, const char *bytes, size_t count);
 /* Writes an 8-bit or FE FF Unicode text as a literal string. */

@@ -22,6 +22,7 @@ void pdf_reset_image_slot(pdf_image *image)
     image->file = NULL;
     image->source.active = 0;
     image->release_reader = NULL;
+    image->copy_direct = NULL;
     image->file_name = NULL;
     image->reference_kind = PDF_REFERENCE_NONE;
     image->compression = PDF_COMPRESSION_NONE;

@@ -61,6 +61,11 @@ struct PDF_data_source_s {
  * error left the reader. */
 typedef void (*pdf_reader_release_proc)(pdf_document *document, pdf_image *image);
 
+/* Copies an image's pass-through data straight from its file into the
+ * output (see pdf_copy_file_range), reporting the reader's own errors.
+ * Returns 0 when it copied nothing and the data go through the source. */
+typedef int (*pdf_direct_copy_proc)(pdf_document *document, pdf_image *image);
+
 /* One image slot. Fields marked "reader" are private to the reader that
  * opened the image; they keep stale values in a free slot. */
 struct pdf_image_s {
@@ -91,6 +96,8 @@ struct pdf_image_s {
      * strand (libraries' handles, buffers, its file): releasing the slot
      * calls it, and it releases all of that, its source's buffer included. */
     pdf_reader_release_proc release_reader;
+    /* Set by readers whose pass-through data lie unchanged in their file. */
+    pdf_direct_copy_proc copy_direct;
 
     /* Reader state: JPEG. */
     long jpeg_start;

@@ -15,6 +15,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../core/output.h"
 #include "colorspace.h"
 #include "readers.h"
 
@@ -83,6 +84,13 @@ static void pdf_data_source_JPEG_release(pdf_document *document,
 {
     pdf_free(document, source->buffer);
     source->buffer = NULL;
+}
+
+/* The same bytes as the source delivers, copied file to file. */
+static int jpeg_copy_direct(pdf_document *document, pdf_image *image)
+{
+    return pdf_copy_file_range(document, fileno(image->file), image->jpeg_start,
+                               -1) >= 0;
 }
 
 /* ---- Reading the file ---------------------------------------------------- */
@@ -502,6 +510,7 @@ int pdf_open_JPEG(pdf_document *document, int slot, const char *filename,
     image->source.release = pdf_data_source_JPEG_release;
     image->source.context = image;
     image->source.buffer = NULL;
+    image->copy_direct = jpeg_copy_direct;
     image->resolution_x = 0;
     image->resolution_y = 0;
     image->inverted = 0;

@@ -238,7 +238,8 @@ void pdf_copy_source_checked(pdf_document *document, pdf_image *image)
     const char *fault = NULL;
 
     if (!flate && image->compression != PDF_COMPRESSION_LZW) {
-        pdf_copy_source_raw(document, source);
+        if (image->copy_direct == NULL || !image->copy_direct(document, image))
+            pdf_copy_source_raw(document, source);
         return;
     }
     lzw_check_begin(&lzw_state, image);

@@ -13,7 +13,8 @@
  * are decoded on the way (the decoded bytes are discarded): data that do not
  * decode, or that end before their end marker, are PDF_ERR_IO
  * "Corrupt image data in file '<name>' (<reason>)", raised after the source
- * was released. Other encodings are copied unchecked.
+ * was released. Other encodings are copied unchecked, by the reader's
+ * copy_direct when it has one and it can.
  */
 void pdf_copy_source_checked(pdf_document *document, pdf_image *image);
 

@@ -24,6 +24,7 @@
 
 #include <tiffio.h>
 
+#include "../core/output.h"
 #include "colorspace.h"
 #include "readers.h"
 
@@ -131,6 +132,15 @@ static void pdf_data_source_TIFF_init(pdf_document *document,
     }
 }
 
+/* Each band's XObject receives exactly its own strip. */
+static void tiff_strip_done(pdf_image *image)
+{
+    if (image->band_count < 2)
+        image->current_band++;
+    else
+        image->current_band = image->band_count;
+}
+
 /* Delivers strip `current_band` unchanged (bit-reversed for fill order 2).
  * A strip that cannot be read is an I/O error; the handle is closed and the
  * buffers freed before it is raised. */
@@ -172,12 +182,37 @@ static int tiff_fill_strip(pdf_document *document, PDF_data_source *source)
     source->chunk_length = count;
     if (image->reader_value == FILLORDER_LSB2MSB)
         TIFFReverseBits(source->buffer, (tmsize_t)count);
+    tiff_strip_done(image);
+    return 1;
+}
 
-    /* Each band's XObject receives exactly its own strip. */
-    if (image->band_count < 2)
-        image->current_band++;
-    else
-        image->current_band = image->band_count;
+/* Copies the band's strip file to file when it needs no change (fill
+ * order 1). */
+static int tiff_copy_direct(pdf_document *document, pdf_image *image)
+{
+    TIFF *tif = (TIFF *)image->tiff;
+    uint32_t strip;
+    long long count, copied;
+
+    if (image->band_count == 1)
+        image->current_band = 0;
+    strip = (uint32_t)image->current_band;
+    if (tif == NULL || image->reader_value == FILLORDER_LSB2MSB ||
+        image->current_band >= image->band_count)
+        return 0;
+    count = (long long)TIFFGetStrileByteCount(tif, strip);
+    if (count == 0)
+        return 0;
+    copied = pdf_copy_file_range(document, TIFFFileno(tif),
+                                 (long long)TIFFGetStrileOffset(tif, strip), count);
+    if (copied < 0)
+        return 0;
+    if (copied != count) {
+        tiff_release(document, image);
+        pdf_error(document, PDF_ERR_IO, "TIFF file damaged");
+        return 1;
+    }
+    tiff_strip_done(image);
     return 1;
 }
 
@@ -253,6 +288,7 @@ static void tiff_install_source(pdf_image *image)
     image->source.refill = pdf_data_source_TIFF_fill;
     image->source.release = pdf_data_source_TIFF_release;
     image->source.context = image;
+    image->copy_direct = tiff_copy_direct;
 }
 
 /* ---- Opening ------------------------------------------------------------- */
