@@ -165,7 +165,7 @@ int pdf_vsprintf(pdf_document *document, char *out, size_t size,
             break;
         default:
             pdf_error(document, PDF_ERR_SYSTEM,
-                      "unknown format specification '%c' (%02X) in pdf_vsprintf",
+                      "unknown format specifier '%c' (%02X) in pdf_vsprintf",
                       isprint((unsigned char)*p) ? *p : '?', (unsigned char)*p);
             if (*p == '\0') p--;
             break;

@@ -86,7 +86,7 @@ TEST(Vsprintf, OutputIsCutToTheBuffer) {
 TEST(Vsprintf, UnknownConversionsAreSystemErrors) {
     struct Row { const char *format; const char *message; };
     const Row rows[] = {
-        {"%q", "unknown format specification 'q' (71) in pdf_vsprintf"},
+        {"%q", "unknown format specifier 'q' (71) in pdf_vsprintf"},
         {"%lu", "unknown format 'lu' (75) in pdf_vsprintf"},
         {"%l\x01", "unknown format 'l?' (01) in pdf_vsprintf"},
     };
