@@ -157,6 +157,31 @@ int pdf_reader_fail(pdf_document *document, pdf_image *image,
     return -1;
 }
 
+int pdf_apply_colorize(pdf_document *document, pdf_image *image,
+                       pdf_reader_release_proc release, const char *kind,
+                       const char *filename, int number)
+{
+    if (image->components != 1)
+        return pdf_reader_fail(document, image, release, PDF_ERR_VALUE,
+            "Can't colorize %s image with more than 1 component", kind);
+    if (!pdf_is_colorspace_slot(document, number))
+        return pdf_reader_fail(document, image, release, PDF_ERR_VALUE,
+            "Invalid color number %d for image %s", number, filename);
+    image->colorspace = (pdf_byte)(number + PDF_CS_SLOT_BASE);
+    return 0;
+}
+
+int pdf_apply_masked(pdf_document *document, pdf_image *image,
+                     pdf_reader_release_proc release, const char *filename,
+                     int mask)
+{
+    if (mask >= 0 && !pdf_is_stencil_mask(document, mask))
+        return pdf_reader_fail(document, image, release, PDF_ERR_VALUE,
+            "Bad image mask (no %d) for image '%s'", mask, filename);
+    image->mask_image = mask >= 0 ? mask : -1;
+    return 0;
+}
+
 void pdf_free_images(pdf_document *document)
 {
     int i;

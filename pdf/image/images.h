@@ -159,6 +159,7 @@ void pdf_release_image_slot(pdf_document *document, int slot);
  * stencil mask image; "colorize" needs a colourspace slot whose code still
  * fits the slot's one-byte colourspace field. */
 int pdf_is_stencil_mask(const pdf_document *document, int handle);
+int pdf_is_colorspace_slot(const pdf_document *document, int number);
 
 /* Closes the slot's image file if it is open. */
 void pdf_close_image_file(pdf_document *document, pdf_image *image);
@@ -174,7 +175,19 @@ int pdf_reader_fail(pdf_document *document, pdf_image *image,
     __attribute__((format(printf, 5, 6)))
 #endif
     ;
-int pdf_is_colorspace_slot(const pdf_document *document, int number);
+
+/* The "colorize" and "masked" parameters as the JPEG, PNG and TIFF readers
+ * take them. "colorize" gives a one-component image the colourspace of slot
+ * `number`; `kind` names the format in the message. "masked" masks the
+ * image with the stencil mask image `mask`, or leaves it unmasked when
+ * `mask` is negative. Each returns 0, or -1 after giving up through
+ * pdf_reader_fail (PDF_ERR_VALUE) with `release`. */
+int pdf_apply_colorize(pdf_document *document, pdf_image *image,
+                       pdf_reader_release_proc release, const char *kind,
+                       const char *filename, int number);
+int pdf_apply_masked(pdf_document *document, pdf_image *image,
+                     pdf_reader_release_proc release, const char *filename,
+                     int mask);
 
 /* Registers an XObject of `kind`; with object number 0 a new object is
  * begun. Returns the table index. */

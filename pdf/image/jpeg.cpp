@@ -257,7 +257,7 @@ static void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
  * empty for none). Sets *colorize when a spot colour was chosen. Returns 0,
  * or -1 after a parameter error. */
 static int jpeg_apply_parameter(pdf_document *document, pdf_image *image,
-                                const char *filename, int components,
+                                const char *filename,
                                 const char *stringparam, int intparam,
                                 int *colorize)
 {
@@ -270,24 +270,16 @@ static int jpeg_apply_parameter(pdf_document *document, pdf_image *image,
                                     "Can't handle JPEG image mask");
 
     if (strcmp(stringparam, "colorize") == 0) {
-        if (components != 1)
-            return jpeg_parameter_error(document, image,
-                "Can't colorize JPEG image with more than 1 component");
-        if (!pdf_is_colorspace_slot(document, intparam))
-            return jpeg_parameter_error(document, image,
-                "Invalid color number %d for image %s", intparam, filename);
-        image->colorspace = (pdf_byte)(intparam + PDF_CS_SLOT_BASE);
+        if (pdf_apply_colorize(document, image, pdf_close_image_file, "JPEG",
+                               filename, intparam) < 0)
+            return -1;
         *colorize = 1;
         return 0;
     }
 
-    if (strcmp(stringparam, "masked") == 0) {
-        if (intparam >= 0 && !pdf_is_stencil_mask(document, intparam))
-            return jpeg_parameter_error(document, image,
-                "Bad image mask (no %d) for image '%s'", intparam, filename);
-        image->mask_image = intparam >= 0 ? intparam : -1;
-        return 0;
-    }
+    if (strcmp(stringparam, "masked") == 0)
+        return pdf_apply_masked(document, image, pdf_close_image_file, filename,
+                                intparam);
 
     return jpeg_parameter_error(document, image,
         "Unknown parameter %s in pdf_open_JPEG", stringparam);
@@ -539,8 +531,8 @@ int pdf_open_JPEG(pdf_document *document, int slot, const char *filename,
     image->height = (float)scan.height;
     image->components = scan.components;
 
-    if (jpeg_apply_parameter(document, image, filename, scan.components,
-                             stringparam, intparam, &colorize) < 0)
+    if (jpeg_apply_parameter(document, image, filename, stringparam, intparam,
+                             &colorize) < 0)
         return -1;
 
     switch (scan.components) {

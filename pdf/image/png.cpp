@@ -378,16 +378,9 @@ static int png_apply_parameter(pdf_document *document, pdf_image *image,
     if (stringparam == NULL || *stringparam == '\0')
         return 0;
 
-    if (strcmp(stringparam, "colorize") == 0) {
-        if (image->components != 1)
-            return png_parameter_error(document, image,
-                "Can't colorize PNG image with more than 1 component");
-        if (!pdf_is_colorspace_slot(document, intparam))
-            return png_parameter_error(document, image,
-                "Invalid color number %d for image %s", intparam, filename);
-        image->colorspace = (pdf_byte)(intparam + PDF_CS_SLOT_BASE);
-        return 0;
-    }
+    if (strcmp(stringparam, "colorize") == 0)
+        return pdf_apply_colorize(document, image, png_release, "PNG", filename,
+                                  intparam);
     if (strcmp(stringparam, "mask") == 0) {
         if (image->components != 1 || image->bits_per_component != 1)
             return png_parameter_error(document, image,
@@ -395,13 +388,8 @@ static int png_apply_parameter(pdf_document *document, pdf_image *image,
         image->colorspace = PDF_CS_IMAGEMASK;
         return 0;
     }
-    if (strcmp(stringparam, "masked") == 0) {
-        if (intparam >= 0 && !pdf_is_stencil_mask(document, intparam))
-            return png_parameter_error(document, image,
-                "Bad image mask (no %d) for image '%s'", intparam, filename);
-        image->mask_image = intparam >= 0 ? intparam : -1;
-        return 0;
-    }
+    if (strcmp(stringparam, "masked") == 0)
+        return pdf_apply_masked(document, image, png_release, filename, intparam);
     if (strcmp(stringparam, "ignoremask") == 0) {
         *ignore_mask = 1;
         return 0;

@@ -485,13 +485,9 @@ static int tiff_apply_parameter(pdf_document *document, pdf_image *image,
         return 0;
 
     if (strcmp(stringparam, "colorize") == 0) {
-        if (image->components != 1)
-            return tiff_parameter_error(document, image,
-                "Can't colorize TIFF image with more than 1 component");
-        if (!pdf_is_colorspace_slot(document, intparam))
-            return tiff_parameter_error(document, image,
-                "Invalid color number %d for image %s", intparam, filename);
-        image->colorspace = (pdf_byte)(intparam + PDF_CS_SLOT_BASE);
+        if (pdf_apply_colorize(document, image, tiff_release, "TIFF", filename,
+                               intparam) < 0)
+            return -1;
         *colorspace_set = 1;
         return 0;
     }
@@ -506,10 +502,8 @@ static int tiff_apply_parameter(pdf_document *document, pdf_image *image,
     }
 
     if (strcmp(stringparam, "masked") == 0) {
-        image->mask_image = intparam >= 0 ? intparam : -1;
-        if (intparam >= 0 && !pdf_is_stencil_mask(document, intparam))
-            return tiff_parameter_error(document, image,
-                "Bad image mask (no %d) for image '%s'", intparam, filename);
+        if (pdf_apply_masked(document, image, tiff_release, filename, intparam) < 0)
+            return -1;
         if (image->band_count != 1)
             return tiff_parameter_error(document, image,
                                         "Can't mask multistrip TIFF image");
