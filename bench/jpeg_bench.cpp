@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "folio.h"
+#include "bind_files.h"
 #include "generate.h"
 
 namespace {
@@ -42,23 +42,6 @@ std::vector<std::string> JpegsIn(const std::string &dir) {
     return files;
 }
 
-double Bind(const std::vector<std::string> &files, const std::string &output) {
-    auto start = std::chrono::steady_clock::now();
-    pdf_document *document = PDF_new();
-    if (PDF_open_file(document, output.c_str()) < 0) { std::perror(output.c_str()); std::exit(1); }
-    for (const std::string &file : files) {
-        int image = PDF_open_image_file(document, "jpeg", file.c_str(), "", 0);
-        if (image < 0) { std::fprintf(stderr, "cannot open %s\n", file.c_str()); std::exit(1); }
-        PDF_begin_page(document, PDF_get_value(document, "imagewidth", image),
-                       PDF_get_value(document, "imageheight", image));
-        PDF_place_image(document, image, 0, 0, 1);
-        PDF_close_image(document, image);
-        PDF_end_page(document);
-    }
-    PDF_close(document);
-    PDF_delete(document);
-    return Seconds(start);
-}
 
 double Cat(const std::vector<std::string> &files, const std::string &output) {
     std::string command = "cat";
@@ -100,7 +83,7 @@ int main(int argc, char **argv) {
     std::string pdf = dir + "/bound.pdf.out", concatenated = dir + "/cat.out";
     std::vector<double> bind_times, cat_times;
     for (int run = 0; run < 5; run++) {
-        bind_times.push_back(Bind(files, pdf));
+        bind_times.push_back(bench::BindFiles(files, "jpeg", pdf, 6));
         cat_times.push_back(Cat(files, concatenated));
     }
     double bind = Median(bind_times), cat = Median(cat_times);

@@ -10,10 +10,8 @@
 // files are decoded and their rows deflated at compression level N (default
 // 6). For each set it prints the PNG bytes read per second and the pixels
 // per second. The folder is removed afterwards unless --keep is given.
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "folio.h"
+#include "bind_files.h"
 #include "generate.h"
 
 namespace {
@@ -29,50 +27,17 @@ namespace {
 const int kWidth = 1200;
 const int kHeight = 900;
 
-long FileSize(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
-}
 
-// Binds the files into `output`, one page each; library errors end the
-// process through the default handler.
-double Bind(const std::vector<std::string> &files, const std::string &output, int level)
-{
-    auto start = std::chrono::steady_clock::now();
-    pdf_document *document = PDF_new();
-    if (document == nullptr || PDF_open_file(document, output.c_str()) != 1) {
-        std::fprintf(stderr, "bench_png: cannot create %s\n", output.c_str());
-        std::exit(1);
-    }
-    PDF_set_value(document, "compress", static_cast<float>(level));
-    for (const std::string &file : files) {
-        int image = PDF_open_image_file(document, "png", file.c_str(), "", 0);
-        if (image < 0) {
-            std::fprintf(stderr, "bench_png: cannot open %s\n", file.c_str());
-            std::exit(1);
-        }
-        float width = PDF_get_value(document, "imagewidth", static_cast<float>(image));
-        float height = PDF_get_value(document, "imageheight", static_cast<float>(image));
-        PDF_begin_page(document, width, height);
-        PDF_place_image(document, image, 0, 0, 1);
-        PDF_close_image(document, image);
-        PDF_end_page(document);
-    }
-    PDF_close(document);
-    PDF_delete(document);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 void Report(const char *label, const std::vector<std::string> &files, double seconds,
             const std::string &output)
 {
     double input = 0;
     for (const std::string &file : files)
-        input += FileSize(file);
+        input += bench::FileSize(file);
     double megapixels = static_cast<double>(files.size()) * kWidth * kHeight / 1e6;
     std::printf("%-26s %4zu files  %8.1f MB in  %8.1f MB out  %7.3f s  %8.1f MB/s  %7.1f Mpixel/s\n",
-                label, files.size(), input / 1e6, FileSize(output) / 1e6, seconds,
+                label, files.size(), input / 1e6, bench::FileSize(output) / 1e6, seconds,
                 seconds > 0 ? input / 1e6 / seconds : 0.0,
                 seconds > 0 ? megapixels / seconds : 0.0);
     std::fflush(stdout);
@@ -133,9 +98,9 @@ int main(int argc, char **argv)
 
     std::string rgb_pdf = folder + "/rgb.pdf";
     std::string rgba_pdf = folder + "/rgba.pdf";
-    Report("pass-through (RGB)", rgb, Bind(rgb, rgb_pdf, level), rgb_pdf);
+    Report("pass-through (RGB)", rgb, bench::BindFiles(rgb, "png", rgb_pdf, level), rgb_pdf);
     std::string label = "decoding (RGBA, level " + std::to_string(level) + ")";
-    Report(label.c_str(), rgba, Bind(rgba, rgba_pdf, level), rgba_pdf);
+    Report(label.c_str(), rgba, bench::BindFiles(rgba, "png", rgba_pdf, level), rgba_pdf);
 
     if (keep) {
         std::printf("kept %s\n", folder.c_str());
