@@ -24,11 +24,8 @@ QString QtUserDialogs::startFolder(const FileDialogSetup &setup) const {
     return QDir::homePath();
 }
 
-QStringList QtUserDialogs::getOpenFileNames(QWidget *parent,
-                                            const FileDialogSetup &setup) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
+QStringList QtUserDialogs::runFileDialog(QFileDialog &dialog,
+                                         const FileDialogSetup &setup) {
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setDirectory(startFolder(setup));
     const QStringList names = QtNameFilters(setup.filters);
@@ -41,23 +38,22 @@ QStringList QtUserDialogs::getOpenFileNames(QWidget *parent,
     return files;
 }
 
+QStringList QtUserDialogs::getOpenFileNames(QWidget *parent,
+                                            const FileDialogSetup &setup) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    return runFileDialog(dialog, setup);
+}
+
 QString QtUserDialogs::getSaveFileName(QWidget *parent,
                                        const FileDialogSetup &setup) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setDirectory(startFolder(setup));
-    const QStringList names = QtNameFilters(setup.filters);
-    dialog.setNameFilters(names);
-    if (!names.isEmpty()) dialog.selectNameFilter(names.first());
-    if (!setup.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(setup.defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return {};
-    last_folder_ = QFileInfo(files.first()).absolutePath();
-    return files.first();
+    const QStringList files = runFileDialog(dialog, setup);
+    return files.isEmpty() ? QString() : files.first();
 }
 
 void QtUserDialogs::showMessage(QWidget *parent, QMessageBox::Icon icon,

@@ -3,6 +3,7 @@
 // can drive the real windows with a scripted stand-in.
 #pragma once
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -63,6 +64,10 @@ public:
 
 private:
     QString startFolder(const FileDialogSetup &setup) const;
+    // Applies what both file dialogs share (start folder, filters, suffix),
+    // runs the dialog and remembers the folder of the choice. Returns the
+    // chosen files; none when the user cancelled.
+    QStringList runFileDialog(QFileDialog &dialog, const FileDialogSetup &setup);
 
     QString last_folder_;
 };
