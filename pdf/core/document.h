@@ -61,6 +61,8 @@ typedef struct {
     int compressing;       /* a Flate section is open */
     z_stream compressor;   /* kept between sections and reset for each */
     int compressor_level;  /* level the compressor was set up with; 0 none */
+    int kernel_copy_refused; /* the sink took no file-to-file copy: not tried
+                                again for this document */
 } pdf_output_stream;
 
 /* A PDF transformation matrix: x' = a x + c y + e, y' = b x + d y + f. */

@@ -6,6 +6,7 @@
  */
 #include "output.h"
 
+#include <errno.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -95,6 +96,7 @@ void pdf_open_stream(pdf_document *document) {
     stream->end = stream->start + PDF_STREAM_BUFFER_SIZE;
     stream->base_offset = 0;
     stream->compressing = 0;
+    stream->kernel_copy_refused = 0;
 }
 
 void pdf_free_stream(pdf_document *document) {
@@ -234,7 +236,8 @@ long long pdf_copy_file_range(pdf_document *document, int fd, long long offset,
 #ifdef __linux__
     pdf_output_stream *stream = document->stream;
     if (document->writeproc != pdf_file_writer || document->fp == NULL ||
-        document->flush == PDF_FLUSH_NONE || stream->compressing || stream->start == NULL)
+        document->flush == PDF_FLUSH_NONE || stream->compressing ||
+        stream->start == NULL || stream->kernel_copy_refused)
         return -1;
     /* Everything before the data must be in the file first. */
     pdf_flush_stream(document);
@@ -243,19 +246,24 @@ long long pdf_copy_file_range(pdf_document *document, int fd, long long offset,
         report_output_failure(document);
         return -1;
     }
+    const long long piece = 1LL << 30;
     int out = fileno(document->fp);
     loff_t from = (loff_t)offset;
     long long copied = 0;
     while (count < 0 || copied < count) {
-        long long left = count < 0 ? 1LL << 30 : count - copied;
-        ssize_t moved = copy_file_range(fd, &from, out, NULL,
-                                        (size_t)(left < (1LL << 30) ? left : 1LL << 30), 0);
+        long long want = count >= 0 && count - copied < piece ? count - copied : piece;
+        ssize_t moved = copy_file_range(fd, &from, out, NULL, (size_t)want, 0);
         if (moved == 0) break; /* the end of the input */
         if (moved < 0) {
-            /* Refused outright (other file systems, a pipe, an appending
-             * stream, an old kernel): nothing was written, and the caller
-             * copies by reading. Once bytes went out, it is a write error. */
-            if (copied == 0) return -1;
+            /* Refused outright: nothing was written, and the caller copies
+             * by reading. A refusal owed to the output (a pipe, an
+             * appending stream, an old kernel) holds for the rest of the
+             * document; one owed to where this input lies (another file
+             * system) does not. Once bytes went out, it is a write error. */
+            if (copied == 0) {
+                if (errno != EXDEV) stream->kernel_copy_refused = 1;
+                return -1;
+            }
             stream->base_offset += (long)copied;
             report_output_failure(document);
             return -1;

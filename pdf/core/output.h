@@ -54,7 +54,8 @@ size_t pdf_file_writer(pdf_document *document, void *data, size_t count);
  * (fewer than `count` when the input ends first), or -1 when the road is
  * closed: nothing could be copied, or writing failed (reported as always,
  * after which the output takes no more bytes). The caller then copies
- * through its data source. The offset of `fd` is left alone. */
+ * through its data source. Once the output itself refused a copy, later
+ * calls return -1 at once. The offset of `fd` is left alone. */
 long long pdf_copy_file_range(pdf_document *document, int fd, long long offset,
                               long long count);
 

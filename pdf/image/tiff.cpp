@@ -186,17 +186,14 @@ static int tiff_fill_strip(pdf_document *document, PDF_data_source *source)
     return 1;
 }
 
-/* Copies the band's strip file to file when it needs no change (fill
- * order 1). */
+/* Copies strip `current_band` (set by tiff_write_bands) file to file when
+ * it needs no change (fill order 1). */
 static int tiff_copy_direct(pdf_document *document, pdf_image *image)
 {
     TIFF *tif = (TIFF *)image->tiff;
-    uint32_t strip;
+    uint32_t strip = (uint32_t)image->current_band;
     long long count, copied;
 
-    if (image->band_count == 1)
-        image->current_band = 0;
-    strip = (uint32_t)image->current_band;
     if (tif == NULL || image->reader_value == FILLORDER_LSB2MSB ||
         image->current_band >= image->band_count)
         return 0;
