@@ -127,12 +127,20 @@ TEST(ImageKind, SignaturesThenName) {
     EXPECT_EQ(bindwick::DetectImageType(dir.file("gone.jpg")), "jpeg");
 }
 
+// Standard output redirected to a file takes the image data file to file;
+// a pipe cannot, and gets them by reading. Both documents are the same.
 TEST_F(CliTest, StandardOutput) {
-    const std::string out = dir.file("piped.pdf");
-    const CommandResult result =
-        Cli("-o - " + ShellQuote(Image("a.jpg")) + " > " + ShellQuote(out));
+    const std::string images = ShellQuote(Image("a.jpg")) + " " + ShellQuote(Image("b.jpg", 30, 20));
+    const std::string redirected = dir.file("redirected.pdf");
+    const std::string piped = dir.file("piped.pdf");
+    CommandResult result = Cli("-o - " + images + " > " + ShellQuote(redirected));
     ASSERT_EQ(result.status, 0) << result.output;
-    EXPECT_TRUE(testsupport::QpdfCheck(out));
+    result = Cli("-o - " + images + " | cat > " + ShellQuote(piped));
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(testsupport::QpdfCheck(redirected));
+    EXPECT_TRUE(testsupport::QpdfCheck(piped));
+    EXPECT_EQ(testsupport::NormalizePdf(ReadFile(redirected)),
+              testsupport::NormalizePdf(ReadFile(piped)));
 }
 
 TEST_F(CliTest, ThousandPages) {
