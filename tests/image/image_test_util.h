@@ -147,8 +147,8 @@ inline void Discard(pdf_document *document)
     Log().jump = nullptr;
 }
 
-// Places an open image on a page of its size and finishes the document.
-inline void FinishWithPage(pdf_document *document, int image)
+// Places an open image on a page of its size and closes the image.
+inline void PlaceOnOwnPage(pdf_document *document, int image)
 {
     float width = PDF_get_value(document, "imagewidth", static_cast<float>(image));
     float height = PDF_get_value(document, "imageheight", static_cast<float>(image));
@@ -156,6 +156,12 @@ inline void FinishWithPage(pdf_document *document, int image)
     PDF_place_image(document, image, 0, 0, 1);
     PDF_close_image(document, image);
     PDF_end_page(document);
+}
+
+// Places an open image on a page of its size and finishes the document.
+inline void FinishWithPage(pdf_document *document, int image)
+{
+    PlaceOnOwnPage(document, image);
     PDF_close(document);
     PDF_delete(document);
 }

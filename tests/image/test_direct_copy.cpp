@@ -92,11 +92,7 @@ std::string Bind(const TempDir &dir, Output output)
         int handle = OpenImageFile(document, image[0], dir.file(image[1]));
         EXPECT_GE(handle, 0) << image[1];
         if (handle < 0) break;
-        PDF_begin_page(document, PDF_get_value(document, "imagewidth", static_cast<float>(handle)),
-                       PDF_get_value(document, "imageheight", static_cast<float>(handle)));
-        PDF_place_image(document, handle, 0, 0, 1);
-        PDF_close_image(document, handle);
-        PDF_end_page(document);
+        PlaceOnOwnPage(document, handle);
     }
     PDF_close(document);
     std::string bytes;
