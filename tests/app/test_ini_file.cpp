@@ -3,36 +3,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "test_support.h"
+
 namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 using bindwick::IniFile;
 
 namespace {
 
 class IniFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "ini_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string &name) const { return (dir_ / name).string(); }
-    static void Write(const std::string &path, const std::string &bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string Read(const std::string &path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-    fs::path dir_;
+    std::string Path(const std::string &name) const { return dir_.file(name); }
+    testsupport::TempDir dir_;
 };
 
 TEST(IniFileGet, LookupRules) {
@@ -132,12 +118,12 @@ TEST_F(IniFileTest, ProfileFunctionsOnFiles) {
     ASSERT_TRUE(bindwick::WriteProfileString(path, "A", "x", "1"));
     ASSERT_TRUE(bindwick::WriteProfileString(path, "B", "y", "2"));
     ASSERT_TRUE(bindwick::WriteProfileString(path, "a", "X", "3"));
-    EXPECT_EQ(Read(path), "[A]\nX=3\n[B]\ny=2\n");
+    EXPECT_EQ(ReadFile(path), "[A]\nX=3\n[B]\ny=2\n");
     EXPECT_EQ(bindwick::ReadProfileString(path, "b", "Y", "dflt"), "2");
 }
 
 TEST_F(IniFileTest, WriteFailures) {
-    Write(Path("plain"), "not a folder");
+    WriteFile(Path("plain"), "not a folder");
     fs::create_directory(Path("folder.ini"));
     const std::string paths[] = {
         Path("missing/p.ini"),  // folder does not exist
@@ -149,7 +135,7 @@ TEST_F(IniFileTest, WriteFailures) {
         EXPECT_EQ(bindwick::ReadProfileString(path, "A", "x", "d"), "d") << path;
     }
     EXPECT_FALSE(fs::exists(Path("missing")));
-    EXPECT_EQ(Read(Path("plain")), "not a folder");
+    EXPECT_EQ(ReadFile(Path("plain")), "not a folder");
 }
 
 }  // namespace

@@ -3,14 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
+#include "test_support.h"
+
 namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 using bindwick::Settings;
 using bindwick::SettingsWriteError;
 
@@ -18,31 +19,16 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "settings_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        ini_ = (dir_ / "bindwick.ini").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    static void Write(const std::string &path, const std::string &bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string Read(const std::string &path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-    fs::path dir_;
-    std::string ini_;
+    testsupport::TempDir temp_;
+    const fs::path dir_ = temp_.path();
+    const std::string ini_ = temp_.file("bindwick.ini");
 };
 
 TEST_F(SettingsTest, FirstStartCreatesTheMarkerOnly) {
     Settings settings(ini_);
     EXPECT_FALSE(fs::exists(ini_)) << "the constructor must not touch the file";
     settings.LoadSettings();
-    EXPECT_EQ(Read(ini_), "[Temp]\nFirstRunAfterDelIni=1\n");
+    EXPECT_EQ(ReadFile(ini_), "[Temp]\nFirstRunAfterDelIni=1\n");
     EXPECT_TRUE(settings.IsUseCwd());
     EXPECT_EQ(settings.PaperSize(), 0);
     EXPECT_EQ(settings.CompressRate(), 6);
@@ -74,25 +60,25 @@ TEST_F(SettingsTest, ReadingValues) {
         {"[FILE]\nIsUseCwd=\"0\"\n", false, 0, 6},
     };
     for (const Row &row : rows) {
-        Write(ini_, row.file);
+        WriteFile(ini_, row.file);
         Settings settings(ini_);
         settings.LoadSettings();
         EXPECT_EQ(settings.IsUseCwd(), row.cwd) << row.file;
         EXPECT_EQ(settings.PaperSize(), row.paper) << row.file;
         EXPECT_EQ(settings.CompressRate(), row.rate) << row.file;
-        EXPECT_EQ(Read(ini_), row.file) << "reading must not change the file";
+        EXPECT_EQ(ReadFile(ini_), row.file) << "reading must not change the file";
     }
 }
 
 TEST_F(SettingsTest, OkStoresTheEffectiveValuesAndKeepsTheRest) {
-    Write(ini_,
+    WriteFile(ini_,
           "; kept\r\n[Temp]\r\nFirstRunAfterDelIni=1\r\n"
           "[SIZE]\r\npaper=7\r\nother=x\r\n[COMPRESS]\r\nrate=12\r\n");
     Settings settings(ini_);
     settings.LoadSettings();
     settings.SetIsUseCwd(false);
     settings.SaveSettings();
-    EXPECT_EQ(Read(ini_),
+    EXPECT_EQ(ReadFile(ini_),
               "; kept\r\n[Temp]\r\nFirstRunAfterDelIni=1\r\n"
               "[SIZE]\r\npaper=-1\r\nother=x\r\n[COMPRESS]\r\nrate=9\r\n"
               "[FILE]\r\nIsUseCwd=0\r\n");
@@ -110,13 +96,13 @@ TEST_F(SettingsTest, FirstOkAddsTheThreeKeys) {
     settings.SetCompressRate(2);
     settings.SetPaperSize(3);
     settings.SaveSettings();
-    EXPECT_EQ(Read(ini_),
+    EXPECT_EQ(ReadFile(ini_),
               "[Temp]\nFirstRunAfterDelIni=1\n[FILE]\nIsUseCwd=1\n"
               "[SIZE]\npaper=3\n[COMPRESS]\nrate=2\n");
 }
 
 TEST_F(SettingsTest, CancelReloadsAndRecreatesADeletedFile) {
-    Write(ini_, "[COMPRESS]\nrate=3\n");
+    WriteFile(ini_, "[COMPRESS]\nrate=3\n");
     Settings settings(ini_);
     settings.LoadSettings();
     settings.SetCompressRate(8);
@@ -129,12 +115,12 @@ TEST_F(SettingsTest, CancelReloadsAndRecreatesADeletedFile) {
     fs::remove(ini_);
     settings.SetCompressRate(1);
     settings.LoadSettings();
-    EXPECT_EQ(Read(ini_), "[Temp]\nFirstRunAfterDelIni=1\n");
+    EXPECT_EQ(ReadFile(ini_), "[Temp]\nFirstRunAfterDelIni=1\n");
     EXPECT_EQ(settings.CompressRate(), 6);
 }
 
 TEST_F(SettingsTest, UnwritableFileRaisesTheMessage) {
-    Write((dir_ / "plain").string(), "x");
+    WriteFile((dir_ / "plain").string(), "x");
     const std::string paths[] = {
         (dir_ / "missing" / "bindwick.ini").string(),
         (dir_ / "plain" / "bindwick.ini").string(),
