@@ -143,6 +143,18 @@ void Folio::close_image(int image) {
     guarded([&] { PDF_close_image(document, image); });
 }
 
+void Folio::save() {
+    guarded([&] { PDF_save(document); });
+}
+
+void Folio::restore() {
+    guarded([&] { PDF_restore(document); });
+}
+
+void Folio::scale(float sx, float sy) {
+    guarded([&] { PDF_scale(document, sx, sy); });
+}
+
 void Folio::set_info(const std::string &key, const std::string &value) {
     guarded([&] { PDF_set_info(document, key.c_str(), value.c_str()); });
 }

@@ -109,6 +109,9 @@ public:
                         const std::string &stringparam, int intparam);
     void place_image(int image, float x, float y, float scale);
     void close_image(int image);
+    void save();
+    void restore();
+    void scale(float sx, float sy);
     // `value` is passed through as a zero-terminated text: an 8-bit text, or
     // a UTF-16BE text that starts with FE FF and ends with a zero unit (the
     // string then holds embedded zeros; c_str() supplies the last one).

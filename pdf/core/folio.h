@@ -241,6 +241,11 @@ void PDF_save(pdf_document *document);
 /* Restores the graphics state ("Q"). Scopes: page, pattern, template. */
 void PDF_restore(pdf_document *document);
 
+/* Scales the coordinate system by sx across and sy up ("sx 0 0 sy 0 0 cm";
+ * nothing when both are 1). A factor of 0 is PDF_ERR_VALUE "Zero scaling
+ * factor". Scopes: page, pattern, template. */
+void PDF_scale(pdf_document *document, float sx, float sy);
+
 #ifdef __cplusplus
 }
 #endif

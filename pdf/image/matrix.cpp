@@ -100,3 +100,24 @@ void PDF_restore(pdf_document *document)
     pdf_puts(document, "Q\n");
     document->save_level--;
 }
+
+/* ---- Transformations ------------------------------------------------------ */
+
+void PDF_scale(pdf_document *document, float sx, float sy)
+{
+    pdf_matrix m = pdf_identity;
+
+    if (!pdf_is_valid(document))
+        return;
+    if (!pdf_check_scope(document,
+                         PDF_SCOPE_PAGE | PDF_SCOPE_PATTERN | PDF_SCOPE_TEMPLATE,
+                         "PDF_scale"))
+        return;
+    if (sx == 0 || sy == 0) {
+        pdf_error(document, PDF_ERR_VALUE, "Zero scaling factor");
+        return;
+    }
+    m.a = sx;
+    m.d = sy;
+    pdf_concat_ctm(document, &m);
+}

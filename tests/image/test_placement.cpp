@@ -209,6 +209,35 @@ TEST(Errors, ScaleZeroIsRefused)
                      "Scaling factor 0 for image ");
 }
 
+// A stretch before the placement: one factor of 1 writes nothing, any
+// other a "cm" of its own; a zero factor is refused.
+TEST(Scale, StretchesBeforeThePlacementAndRefusesZero)
+{
+    testsupport::TempDir dir;
+    Doc doc;
+    OpenDoc(doc, dir);
+    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    int image = OpenGray(doc, 4, 2);
+    PDF_begin_page(doc.pdf, 10, 10);
+    PDF_scale(doc.pdf, 1, 1);
+    PDF_save(doc.pdf);
+    PDF_scale(doc.pdf, 1, 2.5f);
+    PDF_place_image(doc.pdf, image, 1, 0.5f, 2);
+    PDF_restore(doc.pdf);
+    PDF_end_page(doc.pdf);
+    PDF_close(doc.pdf);
+    EXPECT_NE(ReadFile(dir.file("out.pdf"))
+                  .find("stream\nq\n1 0 0 2.5 0 0 cm\nq\n8 0 0 4 1 0.5 cm\n/I0 Do\nQ\nQ\n"
+                        "endstream"),
+              std::string::npos);
+
+    Doc refusing;
+    OpenDoc(refusing, dir, "zero.pdf");
+    PDF_begin_page(refusing.pdf, 10, 10);
+    EXPECT_PDF_ERROR(refusing, PDF_scale(refusing.pdf, 2, 0), PDF_ERR_VALUE,
+                     "Zero scaling factor");
+}
+
 TEST(Errors, ClosedAndUnknownHandles)
 {
     struct Call {
