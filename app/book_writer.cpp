@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,6 +111,36 @@ private:
     std::string path_;
 };
 
+// ---- Placement -------------------------------------------------------------
+
+// The smallest scale handed to the library's placement, which refuses
+// factors below 1.5e-5 as zero.
+constexpr double kLeastPlacementScale = 2e-5;
+
+// Draws the image into the rectangle of `layout`. With one factor for both
+// directions that is a single placement. Otherwise the coordinate system is
+// stretched first along the direction with the larger factor, so that the
+// stretch written is at least 1 and keeps its precision in the file's
+// four decimals.
+void PlaceImage(Folio &folio, int image, const ImageFacts &facts,
+                const PageLayout &layout) {
+    const double scale_x = layout.width / facts.width;
+    const double scale_y = layout.height / facts.height;
+    const double scale = std::max(std::min(scale_x, scale_y), kLeastPlacementScale);
+    const float stretch_x = static_cast<float>(scale_x / scale);
+    const float stretch_y = static_cast<float>(scale_y / scale);
+    const auto x = static_cast<float>(layout.x);
+    const auto y = static_cast<float>(layout.y);
+    if (stretch_x == 1.0f && stretch_y == 1.0f) {
+        folio.place_image(image, x, y, static_cast<float>(scale));
+        return;
+    }
+    folio.save();
+    folio.scale(stretch_x, stretch_y);
+    folio.place_image(image, x / stretch_x, y / stretch_y, static_cast<float>(scale));
+    folio.restore();
+}
+
 void AppendUtf16(std::string &out, unsigned unit) {
     out.push_back(static_cast<char>(unit >> 8));
     out.push_back(static_cast<char>(unit & 0xFF));
@@ -189,16 +220,21 @@ std::string BookWriter::CreatorText() {
 }
 
 bool BookWriter::AddImagePage(Folio &folio, const std::string &path,
-                              const std::string &type) {
+                              const std::string &type, const PageSetup &page) {
     const int image = folio.open_image_file(type, path, "", 0);
     if (image == -1) {
         reporter_.ImageNotOpened(path, path + kImageNotOpenedSuffix);
         return false;
     }
-    const float width = folio.get_value("imagewidth", static_cast<float>(image));
-    const float height = folio.get_value("imageheight", static_cast<float>(image));
-    folio.begin_page(width, height);
-    folio.place_image(image, 0.0f, 0.0f, 1.0f);
+    const auto handle = static_cast<float>(image);
+    const ImageFacts facts{folio.get_value("imagewidth", handle),
+                           folio.get_value("imageheight", handle),
+                           folio.get_value("resx", handle),
+                           folio.get_value("resy", handle)};
+    const PageLayout layout = LayOutPage(facts, page);
+    folio.begin_page(static_cast<float>(layout.page_width),
+                     static_cast<float>(layout.page_height));
+    PlaceImage(folio, image, facts, layout);
     folio.close_image(image);
     folio.end_page();
     return true;
@@ -243,7 +279,7 @@ BookResult BookWriter::Write(const BookRequest &request) {
         reporter_.ProgressStart(count);
         for (std::size_t i = 0; i < count; ++i) {
             const FileEntry &entry = request.entries[i];
-            if (AddImagePage(*folio, entry.path, entry.type)) {
+            if (AddImagePage(*folio, entry.path, entry.type, request.page)) {
                 ++result.pages;
             } else {
                 result.not_opened.push_back(entry.path);

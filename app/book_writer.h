@@ -1,6 +1,6 @@
 // The book writer: turns an ordered list of image files into one PDF
-// document through the Folio wrapper, one page per image, each page exactly
-// as large as its image. It knows nothing of windows or terminals; it tells
+// document through the Folio wrapper, one page per image, each page as large
+// as its image or of the chosen paper size (page_layout.h). It knows nothing of windows or terminals; it tells
 // its front end what happens through a BookReporter.
 //
 // Output safety: the document is written to a temporary file in the output's
@@ -17,6 +17,7 @@
 
 #include "file_list.h"
 #include "folio.hpp"
+#include "page_layout.h"
 
 namespace bindwick {
 
@@ -37,6 +38,7 @@ struct BookRequest {
     std::optional<std::string> subtitle;  // recorded as Subject
     std::optional<std::string> author;
     int compression = 6;  // Flate level 0..9
+    PageSetup page;       // page sizes; by default each image's pixel size
 };
 
 enum class BookOutcome {
@@ -90,12 +92,13 @@ public:
     // reported at the end.
     BookResult Write(const BookRequest &request);
 
-    // Opens the image, makes a page of its size, places it at the origin
-    // with scale 1 and closes the image. Returns false (after reporting
-    // ImageNotOpened) when the library could not open the image. Library
-    // errors pass through as Folio exceptions.
+    // Opens the image, makes a page laid out by `page` (by default the
+    // image's size, the image at the origin with scale 1) and closes the
+    // image. Returns false (after reporting ImageNotOpened) when the library
+    // could not open the image. Library errors pass through as Folio
+    // exceptions.
     bool AddImagePage(Folio &folio, const std::string &path,
-                      const std::string &type);
+                      const std::string &type, const PageSetup &page = {});
 
     // The 13-character program name, kept shifted in the program's data.
     static std::string GetCreatorName();

@@ -9,10 +9,12 @@
 
 namespace testfixture {
 
-// A `width` x `height` RGB JPEG filled with one colour. Returns false when
+// A `width` x `height` RGB JPEG filled with one colour, with a resolution
+// in dots per inch when `dpi_x` and `dpi_y` are given. Returns false when
 // the file cannot be created.
 inline bool WriteSolidJpeg(const std::string &path, int width, int height,
-                           unsigned char r, unsigned char g, unsigned char b) {
+                           unsigned char r, unsigned char g, unsigned char b,
+                           int dpi_x = 0, int dpi_y = 0) {
     std::FILE *file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
     jpeg_compress_struct info;
@@ -26,6 +28,11 @@ inline bool WriteSolidJpeg(const std::string &path, int width, int height,
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 95, TRUE);
+    if (dpi_x > 0 && dpi_y > 0) {
+        info.density_unit = 1;
+        info.X_density = static_cast<UINT16>(dpi_x);
+        info.Y_density = static_cast<UINT16>(dpi_y);
+    }
     jpeg_start_compress(&info, TRUE);
     std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
     for (int x = 0; x < width; ++x) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -66,9 +67,10 @@ protected:
     // A solid-colour JPEG in the input folder.
     std::string Image(const std::string &name, int width, int height,
                       unsigned char r = 200, unsigned char g = 40,
-                      unsigned char b = 90) {
+                      unsigned char b = 90, int dpi_x = 0, int dpi_y = 0) {
         const std::string path = inputs.file(name);
-        EXPECT_TRUE(testfixture::WriteSolidJpeg(path, width, height, r, g, b));
+        EXPECT_TRUE(
+            testfixture::WriteSolidJpeg(path, width, height, r, g, b, dpi_x, dpi_y));
         return path;
     }
 
@@ -307,6 +309,133 @@ TEST_F(BookWriterTest, ReplacesExistingOutputInPlace) {
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(FolderContents(outputs.path()),
               (std::vector<std::string>{"link.pdf", "real.pdf"}));
+}
+
+// ---- Page sizes ------------------------------------------------------------
+
+using bindwick::PageSetup;
+
+PageSetup OnPaper(bindwick::PaperSize paper, double margin, bool enlarge = true) {
+    PageSetup setup;
+    setup.paper = paper;
+    setup.margin = margin;
+    setup.enlarge = enlarge;
+    return setup;
+}
+
+struct Rect {
+    double x, y, width, height;  // points, y upward
+};
+
+// Whether mutool's and poppler's renderings of the page show the image
+// colour (200, 40, 90) just inside each edge of `image` and white just
+// outside each edge that leaves room on the page.
+void ExpectImageAt(const std::string &pdf, double page_width, double page_height,
+                   const Rect &image) {
+    struct Probe {
+        double x, y;
+        bool inside;
+    };
+    const double right = image.x + image.width, top = image.y + image.height;
+    const double mid_x = image.x + image.width / 2, mid_y = image.y + image.height / 2;
+    const double in_x = std::min(2.0, image.width / 3), in_y = std::min(2.0, image.height / 3);
+    std::vector<Probe> probes = {{image.x + in_x, mid_y, true}, {right - in_x, mid_y, true},
+                                 {mid_x, image.y + in_y, true}, {mid_x, top - in_y, true}};
+    if (image.x > 4) probes.push_back({image.x - 2, mid_y, false});
+    if (right + 4 < page_width) probes.push_back({right + 2, mid_y, false});
+    if (image.y > 4) probes.push_back({mid_x, image.y - 2, false});
+    if (top + 4 < page_height) probes.push_back({mid_x, top + 2, false});
+
+    const unsigned char colour[3] = {200, 40, 90};
+    const std::pair<const char *, testsupport::Raster> renderings[] = {
+        {"mutool", testsupport::RenderMutool(pdf, 1)},
+        {"poppler", testsupport::RenderPoppler(pdf, 1)}};
+    for (const auto &[renderer, raster] : renderings) {
+        ASSERT_GT(raster.width, 0) << renderer;
+        for (const Probe &probe : probes) {
+            const int column = static_cast<int>(probe.x * raster.width / page_width);
+            const int row = static_cast<int>((page_height - probe.y) * raster.height / page_height);
+            int worst = 0;
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(raster.at(column, row, c) -
+                                                 (probe.inside ? colour[c] : 255)));
+            EXPECT_LE(worst, 12) << renderer << " at (" << probe.x << ", " << probe.y << ")";
+        }
+    }
+}
+
+// Each page choice gives the page size pdfinfo reports, with the image where
+// the layout puts it. Images beyond the page-size limits, which used to stop
+// the book with "Page size incompatible with Acrobat 4", are scaled in.
+TEST_F(BookWriterTest, PageChoicesPlaceTheImage) {
+    const double mm = bindwick::kPointsPerMillimetre;
+    PageSetup resolution;
+    resolution.use_resolution = true;
+    struct Row {
+        int width, height, dpi_x, dpi_y;
+        PageSetup setup;
+        const char *page_size;  // as pdfinfo reports it
+        double page_width, page_height;
+        Rect image;
+    };
+    const Row rows[] = {
+        {160, 120, 0, 0, OnPaper(bindwick::kPaperA4, 10 * mm), "841.89 x 595.276 pts (A4)",
+         841.89, 595.276, {61.8898, 28.3465, 718.1102, 538.5827}},
+        {120, 160, 0, 0, OnPaper(bindwick::kPaperB5, 0), "515.905 x 728.504 pts", 515.906,
+         728.504, {0, 20.315, 515.906, 687.874}},
+        {40, 20, 0, 0, OnPaper({300, 400}, 20, false), "400 x 300 pts", 400, 300,
+         {180, 140, 40, 20}},
+        {300, 150, 300, 300, resolution, "72 x 36 pts", 72, 36, {0, 0, 72, 36}},
+        {102, 49, 204, 98, resolution, "36 x 36 pts", 36, 36, {0, 0, 36, 36}},
+        {1, 1, 0, 0, {}, "3 x 3 pts", 3, 3, {0, 0, 3, 3}},
+        {1, 200, 0, 0, {}, "3 x 600 pts", 3, 600, {0, 0, 3, 600}},
+        {20000, 30, 0, 0, {}, "14400 x 21.6 pts", 14400, 21.6, {0, 0, 14400, 21.6}},
+        {2, 30000, 0, 0, {}, "3 x 14400 pts", 3, 14400, {0, 0, 3, 14400}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.page_size);
+        BookRequest request;
+        request.output_path = outputs.file("book.pdf");
+        request.entries = {{Image("p.jpg", row.width, row.height, 200, 40, 90, row.dpi_x,
+                                  row.dpi_y),
+                            "jpeg"}};
+        request.page = row.setup;
+        ASSERT_EQ(Run(request).outcome, BookOutcome::kWritten);
+        EXPECT_TRUE(testsupport::QpdfCheck(request.output_path));
+        EXPECT_EQ(PdfInfoField(request.output_path, "Page size", 1), row.page_size);
+        ExpectImageAt(request.output_path, row.page_width, row.page_height, row.image);
+    }
+}
+
+// The image object of `pdf`, from its "N 0 obj" line to its "endobj".
+std::string ImageObject(const std::string &pdf) {
+    const std::size_t image = pdf.find("/Subtype/Image");
+    const std::size_t begin = pdf.rfind('\n', pdf.rfind(" 0 obj\n", image)) + 1;
+    return pdf.substr(begin, pdf.find("endobj\n", image) - begin);
+}
+
+// Paper changes only the page size and the placement: the image object is
+// the same object with the same bytes, and without paper the page is drawn
+// as it always was.
+TEST_F(BookWriterTest, PaperLeavesTheImageObjectAlone) {
+    BookRequest request;
+    request.entries = {{Image("p.jpg", 40, 30), "jpeg"}};
+    request.compression = 0;
+    request.output_path = outputs.file("plain.pdf");
+    ASSERT_EQ(Run(request).outcome, BookOutcome::kWritten);
+    request.output_path = outputs.file("paper.pdf");
+    request.page = OnPaper(bindwick::kPaperA4, 0);
+    ASSERT_EQ(Run(request).outcome, BookOutcome::kWritten);
+
+    const std::string plain = ReadFile(outputs.file("plain.pdf"));
+    const std::string paper = ReadFile(outputs.file("paper.pdf"));
+    EXPECT_EQ(ImageObject(plain).rfind("4 0 obj\n", 0), 0u);
+    EXPECT_EQ(ImageObject(plain), ImageObject(paper));
+    EXPECT_NE(plain.find("/MediaBox[0 0 40 30]"), std::string::npos);
+    EXPECT_NE(plain.find("stream\nq\n40 0 0 30 0 0 cm\n/I0 Do\nQ\nendstream"),
+              std::string::npos);
+    EXPECT_NE(paper.find("stream\nq\n793.7008 0 0 595.2756 24.0945 0 cm\n/I0 Do\nQ\n"),
+              std::string::npos);
 }
 
 }  // namespace
