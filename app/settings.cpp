@@ -20,6 +20,12 @@ const char kSectionFile[] = "FILE";
 const char kKeyIsUseCwd[] = "IsUseCwd";
 const char kSectionSize[] = "SIZE";
 const char kKeyPaper[] = "paper";
+const char kKeyPaperWidth[] = "width";
+const char kKeyPaperHeight[] = "height";
+const char kKeyMargin[] = "margin";
+const char kKeyIsUseResolution[] = "IsUseResolution";
+const char kKeyIsAutoRotate[] = "IsAutoRotate";
+const char kKeyIsNoEnlarge[] = "IsNoEnlarge";
 const char kSectionCompress[] = "COMPRESS";
 const char kKeyRate[] = "rate";
 const char kSectionTemp[] = "Temp";
@@ -40,6 +46,13 @@ int ReadInteger(const IniFile &file, const char *section, const char *key,
     if (!text) return fallback;
     return ParseSettingInteger(*text).value_or(fallback);
 }
+
+bool ReadBoolean(const IniFile &file, const char *section, const char *key,
+                 bool fallback) {
+    return ReadInteger(file, section, key, fallback ? 1 : 0) != 0;
+}
+
+const char *BooleanText(bool on) { return on ? "1" : "0"; }
 
 bool FileExists(const std::string &path) {
     std::error_code error;
@@ -134,20 +147,46 @@ void Settings::LoadSettings() {
     }
 
     const IniFile file = IniFile::Load(ini_file_name_);
-    SetIsUseCwd(ReadInteger(file, kSectionFile, kKeyIsUseCwd,
-                            kDefaultIsUseCwd ? 1 : 0) != 0);
+    SetIsUseCwd(ReadBoolean(file, kSectionFile, kKeyIsUseCwd, kDefaultIsUseCwd));
     SetPaperSize(ReadInteger(file, kSectionSize, kKeyPaper, kDefaultPaperSize));
     SetCompressRate(ReadInteger(file, kSectionCompress, kKeyRate, kDefaultRate));
+    SetPaperWidth(ReadInteger(file, kSectionSize, kKeyPaperWidth, kDefaultPaperWidth));
+    SetPaperHeight(
+        ReadInteger(file, kSectionSize, kKeyPaperHeight, kDefaultPaperHeight));
+    SetMargin(ReadInteger(file, kSectionSize, kKeyMargin, kDefaultMargin));
+    SetIsUseResolution(ReadBoolean(file, kSectionSize, kKeyIsUseResolution,
+                                   kDefaultIsUseResolution));
+    SetIsAutoRotate(
+        ReadBoolean(file, kSectionSize, kKeyIsAutoRotate, kDefaultIsAutoRotate));
+    SetIsNoEnlarge(
+        ReadBoolean(file, kSectionSize, kKeyIsNoEnlarge, kDefaultIsNoEnlarge));
 }
 
 void Settings::SaveSettings() const {
-    // All three keys go to the file in one write, so a failure cannot leave
-    // a mixture of old and new values behind.
+    struct Entry {
+        const char *section;
+        const char *key;
+        std::string value;
+    };
+    const Entry entries[] = {
+        {kSectionFile, kKeyIsUseCwd, BooleanText(is_use_cwd_)},
+        {kSectionSize, kKeyPaper, std::to_string(paper_size_)},
+        {kSectionSize, kKeyPaperWidth, std::to_string(paper_width_)},
+        {kSectionSize, kKeyPaperHeight, std::to_string(paper_height_)},
+        {kSectionSize, kKeyMargin, std::to_string(margin_)},
+        {kSectionSize, kKeyIsUseResolution, BooleanText(is_use_resolution_)},
+        {kSectionSize, kKeyIsAutoRotate, BooleanText(is_auto_rotate_)},
+        {kSectionSize, kKeyIsNoEnlarge, BooleanText(is_no_enlarge_)},
+        {kSectionCompress, kKeyRate, std::to_string(rate_)},
+    };
+    // Every key goes to the file in one write, so a failure cannot leave a
+    // mixture of old and new values behind.
     auto file = IniFile::Read(ini_file_name_);
-    if (!file || !file->Set(kSectionFile, kKeyIsUseCwd, is_use_cwd_ ? "1" : "0") ||
-        !file->Set(kSectionSize, kKeyPaper, std::to_string(paper_size_)) ||
-        !file->Set(kSectionCompress, kKeyRate, std::to_string(rate_)) ||
-        !file->Save(ini_file_name_)) {
+    bool written = file.has_value();
+    for (const Entry &entry : entries) {
+        written = written && file->Set(entry.section, entry.key, entry.value);
+    }
+    if (!written || !file->Save(ini_file_name_)) {
         throw SettingsWriteError(ini_file_name_);
     }
 }
@@ -158,6 +197,41 @@ void Settings::SetPaperSize(int index) {
 
 void Settings::SetCompressRate(int rate) {
     rate_ = std::clamp(rate, kMinRate, kMaxRate);
+}
+
+void Settings::SetPaperWidth(int millimetres) {
+    paper_width_ = std::clamp(millimetres, kMinPaperSide, kMaxPaperSide);
+}
+
+void Settings::SetPaperHeight(int millimetres) {
+    paper_height_ = std::clamp(millimetres, kMinPaperSide, kMaxPaperSide);
+}
+
+void Settings::SetMargin(int millimetres) {
+    margin_ = std::clamp(millimetres, kMinMargin, kMaxMargin);
+}
+
+PageSetup Settings::GetPageSetup() const {
+    PageSetup setup;
+    switch (paper_size_) {
+    case kPaperChoiceA4:
+        setup.paper = kPaperA4;
+        break;
+    case kPaperChoiceB5:
+        setup.paper = kPaperB5;
+        break;
+    case kPaperChoiceCustom:
+        setup.paper = PaperFromMillimetres(paper_width_, paper_height_);
+        break;
+    default:
+        setup.use_resolution = is_use_resolution_;
+        return setup;
+    }
+    setup.orientation = is_auto_rotate_ ? PageOrientation::kFollowImage
+                                        : PageOrientation::kAsGiven;
+    setup.margin = margin_ * kPointsPerMillimetre;
+    setup.enlarge = !is_no_enlarge_;
+    return setup;
 }
 
 }  // namespace bindwick

@@ -3,6 +3,11 @@
 // File layout (values are decimal integers, booleans "1" or "0"):
 //   [FILE]     IsUseCwd=1              open/save dialogs start in the cwd
 //   [SIZE]     paper=0                 paper-size choice, 0..3 or -1
+//              width=210 height=297    the custom paper size, millimetres
+//              margin=10               margin on paper, millimetres
+//              IsUseResolution=0       pages without paper follow the resolution
+//              IsAutoRotate=1          paper turns to follow landscape images
+//              IsNoEnlarge=0           small images keep their size on paper
 //   [COMPRESS] rate=6                  Flate level of written books, 0..9
 //   [Temp]     FirstRunAfterDelIni=1   written when the file is created
 //
@@ -16,6 +21,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "page_layout.h"
 
 namespace bindwick {
 
@@ -69,6 +76,23 @@ public:
     static constexpr int kDefaultPaperSize = 0;
     static constexpr int kDefaultRate = 6;
 
+    // The paper-size choices: the image's own size, A4, B5, and the custom
+    // size held in millimetres.
+    static constexpr int kPaperChoiceImageSize = 0;
+    static constexpr int kPaperChoiceA4 = 1;
+    static constexpr int kPaperChoiceB5 = 2;
+    static constexpr int kPaperChoiceCustom = 3;
+    static constexpr int kMinPaperSide = 10;
+    static constexpr int kMaxPaperSide = 5080;  // 14400 points
+    static constexpr int kDefaultPaperWidth = 210;
+    static constexpr int kDefaultPaperHeight = 297;
+    static constexpr int kMinMargin = 0;
+    static constexpr int kMaxMargin = 100;
+    static constexpr int kDefaultMargin = 10;
+    static constexpr bool kDefaultIsUseResolution = false;
+    static constexpr bool kDefaultIsAutoRotate = true;
+    static constexpr bool kDefaultIsNoEnlarge = false;
+
     // Holds the defaults; the file is not touched until LoadSettings.
     explicit Settings(std::string ini_file_name);
 
@@ -81,7 +105,7 @@ public:
     // settings then keep the values they had.
     void LoadSettings();
 
-    // Writes all three settings to the file, keeping everything else in it.
+    // Writes all settings to the file, keeping everything else in it.
     // Throws SettingsWriteError when the file cannot be written; the values
     // held here stay as they are.
     void SaveSettings() const;
@@ -99,11 +123,41 @@ public:
     // Clamps `rate` into kMinRate .. kMaxRate.
     void SetCompressRate(int rate);
 
+    // The custom paper size in millimetres; setting clamps into
+    // kMinPaperSide .. kMaxPaperSide.
+    int PaperWidth() const { return paper_width_; }
+    int PaperHeight() const { return paper_height_; }
+    void SetPaperWidth(int millimetres);
+    void SetPaperHeight(int millimetres);
+
+    // The margin on paper in millimetres; setting clamps into kMinMargin ..
+    // kMaxMargin.
+    int Margin() const { return margin_; }
+    void SetMargin(int millimetres);
+
+    bool IsUseResolution() const { return is_use_resolution_; }
+    void SetIsUseResolution(bool on) { is_use_resolution_ = on; }
+    bool IsAutoRotate() const { return is_auto_rotate_; }
+    void SetIsAutoRotate(bool on) { is_auto_rotate_ = on; }
+    bool IsNoEnlarge() const { return is_no_enlarge_; }
+    void SetIsNoEnlarge(bool on) { is_no_enlarge_ = on; }
+
+    // The page choices these settings make for a book. Without a paper-size
+    // choice (kNoPaperSize) pages take their images' size, as with
+    // kPaperChoiceImageSize.
+    PageSetup GetPageSetup() const;
+
 private:
     std::string ini_file_name_;
     bool is_use_cwd_ = kDefaultIsUseCwd;
     int paper_size_ = kDefaultPaperSize;
     int rate_ = kDefaultRate;
+    int paper_width_ = kDefaultPaperWidth;
+    int paper_height_ = kDefaultPaperHeight;
+    int margin_ = kDefaultMargin;
+    bool is_use_resolution_ = kDefaultIsUseResolution;
+    bool is_auto_rotate_ = kDefaultIsAutoRotate;
+    bool is_no_enlarge_ = kDefaultIsNoEnlarge;
 };
 
 }  // namespace bindwick

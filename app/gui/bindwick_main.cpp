@@ -566,6 +566,7 @@ void TFormMain::ActionSaveAsExecute() {
     request.subtitle = EditSubTitle->text().toStdString();
     request.author = EditAuthor->text().toStdString();
     request.compression = form_pref_->CompressRate();
+    request.page = form_pref_->GetPageSetup();
 
     // The whole run happens here, without returning to the event loop, so
     // the window takes no input until the final message.

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -128,25 +130,7 @@ void TFormPref::buildTabs() {
     file_layout->addStretch();
     PageControlPref->addTab(file_tab, QStringLiteral("ファイル関係"));
 
-    auto *paper_tab = new QWidget;
-    paper_tab->setObjectName(QStringLiteral("TabSheetPaper"));
-    auto *paper_label = new QLabel(QStringLiteral("サイズ"), paper_tab);
-    paper_label->setObjectName(QStringLiteral("LabelPaperSize"));
-    CBPaperSize = new QComboBox(paper_tab);
-    CBPaperSize->setObjectName(QStringLiteral("CBPaperSize"));
-    CBPaperSize->addItems({QStringLiteral("画像ファイルのまま"), QStringLiteral("A4"),
-                           QStringLiteral("B5"), QStringLiteral("指定する")});
-    // Pages are always as large as their images; the choice is shown but
-    // cannot be changed.
-    CBPaperSize->setEnabled(false);
-    paper_label->setBuddy(CBPaperSize);
-    auto *paper_row = new QHBoxLayout;
-    paper_row->addWidget(paper_label);
-    paper_row->addWidget(CBPaperSize, 1);
-    auto *paper_layout = new QVBoxLayout(paper_tab);
-    paper_layout->addLayout(paper_row);
-    paper_layout->addStretch();
-    PageControlPref->addTab(paper_tab, QStringLiteral("出力用紙サイズ"));
+    PageControlPref->addTab(buildPaperTab(), QStringLiteral("出力用紙サイズ"));
 
     auto *compress_tab = new QWidget;
     compress_tab->setObjectName(QStringLiteral("TabSheetCompress"));
@@ -172,17 +156,107 @@ void TFormPref::buildTabs() {
     PageControlPref->setCurrentIndex(0);
 }
 
+namespace {
+
+QSpinBox *MillimetreBox(const char *name, int minimum, int maximum, QWidget *parent) {
+    auto *box = new QSpinBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(minimum, maximum);
+    box->setSuffix(QStringLiteral(" mm"));
+    return box;
+}
+
+QLabel *BuddyLabel(const QString &text, QWidget *buddy) {
+    auto *label = new QLabel(text, buddy->parentWidget());
+    label->setBuddy(buddy);
+    return label;
+}
+
+}  // namespace
+
+// The paper size, with the choices that go with it: the image's resolution
+// for pages of the image's size; the custom width and height; the margin,
+// the turning of the paper and the enlarging of small images on paper.
+QWidget *TFormPref::buildPaperTab() {
+    auto *tab = new QWidget;
+    tab->setObjectName(QStringLiteral("TabSheetPaper"));
+    CBPaperSize = new QComboBox(tab);
+    CBPaperSize->setObjectName(QStringLiteral("CBPaperSize"));
+    CBPaperSize->addItems({QStringLiteral("画像ファイルのまま"), QStringLiteral("A4"),
+                           QStringLiteral("B5"), QStringLiteral("指定する")});
+    auto *paper_label = BuddyLabel(QStringLiteral("サイズ"), CBPaperSize);
+    paper_label->setObjectName(QStringLiteral("LabelPaperSize"));
+
+    CBIsUseResolution = new QCheckBox(QStringLiteral("画像の解像度に合わせる"), tab);
+    CBIsUseResolution->setObjectName(QStringLiteral("CBIsUseResolution"));
+    EditPaperWidth = MillimetreBox("EditPaperWidth", Settings::kMinPaperSide,
+                                   Settings::kMaxPaperSide, tab);
+    EditPaperHeight = MillimetreBox("EditPaperHeight", Settings::kMinPaperSide,
+                                    Settings::kMaxPaperSide, tab);
+    EditMargin =
+        MillimetreBox("EditMargin", Settings::kMinMargin, Settings::kMaxMargin, tab);
+    CBIsAutoRotate =
+        new QCheckBox(QStringLiteral("横長の画像では用紙を横向きにする"), tab);
+    CBIsAutoRotate->setObjectName(QStringLiteral("CBIsAutoRotate"));
+    CBIsNoEnlarge = new QCheckBox(QStringLiteral("小さな画像を拡大しない"), tab);
+    CBIsNoEnlarge->setObjectName(QStringLiteral("CBIsNoEnlarge"));
+
+    auto *grid = new QGridLayout(tab);
+    grid->addWidget(paper_label, 0, 0);
+    grid->addWidget(CBPaperSize, 0, 1, 1, 3);
+    grid->addWidget(CBIsUseResolution, 1, 1, 1, 3);
+    grid->addWidget(BuddyLabel(QStringLiteral("幅"), EditPaperWidth), 2, 0);
+    grid->addWidget(EditPaperWidth, 2, 1);
+    grid->addWidget(BuddyLabel(QStringLiteral("高さ"), EditPaperHeight), 2, 2);
+    grid->addWidget(EditPaperHeight, 2, 3);
+    grid->addWidget(BuddyLabel(QStringLiteral("余白"), EditMargin), 3, 0);
+    grid->addWidget(EditMargin, 3, 1);
+    grid->addWidget(CBIsAutoRotate, 4, 1, 1, 3);
+    grid->addWidget(CBIsNoEnlarge, 5, 1, 1, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(6, 1);
+
+    connect(CBPaperSize, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &TFormPref::enablePaperControls);
+    return tab;
+}
+
+void TFormPref::enablePaperControls() {
+    const int choice = CBPaperSize->currentIndex();
+    const bool on_paper = choice >= Settings::kPaperChoiceA4;
+    CBIsUseResolution->setEnabled(!on_paper);
+    EditPaperWidth->setEnabled(choice == Settings::kPaperChoiceCustom);
+    EditPaperHeight->setEnabled(choice == Settings::kPaperChoiceCustom);
+    EditMargin->setEnabled(on_paper);
+    CBIsAutoRotate->setEnabled(on_paper);
+    CBIsNoEnlarge->setEnabled(on_paper);
+}
+
 void TFormPref::showSettings() {
     CBIsUseCwd->setChecked(settings_.IsUseCwd());
     // -1 (no valid choice stored) leaves the box without a selection.
     CBPaperSize->setCurrentIndex(settings_.PaperSize());
     TBPref->setValue(settings_.CompressRate());
+    CBIsUseResolution->setChecked(settings_.IsUseResolution());
+    EditPaperWidth->setValue(settings_.PaperWidth());
+    EditPaperHeight->setValue(settings_.PaperHeight());
+    EditMargin->setValue(settings_.Margin());
+    CBIsAutoRotate->setChecked(settings_.IsAutoRotate());
+    CBIsNoEnlarge->setChecked(settings_.IsNoEnlarge());
+    enablePaperControls();
 }
 
-void TFormPref::takeSettings() {
-    settings_.SetIsUseCwd(CBIsUseCwd->isChecked());
-    settings_.SetPaperSize(CBPaperSize->currentIndex());
-    settings_.SetCompressRate(TBPref->value());
+void TFormPref::takeSettings(Settings &settings) const {
+    settings.SetIsUseCwd(CBIsUseCwd->isChecked());
+    settings.SetPaperSize(CBPaperSize->currentIndex());
+    settings.SetCompressRate(TBPref->value());
+    settings.SetIsUseResolution(CBIsUseResolution->isChecked());
+    settings.SetPaperWidth(EditPaperWidth->value());
+    settings.SetPaperHeight(EditPaperHeight->value());
+    settings.SetMargin(EditMargin->value());
+    settings.SetIsAutoRotate(CBIsAutoRotate->isChecked());
+    settings.SetIsNoEnlarge(CBIsNoEnlarge->isChecked());
 }
 
 void TFormPref::LoadSettings() {
@@ -196,8 +270,14 @@ int TFormPref::PaperSize() const { return CBPaperSize->currentIndex(); }
 
 int TFormPref::CompressRate() const { return TBPref->value(); }
 
+PageSetup TFormPref::GetPageSetup() const {
+    Settings shown = settings_;
+    takeSettings(shown);
+    return shown.GetPageSetup();
+}
+
 void TFormPref::BitBtnOKClick() {
-    takeSettings();
+    takeSettings(settings_);
     try {
         settings_.SaveSettings();
     } catch (const SettingsWriteError &error) {

@@ -15,6 +15,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 class QTabWidget;
 
 namespace bindwick {
@@ -40,6 +41,8 @@ public:
     bool IsUseCwd() const;
     int PaperSize() const;     // the selected item, -1 when none
     int CompressRate() const;  // the track bar position, 0..9
+    // The page choices of the paper-size tab, for the next book.
+    PageSetup GetPageSetup() const;
 
     const std::string &IniFileName() const { return settings_.IniFileName(); }
 
@@ -47,6 +50,12 @@ public:
     QTabWidget *PageControlPref = nullptr;
     QCheckBox *CBIsUseCwd = nullptr;
     QComboBox *CBPaperSize = nullptr;
+    QCheckBox *CBIsUseResolution = nullptr;
+    QSpinBox *EditPaperWidth = nullptr;   // millimetres
+    QSpinBox *EditPaperHeight = nullptr;  // millimetres
+    QSpinBox *EditMargin = nullptr;       // millimetres
+    QCheckBox *CBIsAutoRotate = nullptr;
+    QCheckBox *CBIsNoEnlarge = nullptr;
     QSlider *TBPref = nullptr;
     QPushButton *BitBtnOK = nullptr;
     QPushButton *BitBtn2 = nullptr;
@@ -66,9 +75,12 @@ protected:
 
 private:
     void buildTabs();
+    QWidget *buildPaperTab();
+    // Enables the paper-size tab's controls that the chosen size uses.
+    void enablePaperControls();
     // Copies the settings model into the controls and back.
     void showSettings();
-    void takeSettings();
+    void takeSettings(Settings &settings) const;
 
     Settings settings_;
     UserDialogs &dialogs_;

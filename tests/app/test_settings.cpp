@@ -80,8 +80,9 @@ TEST_F(SettingsTest, OkStoresTheEffectiveValuesAndKeepsTheRest) {
     settings.SaveSettings();
     EXPECT_EQ(ReadFile(ini_),
               "; kept\r\n[Temp]\r\nFirstRunAfterDelIni=1\r\n"
-              "[SIZE]\r\npaper=-1\r\nother=x\r\n[COMPRESS]\r\nrate=9\r\n"
-              "[FILE]\r\nIsUseCwd=0\r\n");
+              "[SIZE]\r\npaper=-1\r\nother=x\r\nwidth=210\r\nheight=297\r\nmargin=10\r\n"
+              "IsUseResolution=0\r\nIsAutoRotate=1\r\nIsNoEnlarge=0\r\n"
+              "[COMPRESS]\r\nrate=9\r\n[FILE]\r\nIsUseCwd=0\r\n");
 
     Settings reread(ini_);
     reread.LoadSettings();
@@ -90,15 +91,54 @@ TEST_F(SettingsTest, OkStoresTheEffectiveValuesAndKeepsTheRest) {
     EXPECT_EQ(reread.CompressRate(), 9);
 }
 
-TEST_F(SettingsTest, FirstOkAddsTheThreeKeys) {
+TEST_F(SettingsTest, FirstOkAddsEveryKey) {
     Settings settings(ini_);
     settings.LoadSettings();
     settings.SetCompressRate(2);
     settings.SetPaperSize(3);
+    settings.SetPaperWidth(100);
+    settings.SetMargin(0);
+    settings.SetIsNoEnlarge(true);
     settings.SaveSettings();
     EXPECT_EQ(ReadFile(ini_),
               "[Temp]\nFirstRunAfterDelIni=1\n[FILE]\nIsUseCwd=1\n"
-              "[SIZE]\npaper=3\n[COMPRESS]\nrate=2\n");
+              "[SIZE]\npaper=3\nwidth=100\nheight=297\nmargin=0\nIsUseResolution=0\n"
+              "IsAutoRotate=1\nIsNoEnlarge=1\n[COMPRESS]\nrate=2\n");
+}
+
+// The paper-size choice and its companions become the book's page set-up:
+// the resolution counts without paper, the rest only on paper.
+TEST(SettingsPageSetup, FollowsThePaperChoice) {
+    const double mm = bindwick::kPointsPerMillimetre;
+    struct Row {
+        int paper;
+        double width, height;  // points; 0 without paper
+    };
+    const Row rows[] = {{0, 0, 0}, {-1, 0, 0}, {1, 210 * mm, 297 * mm},
+                        {2, 182 * mm, 257 * mm}, {3, 100 * mm, 150 * mm}};
+    for (const Row &row : rows) {
+        for (bool ticked : {false, true}) {
+            SCOPED_TRACE(std::to_string(row.paper) + (ticked ? " ticked" : ""));
+            Settings settings("unused.ini");
+            settings.SetPaperSize(row.paper);
+            settings.SetPaperWidth(100);
+            settings.SetPaperHeight(150);
+            settings.SetMargin(5);
+            settings.SetIsUseResolution(ticked);
+            settings.SetIsAutoRotate(ticked);
+            settings.SetIsNoEnlarge(ticked);
+            const bindwick::PageSetup setup = settings.GetPageSetup();
+            ASSERT_EQ(setup.paper.has_value(), row.width > 0);
+            EXPECT_EQ(setup.use_resolution, ticked && !setup.paper);
+            if (!setup.paper) continue;
+            EXPECT_DOUBLE_EQ(setup.paper->width, row.width);
+            EXPECT_DOUBLE_EQ(setup.paper->height, row.height);
+            EXPECT_DOUBLE_EQ(setup.margin, 5 * mm);
+            EXPECT_EQ(setup.orientation, ticked ? bindwick::PageOrientation::kFollowImage
+                                                : bindwick::PageOrientation::kAsGiven);
+            EXPECT_EQ(setup.enlarge, !ticked);
+        }
+    }
 }
 
 TEST_F(SettingsTest, CancelReloadsAndRecreatesADeletedFile) {

@@ -2,6 +2,7 @@
 // the file dialogs and message boxes scripted by FakeDialogs.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -474,6 +475,16 @@ private slots:
         QFile ini(path("bindwick.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(!ini.readAll().contains("rate"));
+    }
+
+    // The paper size chosen in the preferences shapes the next book.
+    void paperSizeFromPreferences() {
+        add({jpeg("wide.jpg", 40, 30)});
+        window_->FormPref()->CBPaperSize->setCurrentIndex(1);
+        save(path("a4.pdf"));
+        const QString info = Run("pdfinfo", {path("a4.pdf")});
+        QVERIFY2(info.contains(QRegularExpression("Page size: +841.89 x 595.276 pts \\(A4\\)")),
+                 qPrintable(info));
     }
 
     void startFolder() {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -63,7 +64,7 @@ private slots:
         QVERIFY(tabs->widget(2)->isAncestorOf(pref->TBPref));
         QCOMPARE(pref->CBIsUseCwd->text(),
                  QStringLiteral("カレントディレクトリを標準のディレクトリとする"));
-        QVERIFY(!pref->CBPaperSize->isEnabled());
+        QVERIFY(pref->CBPaperSize->isEnabled());
         QStringList items;
         for (int i = 0; i < pref->CBPaperSize->count(); ++i) items << pref->CBPaperSize->itemText(i);
         QCOMPARE(items, (QStringList{"画像ファイルのまま", "A4", "B5", "指定する"}));
@@ -124,6 +125,12 @@ private slots:
             << true << 2 << 6 << QByteArray("paper=2");
         QTest::newRow("current directory off") << QByteArray("[FILE]\nIsUseCwd=0\n")
             << false << 0 << 6 << QByteArray("IsUseCwd=0");
+        QTest::newRow("custom paper keys")
+            << QByteArray("[SIZE]\npaper=3\nwidth=99999\nheight=150\nmargin=7\n"
+                          "IsAutoRotate=0\nIsNoEnlarge=1\n")
+            << true << 3 << 6
+            << QByteArray("paper=3\nwidth=5080\nheight=150\nmargin=7\nIsAutoRotate=0\n"
+                          "IsNoEnlarge=1\nIsUseResolution=0\n");
     }
     void storedValues() {
         QFETCH(QByteArray, stored);
@@ -174,6 +181,43 @@ private slots:
         QCOMPARE(pref->IsUseCwd(), rate_after == 3);
         QCOMPARE(readIni().contains("rate=8"), how == "ok");
         QVERIFY(dialogs_.messages.isEmpty());
+    }
+
+    // Each paper-size choice enables the controls it uses.
+    void paperControls_data() {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("enabled");  // initials of the enabled controls
+        QTest::newRow("image size") << 0 << "R";
+        QTest::newRow("A4") << 1 << "MTN";
+        QTest::newRow("custom") << 3 << "WHMTN";
+        QTest::newRow("none") << -1 << "R";
+    }
+    void paperControls() {
+        QFETCH(int, choice);
+        QFETCH(QString, enabled);
+        auto pref = make();
+        pref->CBPaperSize->setCurrentIndex(choice);
+        const QList<QPair<QString, QWidget *>> controls{
+            {"R", pref->CBIsUseResolution}, {"W", pref->EditPaperWidth},
+            {"H", pref->EditPaperHeight},   {"M", pref->EditMargin},
+            {"T", pref->CBIsAutoRotate},    {"N", pref->CBIsNoEnlarge}};
+        for (const auto &[initial, control] : controls)
+            QVERIFY2(control->isEnabled() == enabled.contains(initial),
+                     qPrintable(control->objectName()));
+    }
+
+    // The next book's pages follow the controls, stored or not.
+    void pageSetupFromControls() {
+        auto pref = make();
+        pref->CBPaperSize->setCurrentIndex(3);
+        pref->EditPaperWidth->setValue(100);
+        pref->EditPaperHeight->setValue(9000);  // beyond the range: 5080
+        pref->CBIsNoEnlarge->setChecked(true);
+        const bindwick::PageSetup setup = pref->GetPageSetup();
+        QVERIFY(setup.paper && !setup.enlarge);
+        QCOMPARE(qRound(setup.paper->width), 283);
+        QCOMPARE(qRound(setup.paper->height), 14400);
+        QVERIFY(!readIni().contains("SIZE"));
     }
 
     void cancelRecreatesDeletedFile() {
