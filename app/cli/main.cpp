@@ -14,6 +14,7 @@
 
 #include "book_writer.h"
 #include "image_kind.h"
+#include "page_options.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ void PrintUsage(std::FILE *stream) {
     std::fprintf(stream,
         "Usage: %s -o OUT.pdf [options] IMAGE...\n"
         "Binds JPEG, PNG, TIFF and GIF images into one PDF, one page per\n"
-        "image, each page as large as its image.\n"
+        "image, each page as large as its image unless a paper size is given.\n"
         "\n"
         "Options:\n"
         "  -o, --output FILE   the PDF to write; \"-\" writes to standard output\n"
@@ -43,6 +44,22 @@ void PrintUsage(std::FILE *stream) {
         "  -q, --quiet         no progress line\n"
         "  -h, --help          show this help and exit\n"
         "  --version           show the version and exit\n"
+        "\n"
+        "Page size:\n"
+        "  --pagesize SIZE     paper for every page: A4, B5 (the Japanese one,\n"
+        "                      182x257mm) or WIDTHxHEIGHT such as 148mmx210mm;\n"
+        "                      a ^T suffix turns it across (A4^T). Each image is\n"
+        "                      placed whole and centred; the paper turns with\n"
+        "                      landscape images unless its orientation is fixed\n"
+        "  --landscape         paper always across\n"
+        "  --portrait          paper always upright\n"
+        "  --margin LENGTH     space around the image on paper; default 10mm\n"
+        "  --fit into|shrink   into: images grow or shrink to fill the space\n"
+        "                      (default); shrink: small images keep their size\n"
+        "  --use-resolution    without --pagesize: pages take the image's size at\n"
+        "                      its resolution (a 300 dpi A4 scan makes an A4\n"
+        "                      page); one pixel one point when the file has none\n"
+        "Lengths take a unit: pt (the default), mm, cm or in.\n"
         "\n"
         "Texts not given are not recorded. Exit status: 0 success, 1 the PDF\n"
         "could not be written, 2 bad usage, 3 written but some images could\n"
@@ -62,6 +79,8 @@ struct Options {
     int compression = 6;
     bool quiet = false;
     std::vector<std::string> images;
+    bindwick::PageArguments page_arguments;
+    bindwick::PageSetup page;
 };
 
 // Reads "0".."9"; anything else is a usage error.
@@ -70,6 +89,14 @@ int ParseCompression(const std::string &text) {
         UsageError("--compress needs a level from 0 to 9, not '" + text + "'");
     }
     return text[0] - '0';
+}
+
+// The switch of a page option without a value, or null.
+bool *PageFlag(bindwick::PageArguments &page, const std::string &arg) {
+    if (arg == "--landscape") return &page.landscape;
+    if (arg == "--portrait") return &page.portrait;
+    if (arg == "--use-resolution") return &page.use_resolution;
+    return nullptr;
 }
 
 Options ParseOptions(int argc, char **argv) {
@@ -97,6 +124,10 @@ Options ParseOptions(int argc, char **argv) {
             options.quiet = true;
             continue;
         }
+        if (bool *flag = PageFlag(options.page_arguments, arg)) {
+            *flag = true;
+            continue;
+        }
 
         // Options with a value: "--name VALUE", "--name=VALUE", "-oVALUE".
         std::string name = arg;
@@ -116,6 +147,9 @@ Options ParseOptions(int argc, char **argv) {
         else if (name == "--title") target = &options.title;
         else if (name == "--subtitle") target = &options.subtitle;
         else if (name == "--author") target = &options.author;
+        else if (name == "--pagesize") target = &options.page_arguments.pagesize;
+        else if (name == "--margin") target = &options.page_arguments.margin;
+        else if (name == "--fit") target = &options.page_arguments.fit;
         else if (name != "--compress") UsageError("unknown option '" + arg + "'");
 
         if (!value) {
@@ -131,6 +165,10 @@ Options ParseOptions(int argc, char **argv) {
     if (!options.output) UsageError("no output file given (-o OUT.pdf)");
     if (options.output->empty()) UsageError("the output file name is empty");
     if (options.images.empty()) UsageError("no images given");
+    std::string page_error;
+    const auto page = bindwick::MakePageSetup(options.page_arguments, page_error);
+    if (!page) UsageError(page_error);
+    options.page = *page;
     return options;
 }
 
@@ -194,6 +232,7 @@ int main(int argc, char **argv) {
     request.subtitle = options.subtitle;
     request.author = options.author;
     request.compression = options.compression;
+    request.page = options.page;
     request.entries.reserve(options.images.size());
     for (const std::string &image : options.images) {
         request.entries.push_back({image, bindwick::DetectImageType(image)});

@@ -60,6 +60,18 @@ TEST_F(CliTest, ExitStatuses) {
         {"level not a number", "--compress=x -o " + out + " " + a, 2, "--compress"},
         {"unknown option", "--colour -o " + out + " " + a, 2, "unknown option"},
         {"value missing", "-o " + out + " " + a + " --title", 2, "needs a value"},
+        {"unknown paper", "--pagesize A5 -o " + out + " " + a, 2, "--pagesize 'A5'"},
+        {"bad length", "--pagesize 1e3x9km -o " + out + " " + a, 2, "--pagesize '1e3x9km'"},
+        {"paper too small", "--pagesize 1x1mm -o " + out + " " + a, 2, "from 3pt to 14400pt"},
+        {"margin too wide", "--pagesize A4 --margin 53mm -o " + out + " " + a, 2,
+         "at most a quarter of the paper's shorter side, 148.819pt (52.5mm)"},
+        {"margin without paper", "--margin 5mm -o " + out + " " + a, 2, "needs a paper size"},
+        {"bad fit", "--pagesize B5 --fit fill -o " + out + " " + a, 2, "into or shrink"},
+        {"two orientations", "--pagesize B5 --portrait --landscape -o " + out + " " + a, 2,
+         "exclude each other"},
+        {"turned and fixed", "--pagesize A4^T --portrait -o " + out + " " + a, 2, "^T"},
+        {"resolution on paper", "--pagesize A4 --use-resolution -o " + out + " " + a, 2,
+         "--use-resolution"},
         {"help", "--help", 0, "Usage:"},
         {"version", "--version", 0, "0.02"},
     };
@@ -98,6 +110,32 @@ TEST_F(CliTest, TypeComesFromContent) {
             ShellQuote(Image("noextension")) + " " + ShellQuote(Image("wrong.png")));
     ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(PdfInfoField(out, "Pages"), "3");
+}
+
+// Page options: A4 across by ^T, B5 turning with the image, and pages at
+// the images' resolution.
+TEST_F(CliTest, PageOptions) {
+    const std::string landscape = ShellQuote(Image("wide.jpg", 40, 20));
+    const std::string portrait = ShellQuote(Image("tall.jpg", 20, 40));
+    struct Row {
+        std::string options;
+        const char *first, *second;  // page sizes as pdfinfo gives them
+    };
+    const Row rows[] = {
+        {"--pagesize a4^T", "841.89 x 595.276 pts (A4)", "841.89 x 595.276 pts (A4)"},
+        {"--pagesize B5 --margin 0", "728.504 x 515.905 pts", "515.905 x 728.504 pts"},
+        {"--pagesize 100mmx2in --portrait", "144 x 283.465 pts", "144 x 283.465 pts"},
+        {"--use-resolution", "40 x 20 pts", "20 x 40 pts"},
+    };
+    const std::string out = dir.file("out.pdf");
+    for (const Row &row : rows) {
+        const CommandResult result =
+            Cli(row.options + " -o " + ShellQuote(out) + " " + landscape + " " + portrait);
+        ASSERT_EQ(result.status, 0) << row.options << "\n" << result.output;
+        EXPECT_TRUE(testsupport::QpdfCheck(out)) << row.options;
+        EXPECT_EQ(PdfInfoField(out, "Page size", 1), row.first) << row.options;
+        EXPECT_EQ(PdfInfoField(out, "Page size", 2), row.second) << row.options;
+    }
 }
 
 TEST(ImageKind, SignaturesThenName) {
