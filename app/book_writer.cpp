@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
+
+#include "staging_file.h"
 
 namespace bindwick {
 
@@ -27,22 +26,6 @@ constexpr const char kVersion[] = "0.02";
 constexpr std::size_t kCreatorNameLength = 13;
 constexpr char kStoredCreatorName[kCreatorNameLength + 1] = {
     'A', 'h', 'm', 'c', 'v', 'h', 'b', 'j', '\x1f', 'A', 'n', 'n', 'j', '\0'};
-
-// ---- Staging file ----------------------------------------------------------
-
-// The file mask of this process, read without changing it (umask() would
-// have to set it); 022 when the system does not tell.
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            return static_cast<mode_t>(
-                std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
-        }
-    }
-    return 022;
-}
 
 // The file the document finally replaces: the output path itself, or the
 // file a symbolic link at that path points to, so that the link survives.
@@ -63,53 +46,6 @@ std::string ReplacementTarget(const std::string &output) {
     }
     return target;
 }
-
-// A temporary file beside the output, removed on destruction unless it was
-// committed by renaming it over the output.
-class StagingFile {
-public:
-    ~StagingFile() {
-        if (!path_.empty()) std::remove(path_.c_str());
-    }
-
-    // Creates the file next to `target`, with the permissions the target
-    // has, or those a new file would get. False when the folder does not
-    // exist or does not take a new file, or when `target` is a folder.
-    bool Create(const std::string &target) {
-        struct stat existing;
-        mode_t mode = 0666 & ~CurrentUmask();
-        if (stat(target.c_str(), &existing) == 0) {
-            if (S_ISDIR(existing.st_mode)) return false;
-            if (S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
-        }
-        std::size_t slash = target.rfind('/');
-        std::string folder =
-            slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-        std::string name =
-            slash == std::string::npos ? target : target.substr(slash + 1);
-        if (name.empty()) return false;
-        // Leave room for the decoration within the 255-byte name limit.
-        std::string pattern = folder + "." + name.substr(0, 200) + ".XXXXXX";
-        int fd = mkstemp(pattern.data());
-        if (fd < 0) return false;
-        path_ = pattern;
-        fchmod(fd, mode);
-        ::close(fd);
-        return true;
-    }
-
-    const std::string &path() const { return path_; }
-
-    // Moves the file over `target`. On success the file is no longer ours.
-    bool CommitTo(const std::string &target) {
-        if (std::rename(path_.c_str(), target.c_str()) != 0) return false;
-        path_.clear();
-        return true;
-    }
-
-private:
-    std::string path_;
-};
 
 // ---- Placement -------------------------------------------------------------
 
@@ -206,6 +142,42 @@ std::string InfoText(const std::string &utf8) {
     return out;
 }
 
+namespace {
+
+// The length of the white-space character at `at`, 0 when there is none.
+std::size_t SpaceLength(const std::string &text, std::size_t at) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c <= 0x20 || c == 0x7F) return 1;
+    if (text.compare(at, 2, "\xC2\xA0") == 0) return 2;      // no-break space
+    if (text.compare(at, 3, "\xE3\x80\x80") == 0) return 3;  // ideographic space
+    return 0;
+}
+
+// The length of the white-space character that ends at `end`, 0 when none.
+std::size_t SpaceLengthBefore(const std::string &text, std::size_t end) {
+    for (std::size_t length : {1u, 2u, 3u}) {
+        if (end >= length && SpaceLength(text, end - length) == length) return length;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string TrimmedText(const std::string &utf8) {
+    std::size_t begin = 0, end = utf8.size();
+    while (begin < end) {
+        const std::size_t length = SpaceLength(utf8, begin);
+        if (length == 0) break;
+        begin += length;
+    }
+    while (end > begin) {
+        const std::size_t length = SpaceLengthBefore(utf8, end);
+        if (length == 0) break;
+        end -= length;
+    }
+    return utf8.substr(begin, end - begin);
+}
+
 std::string BookWriter::GetCreatorName() {
     char buffer[16] = {};
     std::memcpy(buffer, kStoredCreatorName, sizeof kStoredCreatorName);
@@ -219,11 +191,18 @@ std::string BookWriter::CreatorText() {
     return GetCreatorName() + " ver." + kVersion;
 }
 
+RejectedFile BookWriter::NotOpened(const std::string &path) {
+    // The library does not say why; the file itself may.
+    ImageProblem problem = CheckImageFile(path).problem;
+    if (problem == ImageProblem::kNone) problem = ImageProblem::kDamaged;
+    return {path, problem};
+}
+
 bool BookWriter::AddImagePage(Folio &folio, const std::string &path,
                               const std::string &type, const PageSetup &page) {
     const int image = folio.open_image_file(type, path, "", 0);
     if (image == -1) {
-        reporter_.ImageNotOpened(path, path + kImageNotOpenedSuffix);
+        reporter_.ImageNotOpened(NotOpened(path), path + kImageNotOpenedSuffix);
         return false;
     }
     const auto handle = static_cast<float>(image);
@@ -238,6 +217,36 @@ bool BookWriter::AddImagePage(Folio &folio, const std::string &path,
     folio.close_image(image);
     folio.end_page();
     return true;
+}
+
+void BookWriter::RecordTexts(Folio &folio, const BookRequest &request) {
+    folio.set_info("Creator", CreatorText());
+    const std::pair<const char *, const std::optional<std::string> &> texts[] = {
+        {"Title", request.title}, {"Subject", request.subtitle}, {"Author", request.author}};
+    for (const auto &[key, text] : texts) {
+        if (!text) continue;
+        const std::string trimmed = TrimmedText(*text);
+        if (!trimmed.empty()) folio.set_info(key, InfoText(trimmed));
+    }
+}
+
+bool BookWriter::BindEntries(Folio &folio, const BookRequest &request,
+                             BookResult &result) {
+    const std::vector<FileEntry> &entries = request.entries;
+    const std::size_t count = entries.size();
+    reporter_.ProgressStart(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (reporter_.StopRequested()) return false;
+        const FileEntry &entry = entries[i];
+        reporter_.EntryStarted(i, entry.path);
+        if (AddImagePage(folio, entry.path, entry.type, request.page)) {
+            ++result.pages;
+        } else {
+            result.not_opened.push_back(NotOpened(entry.path));
+        }
+        reporter_.ProgressStep(i + 1);
+    }
+    return !reporter_.StopRequested();
 }
 
 BookResult BookWriter::Write(const BookRequest &request) {
@@ -269,22 +278,11 @@ BookResult BookWriter::Write(const BookRequest &request) {
             return output_not_created();
         }
         folio->set_value("compress", static_cast<float>(request.compression));
-        folio->set_info("Creator", CreatorText());
-        if (request.title) folio->set_info("Title", InfoText(*request.title));
-        if (request.subtitle)
-            folio->set_info("Subject", InfoText(*request.subtitle));
-        if (request.author) folio->set_info("Author", InfoText(*request.author));
-
-        const std::size_t count = request.entries.size();
-        reporter_.ProgressStart(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            const FileEntry &entry = request.entries[i];
-            if (AddImagePage(*folio, entry.path, entry.type, request.page)) {
-                ++result.pages;
-            } else {
-                result.not_opened.push_back(entry.path);
-            }
-            reporter_.ProgressStep(i + 1);
+        RecordTexts(*folio, request);
+        if (!BindEntries(*folio, request, result)) {
+            folio.reset();
+            result.outcome = BookOutcome::kStopped;
+            return result;
         }
         folio->close();
         folio.reset();

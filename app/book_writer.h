@@ -1,13 +1,16 @@
 // The book writer: turns an ordered list of image files into one PDF
 // document through the Folio wrapper, one page per image, each page as large
-// as its image or of the chosen paper size (page_layout.h). It knows nothing of windows or terminals; it tells
+// as its image or of the chosen paper size (page_layout.h). It knows nothing
+// of windows or terminals; it tells
 // its front end what happens through a BookReporter.
 //
-// Output safety: the document is written to a temporary file in the output's
-// folder and renamed over the output only after the library closed it
-// successfully. On any failure the temporary file is removed, so no partial
-// document is left behind and an existing file at the output path keeps its
-// contents. The output path "-" streams the document to standard output.
+// Output safety: the document is written to a staging file in the output's
+// folder (StagingFile: unnamed where the file system allows) and takes the
+// output's name only after the library closed it successfully. On any
+// failure, and when the run is stopped, the staging file goes away, so no
+// partial document is left behind and an existing file at the output path
+// keeps its contents. The output path "-" streams the document to standard
+// output.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +20,7 @@
 
 #include "file_list.h"
 #include "folio.hpp"
+#include "image_files.h"
 #include "page_layout.h"
 
 namespace bindwick {
@@ -32,8 +36,9 @@ extern const char kBookWrittenText[];         // "PDFファイルの生成に成
 struct BookRequest {
     std::string output_path;         // "-" for standard output
     std::vector<FileEntry> entries;  // page order
-    // The information texts; an absent one is not recorded at all. An empty
-    // one is handed to the library, which refuses it.
+    // The information texts, recorded without surrounding white space
+    // (ASCII, no-break and ideographic spaces); an absent text, and one
+    // that is empty or only white space, is not recorded at all.
     std::optional<std::string> title;
     std::optional<std::string> subtitle;  // recorded as Subject
     std::optional<std::string> author;
@@ -45,12 +50,13 @@ enum class BookOutcome {
     kWritten,           // the document is complete at the output path
     kOutputNotCreated,  // the output could not be created or put in place
     kLibraryError,      // the library reported an error; the run stopped
+    kStopped,           // the reporter asked to stop; nothing was written
 };
 
 struct BookResult {
     BookOutcome outcome = BookOutcome::kWritten;
     int pages = 0;                          // pages written
-    std::vector<std::string> not_opened;    // images skipped, in list order
+    std::vector<RejectedFile> not_opened;   // images skipped, in list order
     std::string library_message;            // the library's text on kLibraryError
 };
 
@@ -65,10 +71,18 @@ public:
     // entries done.
     virtual void ProgressStart(std::size_t count) = 0;
     virtual void ProgressStep(std::size_t done) = 0;
+    // Called before entry `index` (from 0) is bound.
+    virtual void EntryStarted(std::size_t /*index*/, const std::string & /*path*/) {}
 
-    // An image the library could not open; the run goes on without its page.
-    // No icon, no title.
-    virtual void ImageNotOpened(const std::string &path,
+    // Asked before every entry and before the document is finished; true
+    // stops the run: the document is dropped and nothing is reported but
+    // the kStopped outcome. May be called from the writing thread while
+    // another thread asks for the stop.
+    virtual bool StopRequested() { return false; }
+
+    // An image the library could not open, with the reason the file shows;
+    // the run goes on without its page. No icon, no title.
+    virtual void ImageNotOpened(const RejectedFile &image,
                                 const std::string &text) = 0;
     // The output could not be created; nothing was written. Stop icon, no
     // title.
@@ -89,7 +103,7 @@ public:
     // Runs one book: creates the document, records Creator and the given
     // texts, adds a page per entry in order and closes the document.
     // Exactly one of OutputNotCreated, LibraryError and BookWritten is
-    // reported at the end.
+    // reported at the end, unless the reporter stopped the run.
     BookResult Write(const BookRequest &request);
 
     // Opens the image, makes a page laid out by `page` (by default the
@@ -106,6 +120,13 @@ public:
     static std::string CreatorText();
 
 private:
+    // Creator and the given texts, trimmed; empty ones are left out.
+    void RecordTexts(Folio &folio, const BookRequest &request);
+    // The image at `path`, which the library did not open, and the reason.
+    static RejectedFile NotOpened(const std::string &path);
+    // A page per entry; false when the reporter asked to stop.
+    bool BindEntries(Folio &folio, const BookRequest &request, BookResult &result);
+
     BookReporter &reporter_;
 };
 
@@ -114,5 +135,9 @@ private:
 // returned string holds that unit; c_str() adds one more zero byte).
 // Malformed UTF-8 sequences become U+FFFD.
 std::string InfoText(const std::string &utf8);
+
+// `utf8` without the white space at either end: ASCII blanks and control
+// characters, U+00A0 and U+3000.
+std::string TrimmedText(const std::string &utf8);
 
 }  // namespace bindwick

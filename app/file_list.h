@@ -13,14 +13,8 @@ namespace bindwick {
 // One row of the list.
 struct FileEntry {
     std::string path;  // full path of the image file, as given
-    std::string type;  // image type text for the library, from ImageTypeOf
+    std::string type;  // image type text for the library, from the content
 };
-
-// The image type text for `path`: the extension of the file name (the text
-// after the last dot that follows the last path separator), without the
-// dot, empty when there is none. Only "jpg" (exactly, in lower case) is
-// turned into "jpeg"; every other extension is given unchanged.
-std::string ImageTypeOf(const std::string &path);
 
 class FileList {
 public:
@@ -45,12 +39,12 @@ public:
     std::optional<std::size_t> Focused() const { return focused_; }
     void SetFocused(std::optional<std::size_t> index);
 
-    // Inserts one entry per path, in the given order, directly below the
-    // first selected entry, or at the end when nothing is selected; each
-    // new entry goes below the previous one. Afterwards the last inserted
-    // entry is selected as well; earlier selections stay. Duplicates are
-    // allowed. An empty `paths` changes nothing.
-    void AddFiles(const std::vector<std::string> &paths);
+    // Inserts the entries, in the given order, directly below the first
+    // selected entry, or at the end when nothing is selected; each new
+    // entry goes below the previous one. Afterwards the last inserted entry
+    // is selected as well; earlier selections stay. Duplicates are allowed.
+    // An empty `entries` changes nothing.
+    void AddFiles(const std::vector<FileEntry> &entries);
 
     // Removes every selected entry, keeping the order of the others.
     void DeleteSelected();
@@ -62,6 +56,23 @@ public:
     void MoveUp();
     void MoveDown();
 
+    // Moves every selected entry one place up (`step` -1) or down (+1)
+    // past its unselected neighbour, keeping the order among them and
+    // their selection. Nothing happens when the selection already touches
+    // that end of the list.
+    void MoveSelection(int step);
+
+    // Moves the selected entries, together and in their order, so that
+    // they stand before the entry that is now at `row` (the end of the list
+    // when `row` is the size). They stay selected; the first of them gets
+    // the focus.
+    void MoveSelectionTo(std::size_t row);
+
+    // Orders the entries by their paths in natural order (NaturalLess);
+    // entries with equal paths keep their order. Selection and focus stay
+    // with their entries.
+    void SortByName();
+
 private:
     struct Row {
         FileEntry entry;
@@ -70,6 +81,9 @@ private:
 
     // Swaps rows `from` and `to` and gives the moved row selection and focus.
     void MoveFirstSelected(std::size_t from, std::size_t to);
+    // Puts the rows in the order `order` names (old indices, new order);
+    // the focus follows its row.
+    void Reorder(const std::vector<std::size_t> &order);
 
     std::vector<Row> rows_;
     std::optional<std::size_t> focused_;

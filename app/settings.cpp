@@ -59,10 +59,6 @@ bool FileExists(const std::string &path) {
     return fs::exists(path, error);
 }
 
-bool IsWritableFolder(const fs::path &folder) {
-    return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
-}
-
 }  // namespace
 
 SettingsWriteError::SettingsWriteError(const std::string &path)
@@ -98,21 +94,28 @@ std::string PortableSettingsPath(const std::string &executable_path) {
     return fs::path(executable_path).replace_extension(".ini").string();
 }
 
-std::string SettingsFilePath(const std::string &executable_path,
-                             const EnvironmentLookup &getenv) {
-    const std::string portable = PortableSettingsPath(executable_path);
-    if (FileExists(portable) ||
-        IsWritableFolder(fs::path(portable).parent_path())) {
-        return portable;
-    }
+namespace {
 
+std::optional<std::string> ProcessEnvironment(const std::string &name) {
+    const char *value = std::getenv(name.c_str());
+    if (!value) return std::nullopt;
+    return std::string(value);
+}
+
+bool AccessWritable(const std::string &path) {
+    return ::access(path.empty() ? "." : path.c_str(), W_OK) == 0;
+}
+
+// The user's configuration file, its folder created; empty when neither
+// variable names a folder.
+std::string UserSettingsPath(const EnvironmentLookup &getenv) {
     fs::path config_home;
     const auto xdg = getenv("XDG_CONFIG_HOME");
     if (xdg && !xdg->empty() && fs::path(*xdg).is_absolute()) {
         config_home = *xdg;
     } else {
         const auto home = getenv("HOME");
-        if (!home || home->empty()) return portable;
+        if (!home || home->empty()) return std::string();
         config_home = fs::path(*home) / ".config";
     }
     const fs::path folder = config_home / "bindwick";
@@ -123,13 +126,33 @@ std::string SettingsFilePath(const std::string &executable_path,
     return (folder / "bindwick.ini").string();
 }
 
-std::string SettingsFilePath(const std::string &executable_path) {
-    return SettingsFilePath(executable_path,
-                            [](const std::string &name) -> std::optional<std::string> {
-                                const char *value = std::getenv(name.c_str());
-                                if (!value) return std::nullopt;
-                                return std::string(value);
-                            });
+}  // namespace
+
+SettingsChoice ChooseSettingsFile(const std::string &executable_path,
+                                  const EnvironmentLookup &getenv,
+                                  const WritableCheck &writable) {
+    const std::string portable = PortableSettingsPath(executable_path);
+    const bool portable_exists = FileExists(portable);
+    if (portable_exists ? writable(portable)
+                        : writable(fs::path(portable).parent_path().string())) {
+        return {portable, {}};
+    }
+    const std::string user = UserSettingsPath(getenv);
+    if (user.empty()) return {portable, {}};
+    std::string notice;
+    if (portable_exists && !FileExists(user)) {
+        notice = portable + " に書き込めないため、設定は " + user + " に保存します。";
+    }
+    return {user, notice};
+}
+
+SettingsChoice ChooseSettingsFile(const std::string &executable_path) {
+    return ChooseSettingsFile(executable_path, ProcessEnvironment, AccessWritable);
+}
+
+std::string SettingsFilePath(const std::string &executable_path,
+                             const EnvironmentLookup &getenv) {
+    return ChooseSettingsFile(executable_path, getenv, AccessWritable).path;
 }
 
 Settings::Settings(std::string ini_file_name)

@@ -48,20 +48,36 @@ std::optional<int> ParseSettingInteger(const std::string &text);
 std::string PortableSettingsPath(const std::string &executable_path);
 
 // Where the settings file lives. The file beside the executable is used when
-// it already exists or its folder is writable, so a copy of the program
-// carried on a removable disk keeps its settings with it. Otherwise the file
-// is "bindwick.ini" in "$XDG_CONFIG_HOME/bindwick/" ("$HOME/.config/bindwick/"
-// when XDG_CONFIG_HOME is unset, empty or relative); that folder is created.
-// If neither variable gives a folder, the file beside the executable is
+// it can be written: it exists and is writable, or it is missing and its
+// folder is writable; so a copy of the program carried on a removable disk
+// keeps its settings with it. Otherwise the file is "bindwick.ini" in
+// "$XDG_CONFIG_HOME/bindwick/" ("$HOME/.config/bindwick/" when
+// XDG_CONFIG_HOME is unset, empty or relative); that folder is created. If
+// neither variable gives a folder, the file beside the executable is
 // returned so that the write error names it.
 //
-// `getenv` looks up an environment variable (nullopt when unset).
+// `getenv` looks up an environment variable (nullopt when unset);
+// `writable` tells whether a file or folder may be written.
 using EnvironmentLookup =
     std::function<std::optional<std::string>(const std::string &name)>;
+using WritableCheck = std::function<bool(const std::string &path)>;
+
+struct SettingsChoice {
+    std::string path;  // the settings file to use
+    // When the file beside the executable exists but cannot be written and
+    // the file in the configuration folder is about to be made: the text
+    // that says so, once (UTF-8). Empty otherwise.
+    std::string notice;
+};
+SettingsChoice ChooseSettingsFile(const std::string &executable_path,
+                                  const EnvironmentLookup &getenv,
+                                  const WritableCheck &writable);
+// With the process environment and access(2).
+SettingsChoice ChooseSettingsFile(const std::string &executable_path);
+
+// ChooseSettingsFile(...).path, with access(2) for `writable`.
 std::string SettingsFilePath(const std::string &executable_path,
                              const EnvironmentLookup &getenv);
-// The same with the process environment.
-std::string SettingsFilePath(const std::string &executable_path);
 
 class Settings {
 public:

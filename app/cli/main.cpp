@@ -2,8 +2,9 @@
 // line, one page per image in the order given.
 //
 // Exit status: 0 every image became a page; 3 the document was written but
-// some images could not be opened; 1 the document could not be written
-// (library error, or the output could not be created); 2 bad usage.
+// some files were left out (not images, or not opened); 1 the document could
+// not be written (library error, or the output could not be created); 2 bad
+// usage.
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,7 +14,7 @@
 #include <vector>
 
 #include "book_writer.h"
-#include "image_kind.h"
+#include "image_files.h"
 #include "page_options.h"
 
 namespace {
@@ -30,9 +31,12 @@ enum ExitStatus {
 
 void PrintUsage(std::FILE *stream) {
     std::fprintf(stream,
-        "Usage: %s -o OUT.pdf [options] IMAGE...\n"
+        "Usage: %s -o OUT.pdf [options] IMAGE|FOLDER...\n"
         "Binds JPEG, PNG, TIFF and GIF images into one PDF, one page per\n"
         "image, each page as large as its image unless a paper size is given.\n"
+        "The type of each image is read from its content. A folder stands\n"
+        "for the images in it, in natural order of their names (page2 before\n"
+        "page10).\n"
         "\n"
         "Options:\n"
         "  -o, --output FILE   the PDF to write; \"-\" writes to standard output\n"
@@ -61,9 +65,10 @@ void PrintUsage(std::FILE *stream) {
         "                      page); one pixel one point when the file has none\n"
         "Lengths take a unit: pt (the default), mm, cm or in.\n"
         "\n"
-        "Texts not given are not recorded. Exit status: 0 success, 1 the PDF\n"
-        "could not be written, 2 bad usage, 3 written but some images could\n"
-        "not be opened.\n",
+        "Texts not given, or empty, are not recorded. Files that are not\n"
+        "images are left out with a message. Exit status: 0 success, 1 the\n"
+        "PDF could not be written, 2 bad usage, 3 written but some files\n"
+        "were left out.\n",
         kProgram);
 }
 
@@ -185,8 +190,13 @@ public:
     }
     void ProgressStep(std::size_t done) override { DrawProgress(done); }
 
-    void ImageNotOpened(const std::string &path, const std::string &) override {
-        Message("cannot open image '" + path + "'; it was left out");
+    void ImageNotOpened(const bindwick::RejectedFile &image,
+                        const std::string &) override {
+        LeftOut(image);
+    }
+    void LeftOut(const bindwick::RejectedFile &file) {
+        Message("cannot open image '" + file.path + "': " +
+                bindwick::ImageProblemTextEnglish(file.problem) + "; it was left out");
     }
     void OutputNotCreated(const std::string &path, const std::string &) override {
         Message("cannot create '" + path + "'");
@@ -233,20 +243,21 @@ int main(int argc, char **argv) {
     request.author = options.author;
     request.compression = options.compression;
     request.page = options.page;
-    request.entries.reserve(options.images.size());
-    for (const std::string &image : options.images) {
-        request.entries.push_back({image, bindwick::DetectImageType(image)});
-    }
+    bindwick::GatheredImages gathered = bindwick::GatherImages(options.images);
+    request.entries = std::move(gathered.images);
 
     TerminalReporter reporter(!options.quiet && isatty(STDERR_FILENO));
+    for (const bindwick::RejectedFile &file : gathered.rejected) reporter.LeftOut(file);
     bindwick::BookWriter writer(reporter);
     const bindwick::BookResult result = writer.Write(request);
 
     switch (result.outcome) {
     case bindwick::BookOutcome::kWritten:
-        return result.not_opened.empty() ? kExitOk : kExitSomeSkipped;
+        return result.not_opened.empty() && gathered.rejected.empty() ? kExitOk
+                                                                      : kExitSomeSkipped;
     case bindwick::BookOutcome::kOutputNotCreated:
     case bindwick::BookOutcome::kLibraryError:
+    case bindwick::BookOutcome::kStopped:
         break;
     }
     return kExitFailed;

@@ -3,6 +3,8 @@
 #include "bindwick_main.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,7 +26,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "book_job.h"
 #include "book_writer.h"
+#include "image_files.h"
 #include "unitpreference.h"
 
 namespace bindwick {
@@ -33,13 +37,15 @@ namespace {
 
 constexpr int kWindowWidth = 545;
 constexpr int kWindowHeight = 555;
-constexpr int kTitleAreaHeight = 164;
-constexpr int kListHeaderHeight = 32;
+// The least height of the save button; larger fonts make it taller.
 constexpr int kSaveButtonHeight = 35;
-constexpr int kPathColumnWidth = 400;
-constexpr int kTypeColumnWidth = 100;
+// At most this many files are listed in one message; the rest are counted.
+constexpr int kListedProblems = 20;
 
 const char kListCategory[] = "リスト操作";
+const char kRowDragFormat[] = "application/x-bindwick-list-rows";
+
+enum Column { kPathColumn, kTypeColumn, kSizeColumn, kMarkColumn, kColumnCount };
 
 QString FromBytes(const std::string &bytes) {
     return QFile::decodeName(QByteArray::fromStdString(bytes));
@@ -62,52 +68,23 @@ void BindButton(QPushButton *button, QAction *action,
                      [button, action] { button->setEnabled(action->isEnabled()); });
 }
 
-// Reports a run in the window: the progress bar and modal messages.
-class GuiBookReporter : public BookReporter {
-public:
-    GuiBookReporter(TFormMain &window, UserDialogs &dialogs)
-        : window_(window), dialogs_(dialogs) {}
+// A text that QProgressBar::setFormat shows as it is.
+QString LiteralFormat(const QString &text) {
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('%'), QStringLiteral("%%"));
+}
 
-    void ProgressStart(std::size_t count) override {
-        QProgressBar *bar = window_.ProgressBar1;
-        bar->setValue(0);
-        // A range of 0..0 would turn the bar into a busy indicator; an
-        // empty list shows an empty bar instead.
-        bar->setMaximum(count > 0 ? static_cast<int>(count) : 1);
-        bar->repaint();
+// "*.[jJ][pP][gG] ..." for "jpg ...": the dialogs match names in any case.
+QString AnyCasePatterns(const QString &extensions) {
+    QStringList patterns;
+    for (const QString &extension : extensions.split(QLatin1Char(' '))) {
+        QString pattern = QStringLiteral("*.");
+        for (const QChar c : extension)
+            pattern += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        patterns << pattern;
     }
-
-    void ProgressStep(std::size_t) override {
-        QProgressBar *bar = window_.ProgressBar1;
-        bar->setValue(bar->value() + 1);
-        // The run does not return to the event loop; paint now.
-        bar->repaint();
-    }
-
-    void ImageNotOpened(const std::string &, const std::string &text) override {
-        dialogs_.showMessage(&window_, QMessageBox::NoIcon, QString(),
-                             QString::fromUtf8(text.c_str()));
-    }
-
-    void OutputNotCreated(const std::string &, const std::string &text) override {
-        dialogs_.showMessage(&window_, QMessageBox::Critical, QString(),
-                             QString::fromUtf8(text.c_str()));
-    }
-
-    void LibraryError(const std::string &, const std::string &text) override {
-        dialogs_.showMessage(&window_, QMessageBox::Critical, QString(),
-                             QString::fromUtf8(text.c_str()));
-    }
-
-    void BookWritten(const std::string &path, const std::string &text) override {
-        dialogs_.showMessage(&window_, QMessageBox::Information, FromBytes(path),
-                             QString::fromUtf8(text.c_str()));
-    }
-
-private:
-    TFormMain &window_;
-    UserDialogs &dialogs_;
-};
+    return patterns.join(QLatin1Char(' '));
+}
 
 }  // namespace
 
@@ -116,22 +93,33 @@ private:
 FileListView::FileListView(QWidget *parent) : QTreeWidget(parent) {
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::DropOnly);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDropIndicatorShown(true);
+    // Rows dragged within the list are moved by the window, never removed
+    // by the item view at the end of the drag.
+    setDefaultDropAction(Qt::CopyAction);
 }
 
-QStringList FileListView::DroppedImageFiles(const QList<QUrl> &urls) {
-    static const QStringList kImageSuffixes = {
-        QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
-        QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("gif")};
+QStringList FileListView::DroppedPaths(const QList<QUrl> &urls) {
     QStringList paths;
     for (const QUrl &url : urls) {
-        if (!url.isLocalFile()) continue;
-        const QFileInfo info(url.toLocalFile());
-        if (!info.isFile()) continue;
-        if (!kImageSuffixes.contains(info.suffix(), Qt::CaseInsensitive)) continue;
-        paths << info.absoluteFilePath();
+        if (url.isLocalFile()) paths << QFileInfo(url.toLocalFile()).absoluteFilePath();
     }
     return paths;
+}
+
+QMimeData *FileListView::mimeData(const QList<QTreeWidgetItem *> &items) const {
+    QMimeData *data = QTreeWidget::mimeData(items);
+    if (data != nullptr)
+        data->setData(QString::fromLatin1(kRowDragFormat),
+                      QByteArray::number(QCoreApplication::applicationPid()));
+    return data;
+}
+
+bool FileListView::IsRowDrag(const QMimeData *data) {
+    return data->data(QString::fromLatin1(kRowDragFormat)) ==
+           QByteArray::number(QCoreApplication::applicationPid());
 }
 
 void FileListView::keyPressEvent(QKeyEvent *event) {
@@ -143,8 +131,8 @@ void FileListView::keyPressEvent(QKeyEvent *event) {
 }
 
 void FileListView::dragEnterEvent(QDragEnterEvent *event) {
-    if (event->mimeData()->hasUrls() &&
-        !DroppedImageFiles(event->mimeData()->urls()).isEmpty()) {
+    const QMimeData *data = event->mimeData();
+    if (IsRowDrag(data) || !DroppedPaths(data->urls()).isEmpty()) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -152,7 +140,13 @@ void FileListView::dragEnterEvent(QDragEnterEvent *event) {
 }
 
 void FileListView::dragMoveEvent(QDragMoveEvent *event) {
-    if (event->mimeData()->hasUrls()) {
+    if (IsRowDrag(event->mimeData())) {
+        // The item view draws the drop indicator; the move itself is the
+        // window's, never the item view's.
+        QTreeWidget::dragMoveEvent(event);
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else if (event->mimeData()->hasUrls()) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -160,9 +154,24 @@ void FileListView::dragMoveEvent(QDragMoveEvent *event) {
 }
 
 void FileListView::dropEvent(QDropEvent *event) {
-    const QStringList paths = event->mimeData()->hasUrls()
-                                  ? DroppedImageFiles(event->mimeData()->urls())
-                                  : QStringList();
+    const QMimeData *data = event->mimeData();
+    if (IsRowDrag(data)) {
+        const QPoint at = event->position().toPoint();
+        const QModelIndex index = indexAt(at);
+        int row = topLevelItemCount();
+        if (index.isValid())
+            row = index.row() + (at.y() > visualRect(index).center().y() ? 1 : 0);
+        // Accepted as a copy: a move would make the item view delete the
+        // dragged rows itself when the drag ends.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        stopAutoScroll();
+        setState(NoState);
+        viewport()->update();
+        emit rowsDropped(row);
+        return;
+    }
+    const QStringList paths = DroppedPaths(data->urls());
     if (paths.isEmpty()) {
         event->ignore();
         return;
@@ -174,11 +183,17 @@ void FileListView::dropEvent(QDropEvent *event) {
 // ---- TFormMain ------------------------------------------------------------
 
 TFormMain::TFormMain(UserDialogs &dialogs, const std::string &ini_file_name,
-                     QWidget *parent)
+                     QWidget *parent, ImageInfoCache::Maker image_info)
     : QMainWindow(parent), IniFileName(ini_file_name), dialogs_(dialogs) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Bindwick"));
     setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+
+    job_ = new BookJob(this);
+    connect(job_, &BookJob::progress, this, &TFormMain::showProgress);
+    connect(job_, &BookJob::finished, this, &TFormMain::bookFinished);
+    image_info_ = new ImageInfoCache(this, std::move(image_info));
+    connect(image_info_, &ImageInfoCache::ready, this, &TFormMain::imageInfoReady);
 
     createActions();
     createMenus();
@@ -199,7 +214,7 @@ TFormMain::TFormMain(UserDialogs &dialogs, const std::string &ini_file_name,
     BindButton(BitBtnSaveAs, ActionSaveAs,
                QStringLiteral("PDFファイルへの書き出し(Ctrl+S)"));
     BitBtnSaveAs->setIcon(ActionSaveAs->icon());
-    BitBtnSaveAs->setFixedHeight(kSaveButtonHeight);
+    BitBtnSaveAs->setMinimumHeight(kSaveButtonHeight);
     BitBtnSaveAs->setDefault(true);
     layout->addWidget(BitBtnSaveAs);
     setCentralWidget(central);
@@ -215,11 +230,14 @@ TFormMain::TFormMain(UserDialogs &dialogs, const std::string &ini_file_name,
     }
 }
 
-TFormMain::~TFormMain() = default;
-
-std::string TFormMain::DefaultIniFileName(const QString &executable_path) {
-    return SettingsFilePath(ToBytes(executable_path));
+TFormMain::~TFormMain() {
+    // The run's thread must not outlive the window it reports to.
+    closing_ = true;
+    job_->stop();
+    job_->wait();
 }
+
+bool TFormMain::IsSaving() const { return job_->running(); }
 
 void TFormMain::createActions() {
     struct ActionEntry {
@@ -245,9 +263,23 @@ void TFormMain::createActions() {
         {&ActionListDown, "ActionListDown", QStringLiteral("下へ(&D)"),
          QStringLiteral("選択したファイルをひとつ下へ移動します"), {},
          QStyle::SP_ArrowDown, &TFormMain::ActionListDownExecute, true},
+        {&ActionSelectionUp, "ActionSelectionUp", QStringLiteral("選択範囲を上へ"),
+         QStringLiteral("選択したファイルをまとめてひとつ上へ移動します"),
+         QKeySequence(Qt::CTRL | Qt::Key_Up), QStyle::SP_ArrowUp,
+         &TFormMain::ActionSelectionUpExecute, true},
+        {&ActionSelectionDown, "ActionSelectionDown", QStringLiteral("選択範囲を下へ"),
+         QStringLiteral("選択したファイルをまとめてひとつ下へ移動します"),
+         QKeySequence(Qt::CTRL | Qt::Key_Down), QStyle::SP_ArrowDown,
+         &TFormMain::ActionSelectionDownExecute, true},
+        {&ActionListSort, "ActionListSort", QStringLiteral("名前順に並べ替え"),
+         QStringLiteral("ファイル名の順（page2 は page10 の前）に並べ替えます"), {},
+         QStyle::SP_FileDialogListView, &TFormMain::ActionListSortExecute, true},
         {&ActionSaveAs, "ActionSaveAs", QStringLiteral("名前を付けて保存(&A)"),
          QStringLiteral("PDFファイルへの書き出し"), QKeySequence(Qt::CTRL | Qt::Key_S),
          QStyle::SP_DialogSaveButton, &TFormMain::ActionSaveAsExecute, false},
+        {&ActionStop, "ActionStop", QStringLiteral("中止"),
+         QStringLiteral("書き出しを中止します（ファイルは作られません）"), {},
+         QStyle::SP_BrowserStop, &TFormMain::ActionStopExecute, false},
         {&ActionExit, "ActionExit", QStringLiteral("終了(&X)"),
          QStringLiteral("プログラムの終了"), {},
          QStyle::SP_DialogCloseButton, &TFormMain::ActionExitExecute, false},
@@ -257,6 +289,7 @@ void TFormMain::createActions() {
     };
     for (const ActionEntry &entry : entries) {
         auto *action = new QAction(entry.caption, this);
+        action->setStatusTip(entry.hint);
         action->setObjectName(QString::fromLatin1(entry.name));
         action->setToolTip(entry.hint);
         action->setIcon(style()->standardIcon(entry.icon));
@@ -313,6 +346,10 @@ void TFormMain::createMenus() {
     list->addSeparator();
     list->addAction(ActionListUp);
     list->addAction(ActionListDown);
+    list->addSeparator();
+    list->addAction(ActionSelectionUp);
+    list->addAction(ActionSelectionDown);
+    list->addAction(ActionListSort);
 
     // Directly on the menu bar, as text (the bar would show an icon alone),
     // with the preferences' shortcut.
@@ -360,7 +397,6 @@ void TFormMain::createToolBar() {
 QWidget *TFormMain::createTitleArea() {
     auto *area = new QWidget;
     area->setObjectName(QStringLiteral("PanelTitle"));
-    area->setFixedHeight(kTitleAreaHeight);
     auto *layout = new QVBoxLayout(area);
     layout->setContentsMargins(8, 4, 8, 6);
     layout->setSpacing(1);
@@ -379,7 +415,8 @@ QWidget *TFormMain::createTitleArea() {
     for (const Field &field : fields) {
         auto *label = new QLabel(field.label, area);
         label->setObjectName(QString::fromLatin1(field.label_name));
-        // One space, not empty: the library refuses an empty document text.
+        // The boxes start with one space, as they always have; the book
+        // writer drops white space at either end, so it is never stored.
         auto *edit = new QLineEdit(QStringLiteral(" "), area);
         edit->setObjectName(QString::fromLatin1(field.name));
         label->setBuddy(edit);
@@ -388,21 +425,34 @@ QWidget *TFormMain::createTitleArea() {
         *field.edit = edit;
     }
     layout->addSpacing(4);
+    layout->addWidget(createProgressRow(area));
+    return area;
+}
 
-    ProgressBar1 = new QProgressBar(area);
+QWidget *TFormMain::createProgressRow(QWidget *parent) {
+    auto *row = new QWidget(parent);
+    row->setObjectName(QStringLiteral("PanelProgress"));
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    ProgressBar1 = new QProgressBar(row);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setFixedHeight(16);
-    layout->addWidget(ProgressBar1);
-    return area;
+    layout->addWidget(ProgressBar1, 1);
+    // Shown only while a book is written.
+    ButtonStop = new QPushButton(row);
+    ButtonStop->setObjectName(QStringLiteral("ButtonStop"));
+    BindButton(ButtonStop, ActionStop);
+    ButtonStop->setIcon(ActionStop->icon());
+    ButtonStop->setVisible(false);
+    layout->addWidget(ButtonStop);
+    return row;
 }
 
 QWidget *TFormMain::createListHeader() {
     auto *header = new QWidget;
     header->setObjectName(QStringLiteral("PanelListHeader"));
-    header->setFixedHeight(kListHeaderHeight);
     auto *layout = new QHBoxLayout(header);
     layout->setContentsMargins(8, 2, 4, 2);
     layout->setSpacing(4);
@@ -434,12 +484,16 @@ QWidget *TFormMain::createListHeader() {
 void TFormMain::createList() {
     ListViewInFile = new FileListView(this);
     ListViewInFile->setObjectName(QStringLiteral("ListViewInFile"));
-    ListViewInFile->setColumnCount(2);
-    ListViewInFile->setHeaderLabels(
-        {QStringLiteral("ファイル名"), QStringLiteral("ファイル形式")});
-    ListViewInFile->header()->setStretchLastSection(false);
-    ListViewInFile->setColumnWidth(0, kPathColumnWidth);
-    ListViewInFile->setColumnWidth(1, kTypeColumnWidth);
+    ListViewInFile->setColumnCount(kColumnCount);
+    ListViewInFile->setHeaderLabels({QStringLiteral("ファイル名"), QStringLiteral("ファイル形式"),
+                                     QStringLiteral("大きさ"), QStringLiteral("埋め込み")});
+    // The path takes what the other columns leave; they fit their texts.
+    QHeaderView *header = ListViewInFile->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(kPathColumn, QHeaderView::Stretch);
+    const int icon = ListViewInFile->fontMetrics().height() * 3;
+    ListViewInFile->setIconSize(QSize(icon, icon));
     ListViewInFile->setRootIsDecorated(false);
     ListViewInFile->setItemsExpandable(false);
     ListViewInFile->setUniformRowHeights(true);
@@ -456,6 +510,8 @@ void TFormMain::createList() {
     list_context_menu_->addSeparator();
     list_context_menu_->addAction(ActionListUp);
     list_context_menu_->addAction(ActionListDown);
+    list_context_menu_->addSeparator();
+    list_context_menu_->addAction(ActionListSort);
     ListViewInFile->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListViewInFile, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) {
@@ -463,15 +519,22 @@ void TFormMain::createList() {
             });
 
     connect(ListViewInFile, &FileListView::filesDropped, this, &TFormMain::AddPaths);
+    connect(ListViewInFile, &FileListView::rowsDropped, this, [this](int row) {
+        changeList([&] { files_.MoveSelectionTo(static_cast<std::size_t>(row)); });
+    });
     connect(ListViewInFile, &FileListView::deleteKeyPressed, ActionListDel,
             &QAction::trigger);
 }
 
 void TFormMain::createDialogs() {
+    // Types come from the files' content; the filters only help to find
+    // them, whatever the case of their extensions.
     OpenDialog1.filters = {
-        {QStringLiteral("JPEG形式(*.jpg,*.jpeg)"), QStringLiteral("*.jpg *.jpeg")},
-        {QStringLiteral("PNG形式(*.png)"), QStringLiteral("*.png")},
-        {QStringLiteral("TIFF形式(*.tiff)"), QStringLiteral("*.tiff")},
+        {QStringLiteral("すべての画像ファイル(*.jpg,*.jpeg,*.png,*.tif,*.tiff,*.gif)"),
+         AnyCasePatterns(QStringLiteral("jpg jpeg png tif tiff gif"))},
+        {QStringLiteral("JPEG形式(*.jpg,*.jpeg)"), AnyCasePatterns(QStringLiteral("jpg jpeg"))},
+        {QStringLiteral("PNG形式(*.png)"), AnyCasePatterns(QStringLiteral("png"))},
+        {QStringLiteral("TIFF形式(*.tif,*.tiff)"), AnyCasePatterns(QStringLiteral("tif tiff"))},
         // "*" rather than "*.*", which would hide files without a dot here.
         {QStringLiteral("全てのファイル形式"), QStringLiteral("*")},
     };
@@ -504,8 +567,9 @@ void TFormMain::refreshView() {
     QList<QTreeWidgetItem *> items;
     for (std::size_t i = 0; i < files_.size(); ++i) {
         const FileEntry &entry = files_.at(i);
-        items << new QTreeWidgetItem(
-            QStringList{FromBytes(entry.path), FromBytes(entry.type)});
+        auto *item = new QTreeWidgetItem(QStringList{FromBytes(entry.path), FromBytes(entry.type)});
+        showImageInfo(item, entry);
+        items << item;
     }
     ListViewInFile->addTopLevelItems(items);
 
@@ -520,16 +584,83 @@ void TFormMain::refreshView() {
     }
 }
 
+template <typename Command>
+void TFormMain::changeList(Command command) {
+    takeSelectionFromView();
+    command();
+    refreshView();
+}
+
+void TFormMain::showImageInfo(QTreeWidgetItem *item, const FileEntry &entry) {
+    const ImageInfo *info = image_info_->find(entry);
+    if (info == nullptr) {
+        // A blank icon keeps the rows as tall as they will be.
+        QPixmap blank(ListViewInFile->iconSize());
+        blank.fill(Qt::transparent);
+        item->setIcon(kPathColumn, QIcon(blank));
+        item->setText(kMarkColumn, QStringLiteral("…"));
+        item->setToolTip(kMarkColumn, QStringLiteral("画像を調べています"));
+        return;
+    }
+    const ProbedImage &facts = info->facts;
+    item->setIcon(kPathColumn, info->thumbnail.isNull()
+                                   ? style()->standardIcon(QStyle::SP_FileIcon)
+                                   : QIcon(QPixmap::fromImage(info->thumbnail)));
+    if (!facts.bindable) {
+        QString reason = QString::fromUtf8(ImageProblemText(facts.problem));
+        if (!facts.library_message.empty())
+            reason += QStringLiteral("\n") + QString::fromStdString(facts.library_message);
+        item->setText(kSizeColumn, QString());
+        item->setText(kMarkColumn, QStringLiteral("× 開けません"));
+        item->setToolTip(kMarkColumn, reason);
+        return;
+    }
+    QString size = QStringLiteral("%1 × %2").arg(facts.width).arg(facts.height);
+    if (facts.pages > 1) size += QStringLiteral("（%1ページ中1ページ目）").arg(facts.pages);
+    item->setText(kSizeColumn, size);
+    item->setText(kMarkColumn, facts.unchanged ? QStringLiteral("そのまま")
+                                               : QStringLiteral("再圧縮"));
+    item->setToolTip(kMarkColumn,
+                     facts.unchanged
+                         ? QStringLiteral("画像データをそのまま埋め込みます")
+                         : QStringLiteral("画像を展開し、劣化なしで圧縮し直して埋め込みます"));
+}
+
+void TFormMain::imageInfoReady(const QString &path) {
+    for (int row = 0; row < ListViewInFile->topLevelItemCount(); ++row) {
+        QTreeWidgetItem *item = ListViewInFile->topLevelItem(row);
+        if (item->text(kPathColumn) == path)
+            showImageInfo(item, files_.at(static_cast<std::size_t>(row)));
+    }
+}
+
 // ---- Commands -------------------------------------------------------------
 
 void TFormMain::AddPaths(const QStringList &paths) {
-    if (paths.isEmpty()) return;
+    if (paths.isEmpty() || IsSaving()) return;
     std::vector<std::string> bytes;
     bytes.reserve(static_cast<std::size_t>(paths.size()));
     for (const QString &path : paths) bytes.push_back(ToBytes(path));
-    takeSelectionFromView();
-    files_.AddFiles(bytes);
-    refreshView();
+    const GatheredImages gathered = GatherImages(bytes);
+    if (!gathered.images.empty()) {
+        changeList([&] { files_.AddFiles(gathered.images); });
+        dialogs_.rememberFolder(QFileInfo(FromBytes(gathered.images.front().path)).absolutePath());
+    }
+    showRejected(QStringLiteral("次のファイルは追加できませんでした。"), gathered.rejected);
+}
+
+void TFormMain::showRejected(const QString &heading,
+                             const std::vector<RejectedFile> &files) {
+    if (files.empty()) return;
+    QStringList lines{heading, QString()};
+    for (std::size_t i = 0; i < files.size() && i < kListedProblems; ++i) {
+        lines << FromBytes(files[i].path) + QString::fromUtf8(kImageNotOpenedSuffix) +
+                     QStringLiteral("（") + QString::fromUtf8(ImageProblemText(files[i].problem)) +
+                     QStringLiteral("）");
+    }
+    if (files.size() > kListedProblems)
+        lines << QStringLiteral("ほか %1 件").arg(files.size() - kListedProblems);
+    dialogs_.showMessage(this, QMessageBox::Warning, QString(), lines.join(QLatin1Char('\n')));
 }
 
 void TFormMain::ActionListAddExecute() {
@@ -537,24 +668,31 @@ void TFormMain::ActionListAddExecute() {
 }
 
 void TFormMain::ActionListDelExecute() {
-    takeSelectionFromView();
-    files_.DeleteSelected();
-    refreshView();
+    changeList([this] { files_.DeleteSelected(); });
 }
 
 void TFormMain::ActionListUpExecute() {
-    takeSelectionFromView();
-    files_.MoveUp();
-    refreshView();
+    changeList([this] { files_.MoveUp(); });
 }
 
 void TFormMain::ActionListDownExecute() {
-    takeSelectionFromView();
-    files_.MoveDown();
-    refreshView();
+    changeList([this] { files_.MoveDown(); });
+}
+
+void TFormMain::ActionSelectionUpExecute() {
+    changeList([this] { files_.MoveSelection(-1); });
+}
+
+void TFormMain::ActionSelectionDownExecute() {
+    changeList([this] { files_.MoveSelection(1); });
+}
+
+void TFormMain::ActionListSortExecute() {
+    changeList([this] { files_.SortByName(); });
 }
 
 void TFormMain::ActionSaveAsExecute() {
+    if (IsSaving()) return;
     const QString output = dialogs_.getSaveFileName(this, SaveDialog1);
     if (output.isEmpty()) return;
 
@@ -568,10 +706,84 @@ void TFormMain::ActionSaveAsExecute() {
     request.compression = form_pref_->CompressRate();
     request.page = form_pref_->GetPageSetup();
 
-    // The whole run happens here, without returning to the event loop, so
-    // the window takes no input until the final message.
-    GuiBookReporter reporter(*this, dialogs_);
-    BookWriter(reporter).Write(request);
+    saving_to_ = output;
+    setSaving(true);
+    job_->start(request);
+}
+
+void TFormMain::ActionStopExecute() { job_->stop(); }
+
+void TFormMain::setSaving(bool saving) {
+    for (QAction *action : {ActionListAdd, ActionListDel, ActionListUp, ActionListDown,
+                            ActionSelectionUp, ActionSelectionDown, ActionListSort,
+                            ActionSaveAs}) {
+        action->setEnabled(!saving);
+    }
+    ActionStop->setEnabled(saving);
+    ButtonStop->setVisible(saving);
+    ListViewInFile->setDragEnabled(!saving);
+    ListViewInFile->viewport()->setAcceptDrops(!saving);
+    if (saving) {
+        ProgressBar1->setValue(0);
+        ProgressBar1->setTextVisible(true);
+    }
+}
+
+void TFormMain::showProgress(int done, int count, const QString &current) {
+    // A range of 0..0 would turn the bar into a busy indicator; an empty
+    // list shows an empty bar instead.
+    ProgressBar1->setMaximum(count > 0 ? count : 1);
+    ProgressBar1->setValue(done);
+    QString format = QStringLiteral("%v / %m");
+    if (!current.isEmpty()) format += QStringLiteral("　") + LiteralFormat(QFileInfo(current).fileName());
+    ProgressBar1->setFormat(format);
+}
+
+void TFormMain::bookFinished(const BookResult &result) {
+    setSaving(false);
+    ProgressBar1->setFormat(QStringLiteral("%v / %m"));
+    if (!closing_) {
+        showRejected(QStringLiteral("次のファイルはページにできませんでした。"), result.not_opened);
+        const QString output = saving_to_;
+        switch (result.outcome) {
+        case BookOutcome::kWritten: {
+            dialogs_.rememberFolder(QFileInfo(output).absolutePath());
+            const auto choice = dialogs_.showBookWritten(
+                this, output, QString::fromUtf8(kBookWrittenText) + QLatin1Char('\n') + output);
+            if (choice == UserDialogs::AfterSave::kOpenDocument)
+                dialogs_.openUrl(QUrl::fromLocalFile(output));
+            else if (choice == UserDialogs::AfterSave::kOpenFolder)
+                dialogs_.openUrl(QUrl::fromLocalFile(QFileInfo(output).absolutePath()));
+            break;
+        }
+        case BookOutcome::kOutputNotCreated:
+            dialogs_.showMessage(this, QMessageBox::Critical, QString(),
+                                 output + QString::fromUtf8(kOutputNotCreatedSuffix));
+            break;
+        case BookOutcome::kLibraryError:
+            dialogs_.showMessage(this, QMessageBox::Critical, QString(),
+                                 QString::fromUtf8(kLibraryErrorPrefix) +
+                                     QString::fromStdString(result.library_message));
+            break;
+        case BookOutcome::kStopped:
+            break;
+        }
+    }
+    emit saveFinished();
+}
+
+void TFormMain::closeEvent(QCloseEvent *event) {
+    if (IsSaving()) {
+        if (!dialogs_.askYesNo(this, QStringLiteral("PDFファイルを書き出しています。\n"
+                                                    "中止して終了しますか？"))) {
+            event->ignore();
+            return;
+        }
+        closing_ = true;
+        job_->stop();
+        job_->wait();
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TFormMain::ActionExitExecute() { close(); }
@@ -589,6 +801,21 @@ void TFormMain::keyPressEvent(QKeyEvent *event) {
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+std::unique_ptr<TFormMain> StartProgram(UserDialogs &dialogs,
+                                        const SettingsChoice &settings,
+                                        const QStringList &arguments) {
+    auto window = std::make_unique<TFormMain>(dialogs, settings.path);
+    window->show();
+    if (!settings.notice.empty()) {
+        dialogs.showMessage(window.get(), QMessageBox::Information, QString(),
+                            QString::fromStdString(settings.notice));
+    }
+    QStringList paths;
+    for (const QString &argument : arguments) paths << QFileInfo(argument).absoluteFilePath();
+    window->AddPaths(paths);
+    return window;
 }
 
 }  // namespace bindwick

@@ -7,9 +7,13 @@
 #include <QMainWindow>
 #include <QTreeWidget>
 #include <QUrl>
+#include <memory>
 #include <string>
 
+#include "book_writer.h"
 #include "file_list.h"
+#include "image_info.h"
+#include "settings.h"
 #include "user_dialogs.h"
 
 class QAction;
@@ -21,23 +25,31 @@ class QToolBar;
 
 namespace bindwick {
 
+class BookJob;
 class TFormPref;
 
-// The list control: a two-column report that also takes image files dropped
-// from a file manager.
+// The list control: a report of the images that also takes files and
+// folders dropped from a file manager, and rows dragged within itself.
 class FileListView : public QTreeWidget {
     Q_OBJECT
 
 public:
     explicit FileListView(QWidget *parent = nullptr);
 
-    // The local image files among `urls`, in their order: regular files
-    // whose extension is one of the image kinds the program reads, in any
-    // letter case. Everything else is left out.
-    static QStringList DroppedImageFiles(const QList<QUrl> &urls);
+    // The local files and folders among `urls`, in their order.
+    static QStringList DroppedPaths(const QList<QUrl> &urls);
+
+    // The data of a drag of `items`: the item view's own, marked as rows of
+    // this program's list so that a drop tells a move within the list from
+    // anything else.
+    QMimeData *mimeData(const QList<QTreeWidgetItem *> &items) const override;
+    static bool IsRowDrag(const QMimeData *data);
 
 signals:
     void filesDropped(const QStringList &paths);
+    // The selected rows were dragged before row `row` (the row count for
+    // the end).
+    void rowsDropped(int row);
     // The Delete key was pressed in the list.
     void deleteKeyPressed();
 
@@ -57,16 +69,17 @@ public:
     // to use the current directory is on, both file dialogs start in the
     // working directory as it is now. Throws SettingsWriteError when the
     // settings file cannot be created. `dialogs` must outlive the window.
+    // `image_info` makes the list's thumbnails and facts, off this thread.
     TFormMain(UserDialogs &dialogs, const std::string &ini_file_name,
-              QWidget *parent = nullptr);
+              QWidget *parent = nullptr,
+              ImageInfoCache::Maker image_info = MakeImageInfo);
     ~TFormMain() override;
-
-    // The settings file of a program at `executable_path`.
-    static std::string DefaultIniFileName(const QString &executable_path);
 
     const std::string IniFileName;
     const FileList &Files() const { return files_; }
     TFormPref *FormPref() const { return form_pref_; }
+    // A book is being written.
+    bool IsSaving() const;
 
     // The two file dialogs' set-up.
     FileDialogSetup OpenDialog1;
@@ -77,7 +90,11 @@ public:
     QAction *ActionListDel = nullptr;
     QAction *ActionListUp = nullptr;
     QAction *ActionListDown = nullptr;
+    QAction *ActionSelectionUp = nullptr;
+    QAction *ActionSelectionDown = nullptr;
+    QAction *ActionListSort = nullptr;
     QAction *ActionSaveAs = nullptr;
+    QAction *ActionStop = nullptr;
     QAction *ActionExit = nullptr;
     QAction *ActionShowPref = nullptr;
 
@@ -88,27 +105,43 @@ public:
     QProgressBar *ProgressBar1 = nullptr;
     FileListView *ListViewInFile = nullptr;
     QPushButton *BitBtnSaveAs = nullptr;
+    QPushButton *ButtonStop = nullptr;
 
 public slots:
     void ActionListAddExecute();
     void ActionListDelExecute();
     void ActionListUpExecute();
     void ActionListDownExecute();
+    void ActionSelectionUpExecute();
+    void ActionSelectionDownExecute();
+    void ActionListSortExecute();
+    // Starts writing the book on a worker thread and returns at once;
+    // saveFinished() follows when the run's messages have been shown.
     void ActionSaveAsExecute();
+    // Stops the book being written; nothing is left at the output path.
+    void ActionStopExecute();
     void ActionExitExecute();
     void ActionShowPrefExecute();
 
-    // Adds `paths` the way the add command adds the files of the dialog.
+    // Adds the images `paths` stand for (folders give their images in
+    // natural order) the way the add command adds the files of the dialog;
+    // the paths left out are reported together in one message.
     void AddPaths(const QStringList &paths);
+
+signals:
+    void saveFinished();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // Asks first while a book is being written.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createActions();
     void createMenus();
     void createToolBar();
     QWidget *createTitleArea();
+    QWidget *createProgressRow(QWidget *parent);
     QWidget *createListHeader();
     void createList();
     void createDialogs();
@@ -118,11 +151,37 @@ private:
     // view is rebuilt from the list.
     void takeSelectionFromView();
     void refreshView();
+    // Runs a list command between the two steps above.
+    template <typename Command>
+    void changeList(Command command);
+    // Shows what is known of the image of `item` (thumbnail, size, mark).
+    void showImageInfo(QTreeWidgetItem *item, const FileEntry &entry);
+    void imageInfoReady(const QString &path);
+
+    // The window while a book is written: list and save commands off, the
+    // stop button on.
+    void setSaving(bool saving);
+    void showProgress(int done, int count, const QString &current);
+    void bookFinished(const BookResult &result);
+    // One message listing `files` under `heading`, each with its reason.
+    void showRejected(const QString &heading, const std::vector<RejectedFile> &files);
 
     UserDialogs &dialogs_;
     FileList files_;
     TFormPref *form_pref_ = nullptr;
     QMenu *list_context_menu_ = nullptr;
+    BookJob *job_ = nullptr;
+    ImageInfoCache *image_info_ = nullptr;
+    QString saving_to_;    // the output path of the run going on
+    bool closing_ = false;  // the window closes; a run's messages are not shown
 };
+
+// The program's start: the main window on the settings file of `settings`
+// (whose notice, if any, is shown once), shown, with the images that
+// `arguments` name (the command line after the program's name; relative
+// paths against the working folder) in its list in their order.
+std::unique_ptr<TFormMain> StartProgram(UserDialogs &dialogs,
+                                        const SettingsChoice &settings,
+                                        const QStringList &arguments);
 
 }  // namespace bindwick

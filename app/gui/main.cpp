@@ -1,9 +1,16 @@
 // bindwick -- the desktop program: binds image files into one PDF document.
+//
+// Usage: bindwick [IMAGE|FOLDER]...
+// The images named on the command line (a folder stands for its images)
+// are put in the list in the given order.
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <exception>
 
 #include "bindwick_main.h"
+#include "settings.h"
+#include "translations.h"
 #include "user_dialogs.h"
 
 namespace {
@@ -37,13 +44,15 @@ public:
 int main(int argc, char **argv) {
     BindwickApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Bindwick"));
+    bindwick::InstallQtTranslations(app);
 
     bindwick::QtUserDialogs dialogs;
     try {
-        bindwick::TFormMain window(
-            dialogs, bindwick::TFormMain::DefaultIniFileName(
-                         QApplication::applicationFilePath()));
-        window.show();
+        const bindwick::SettingsChoice settings = bindwick::ChooseSettingsFile(
+            QFile::encodeName(QApplication::applicationFilePath()).toStdString());
+        // Qt has taken its own options out of the arguments already.
+        const auto window = bindwick::StartProgram(dialogs, settings,
+                                                   QApplication::arguments().mid(1));
         return app.exec();
     } catch (const std::exception &error) {
         // The window could not be created (the settings file cannot be

@@ -39,7 +39,6 @@ public:
         middle_->setObjectName(QStringLiteral("LabelStandard"));
         right_ = new QLabel(QStringLiteral("圧縮率優先"), this);
         right_->setObjectName(QStringLiteral("LabelRatio"));
-        setMinimumHeight(left_->sizeHint().height());
         // The slider may be laid out after this row; follow it as well.
         slider_->installEventFilter(this);
     }
@@ -51,6 +50,10 @@ public:
         }
         return QWidget::eventFilter(watched, event);
     }
+
+    // As tall as the labels in the current font.
+    QSize minimumSizeHint() const override { return {0, left_->sizeHint().height()}; }
+    QSize sizeHint() const override { return minimumSizeHint(); }
 
 protected:
     void resizeEvent(QResizeEvent *) override { place(); }
@@ -110,8 +113,7 @@ TFormPref::TFormPref(QWidget *owner, const std::string &ini_file_name,
     layout->addWidget(PageControlPref);
     layout->addLayout(buttons);
 
-    // A fixed dialog border: the client area cannot be resized.
-    setFixedSize(kClientWidth, kClientHeight);
+    fitSize();
 
     LoadSettings();
 }
@@ -309,7 +311,19 @@ void TFormPref::keyPressEvent(QKeyEvent *event) {
     QDialog::keyPressEvent(event);
 }
 
+void TFormPref::fitSize() {
+    // A fixed dialog border: the client area cannot be resized. It is the
+    // designed size, or more when the fonts need more room.
+    setFixedSize(QSize(kClientWidth, kClientHeight).expandedTo(layout()->sizeHint()));
+}
+
+void TFormPref::changeEvent(QEvent *event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) fitSize();
+}
+
 void TFormPref::showEvent(QShowEvent *event) {
+    fitSize();
     QDialog::showEvent(event);
     // Centred on the desktop rather than over the main window.
     const QScreen *screen = this->screen();

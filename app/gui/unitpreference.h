@@ -72,8 +72,11 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    // The fixed size: the designed one, grown to what the contents need.
+    void fitSize();
     void buildTabs();
     QWidget *buildPaperTab();
     // Enables the paper-size tab's controls that the chosen size uses.

@@ -1,9 +1,11 @@
 // user_dialogs.cpp -- the real file dialogs and message boxes.
 #include "user_dialogs.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPushButton>
 
 namespace bindwick {
 
@@ -33,9 +35,7 @@ QStringList QtUserDialogs::runFileDialog(QFileDialog &dialog,
     if (!names.isEmpty()) dialog.selectNameFilter(names.first());
     if (!setup.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(setup.defaultSuffix);
     if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList files = dialog.selectedFiles();
-    if (!files.isEmpty()) last_folder_ = QFileInfo(files.first()).absolutePath();
-    return files;
+    return dialog.selectedFiles();
 }
 
 QStringList QtUserDialogs::getOpenFileNames(QWidget *parent,
@@ -61,5 +61,29 @@ void QtUserDialogs::showMessage(QWidget *parent, QMessageBox::Icon icon,
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.exec();
 }
+
+bool QtUserDialogs::askYesNo(QWidget *parent, const QString &text) {
+    QMessageBox box(QMessageBox::Question, QString(), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+UserDialogs::AfterSave QtUserDialogs::showBookWritten(QWidget *parent,
+                                                      const QString &title,
+                                                      const QString &text) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    QPushButton *document = box.addButton(QStringLiteral("PDFを開く(&O)"),
+                                          QMessageBox::ActionRole);
+    QPushButton *folder = box.addButton(QStringLiteral("フォルダを開く(&F)"),
+                                        QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    if (box.clickedButton() == document) return AfterSave::kOpenDocument;
+    if (box.clickedButton() == folder) return AfterSave::kOpenFolder;
+    return AfterSave::kClose;
+}
+
+void QtUserDialogs::openUrl(const QUrl &url) { QDesktopServices::openUrl(url); }
 
 }  // namespace bindwick

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 class QWidget;
 
@@ -48,11 +49,26 @@ public:
     // box with the application's default title.
     virtual void showMessage(QWidget *parent, QMessageBox::Icon icon,
                              const QString &title, const QString &text) = 0;
+
+    // A question with the answers yes and no; true for yes.
+    virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
+
+    // What the user chose in the message after a book was written.
+    enum class AfterSave { kClose, kOpenDocument, kOpenFolder };
+    // The information message of a written book, with buttons that open the
+    // document or its folder besides OK.
+    virtual AfterSave showBookWritten(QWidget *parent, const QString &title,
+                                      const QString &text) = 0;
+
+    // Hands `url` to the desktop's handler for it.
+    virtual void openUrl(const QUrl &url) = 0;
+
+    // The folder where file dialogs set up without one start from now on.
+    virtual void rememberFolder(const QString &folder) = 0;
 };
 
-// The real dialogs. When a dialog is set up without a folder it starts
-// where the previous file dialog of this object was left, or in the home
-// folder the first time.
+// The real dialogs. When a dialog is set up without a folder it starts in
+// the folder last remembered, or in the home folder before that.
 class QtUserDialogs : public UserDialogs {
 public:
     QStringList getOpenFileNames(QWidget *parent,
@@ -61,12 +77,17 @@ public:
                             const FileDialogSetup &setup) override;
     void showMessage(QWidget *parent, QMessageBox::Icon icon,
                      const QString &title, const QString &text) override;
+    bool askYesNo(QWidget *parent, const QString &text) override;
+    AfterSave showBookWritten(QWidget *parent, const QString &title,
+                              const QString &text) override;
+    void openUrl(const QUrl &url) override;
+    void rememberFolder(const QString &folder) override { last_folder_ = folder; }
 
 private:
     QString startFolder(const FileDialogSetup &setup) const;
-    // Applies what both file dialogs share (start folder, filters, suffix),
-    // runs the dialog and remembers the folder of the choice. Returns the
-    // chosen files; none when the user cancelled.
+    // Applies what both file dialogs share (start folder, filters, suffix)
+    // and runs the dialog. Returns the chosen files; none when the user
+    // cancelled.
     QStringList runFileDialog(QFileDialog &dialog, const FileDialogSetup &setup);
 
     QString last_folder_;

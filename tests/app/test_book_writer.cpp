@@ -37,7 +37,7 @@ public:
     void ProgressStep(std::size_t done) override {
         events.push_back("step " + std::to_string(done));
     }
-    void ImageNotOpened(const std::string &, const std::string &text) override {
+    void ImageNotOpened(const bindwick::RejectedFile &, const std::string &text) override {
         messages.push_back("none: " + text);
     }
     void OutputNotCreated(const std::string &, const std::string &text) override {
@@ -148,14 +148,48 @@ TEST_F(BookWriterTest, TextsAreRecordedAsGivenOrNotAtAll) {
     BookRequest request;
     request.output_path = outputs.file("book.pdf");
     request.entries = {{Image("a.jpg", 10, 10), "jpeg"}};
-    request.title = "日本語のタイトル";  // Unicode text
-    request.author = " ";                 // the window's untouched default
+    request.title = "\u3000日本語のタイトル \n";  // Unicode text, padded
+    request.subtitle = "";
+    request.author = " ";  // the window's untouched default
     ASSERT_EQ(Run(request).outcome, BookOutcome::kWritten);
 
     const std::string bytes = ReadFile(request.output_path);
     EXPECT_EQ(PdfInfoField(request.output_path, "Title"), "日本語のタイトル");
-    EXPECT_NE(bytes.find("/Author ( )"), std::string::npos);
     EXPECT_EQ(bytes.find("/Subject"), std::string::npos);
+    EXPECT_EQ(bytes.find("/Author"), std::string::npos);
+}
+
+TEST(TrimmedText, WhiteSpaceAtBothEnds) {
+    const struct { const char *in, *out; } rows[] = {
+        {" Sub", "Sub"},
+        {"\t a b \r\n", "a b"},
+        {"\u3000\u00A0本\u3000の\u00A0", "本\u3000の"},
+        {" \u3000 ", ""},
+        {"", ""},
+        {"\xE3\x80", "\xE3\x80"},  // a cut sequence is no space
+    };
+    for (const auto &row : rows) EXPECT_EQ(bindwick::TrimmedText(row.in), row.out) << row.in;
+}
+
+// A run stopped by its reporter leaves the output folder as it was.
+TEST_F(BookWriterTest, StoppedRunLeavesTheFolderAsItWas) {
+    class StoppingReporter : public RecordingReporter {
+    public:
+        bool StopRequested() override { return events.size() > 2; }
+    };
+    const std::string image = Image("a.jpg", 10, 10);
+    const std::string path = outputs.file("book.pdf");
+    testsupport::WriteFile(path, "previous contents");
+    StoppingReporter stopping;
+    BookRequest request;
+    request.output_path = path;
+    request.entries.assign(5, {image, "jpeg"});
+    const BookResult result = BookWriter(stopping).Write(request);
+    EXPECT_EQ(result.outcome, BookOutcome::kStopped);
+    EXPECT_EQ(stopping.events, (std::vector<std::string>{"start 5", "step 1", "step 2"}));
+    EXPECT_TRUE(stopping.messages.empty());
+    EXPECT_EQ(FolderContents(outputs.path()), std::vector<std::string>{"book.pdf"});
+    EXPECT_EQ(ReadFile(path), "previous contents");
 }
 
 TEST(InfoText, AsciiStaysAndOtherTextBecomesUtf16) {
@@ -193,7 +227,11 @@ TEST_F(BookWriterTest, UnopenableImagesAreSkippedWithTheirMessage) {
     const BookResult result = Run(request);
     ASSERT_EQ(result.outcome, BookOutcome::kWritten);
     EXPECT_EQ(result.pages, 2);
-    EXPECT_EQ(result.not_opened, (std::vector<std::string>{missing, not_jpeg}));
+    ASSERT_EQ(result.not_opened.size(), 2u);
+    EXPECT_EQ(result.not_opened[0].path, missing);
+    EXPECT_EQ(result.not_opened[0].problem, bindwick::ImageProblem::kMissing);
+    EXPECT_EQ(result.not_opened[1].path, not_jpeg);
+    EXPECT_EQ(result.not_opened[1].problem, bindwick::ImageProblem::kNotAnImage);
     EXPECT_EQ(reporter.messages,
               (std::vector<std::string>{
                   "none: " + missing + "を開けませんでした。",
@@ -225,7 +263,6 @@ TEST_F(BookWriterTest, LibraryErrorsLeaveNoPartialFile) {
         {"empty list", {}, "t", "Empty document", true},
         {"nothing opened", {{inputs.file("gone.jpg"), "jpeg"}}, "t",
          "Empty document", true},
-        {"empty title", {{good, "jpeg"}}, "", "Empty key or value in PDF_set_info", true},
     };
     for (const Row &row : rows) {
         for (bool previous : {false, true}) {

@@ -2,10 +2,13 @@
 // sniffing, standard output and a long book.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "image_kind.h"
 #include "jpeg_fixture.h"
 #include "test_support.h"
 
@@ -38,6 +41,7 @@ TEST_F(CliTest, ExitStatuses) {
     const std::string b = ShellQuote(Image("b.jpg"));
     const std::string missing = ShellQuote(dir.file("missing.jpg"));
     const std::string out = ShellQuote(dir.file("out.pdf"));
+    testsupport::WriteFile(dir.file("notes.txt"), "not an image\n");
     struct Row {
         const char *label;
         std::string arguments;
@@ -50,8 +54,9 @@ TEST_F(CliTest, ExitStatuses) {
         {"one missing", "-o " + out + " " + a + " " + missing + " " + b, 3,
          "cannot open image '" + dir.file("missing.jpg") + "'"},
         {"nothing opened", "-o " + out + " " + missing, 1, "Empty document"},
-        {"empty title", "--title '' -o " + out + " " + a, 1,
-         "Empty key or value in PDF_set_info"},
+        {"empty title", "--title '' -o " + out + " " + a, 0, ""},
+        {"not an image", "-o " + out + " " + a + " " + ShellQuote(dir.file("notes.txt")), 3,
+         "cannot open image '" + dir.file("notes.txt") + "': not a JPEG, PNG, TIFF or GIF image"},
         {"uncreatable output", "-o " + ShellQuote(dir.file("no/out.pdf")) + " " + a, 1,
          "cannot create"},
         {"no output option", a, 2, "no output file"},
@@ -102,14 +107,20 @@ TEST_F(CliTest, TextsGivenAreRecordedOthersNot) {
 }
 
 // The file's content decides its type, so names the library would refuse
-// still work.
-TEST_F(CliTest, TypeComesFromContent) {
+// still work; a folder gives its images in natural order.
+TEST_F(CliTest, TypeComesFromContentAndFoldersGiveTheirImages) {
     const std::string out = dir.file("out.pdf");
+    std::filesystem::create_directory(dir.file("scans"));
+    Image("scans/p10.jpg", 10, 10);
+    Image("scans/p2.jpg", 20, 20);
     const CommandResult result =
         Cli("-o " + ShellQuote(out) + " " + ShellQuote(Image("upper.JPG")) + " " +
-            ShellQuote(Image("noextension")) + " " + ShellQuote(Image("wrong.png")));
+            ShellQuote(Image("noextension")) + " " + ShellQuote(Image("wrong.png")) + " " +
+            ShellQuote(dir.file("scans")));
     ASSERT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(PdfInfoField(out, "Pages"), "3");
+    EXPECT_EQ(PdfInfoField(out, "Pages"), "5");
+    EXPECT_EQ(PdfInfoField(out, "Page size", 4), "20 x 20 pts");
+    EXPECT_EQ(PdfInfoField(out, "Page size", 5), "10 x 10 pts");
 }
 
 // Page options: A4 across by ^T, B5 turning with the image, and pages at
@@ -138,31 +149,24 @@ TEST_F(CliTest, PageOptions) {
     }
 }
 
-TEST(ImageKind, SignaturesThenName) {
-    using namespace std::string_literals;
-    struct Row {
-        std::string head;
-        const char *type;
-    };
-    const Row rows[] = {
-        {"\xFF\xD8\xFF\xE0rest"s, "jpeg"},
-        {"\x89PNG\r\n\x1A\n"s, "png"},
-        {"II*\0\x08\0\0\0"s, "tiff"},
-        {"MM\0*\0\0\0\x08"s, "tiff"},
-        {"GIF87a"s, "gif"},
-        {"GIF89a\x01"s, "gif"},
-        {"\x89PNG\r\n\x1A"s, ""},  // cut short
-        {"GIF90a"s, ""},
-    };
-    for (const Row &row : rows)
-        EXPECT_EQ(bindwick::ImageTypeOfContent(row.head), row.type) << row.head;
-
-    TempDir dir;
-    testsupport::WriteFile(dir.file("x.jpg"), "GIF89a...");
-    testsupport::WriteFile(dir.file("y.tif"), "plain text");
-    EXPECT_EQ(bindwick::DetectImageType(dir.file("x.jpg")), "gif");
-    EXPECT_EQ(bindwick::DetectImageType(dir.file("y.tif")), "tif");
-    EXPECT_EQ(bindwick::DetectImageType(dir.file("gone.jpg")), "jpeg");
+// Killed in the middle of a long book, the program leaves the output's
+// folder exactly as it was: the book being written has no name yet.
+TEST_F(CliTest, KilledMidwayLeavesTheFolderAsItWas) {
+    TempDir out;
+    testsupport::WriteFile(out.file("book.pdf"), "the previous book");
+    const auto before = testsupport::FolderSnapshot(out.path());
+    // Decoded and compressed again for every page: slow enough to be caught.
+    std::vector<std::string> argv = {BINDWICK_CLI_PATH, "-o", out.file("book.pdf")};
+    argv.insert(argv.end(), 300, std::string(BINDWICK_SAMPLES_DIR) + "/03-overlay.png");
+    const int pid = testsupport::StartProcess(argv);
+    ASSERT_GT(pid, 0);
+    const bool caught = testsupport::WaitForOpenFileGrowth(pid, out.path(), 200000);
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(caught);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(testsupport::FolderSnapshot(out.path()), before);
 }
 
 // Standard output redirected to a file takes the image data file to file;

@@ -237,6 +237,34 @@ TEST_F(SettingsTest, FileChoice) {
     EXPECT_TRUE(fs::exists(home + "/.config/bindwick/bindwick.ini"));
 }
 
+// A settings file beside the program that this user may not write: the
+// user's own file is used, and the first start says so.
+TEST_F(SettingsTest, UnwritableFileBesideTheProgramFallsBackOnce) {
+    const std::string program = (dir_ / "bindwick").string();
+    WriteFile(program + ".ini", "[COMPRESS]\nrate=2\n");
+    const std::string home = (dir_ / "home").string();
+    const auto env = [&](const std::string &name) -> std::optional<std::string> {
+        if (name == "HOME") return home;
+        return std::nullopt;
+    };
+    const auto read_only = [&](const std::string &path) { return path != program + ".ini"; };
+    const std::string user = home + "/.config/bindwick/bindwick.ini";
+
+    bindwick::SettingsChoice first = bindwick::ChooseSettingsFile(program, env, read_only);
+    EXPECT_EQ(first.path, user);
+    EXPECT_EQ(first.notice, program + ".ini に書き込めないため、設定は " + user + " に保存します。");
+    Settings settings(first.path);
+    settings.LoadSettings();
+    settings.SaveSettings();
+
+    bindwick::SettingsChoice next = bindwick::ChooseSettingsFile(program, env, read_only);
+    EXPECT_EQ(next.path, user);
+    EXPECT_EQ(next.notice, "");
+    EXPECT_EQ(bindwick::ChooseSettingsFile(program, env, [](const std::string &) {
+                  return true;
+              }).path, program + ".ini");
+}
+
 TEST(SettingInteger, Forms) {
     EXPECT_EQ(bindwick::ParseSettingInteger("-2147483648"), -2147483647 - 1);
     EXPECT_EQ(bindwick::ParseSettingInteger("2147483647"), 2147483647);

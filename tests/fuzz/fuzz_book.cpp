@@ -10,7 +10,7 @@
 //   as the command line finds it; a piece of no known type goes to the JPEG
 //   reader, which must refuse it.
 #include "fuzz_support.h"
-#include "image_kind.h"
+#include "image_files.h"
 
 namespace {
 

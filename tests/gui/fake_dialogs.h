@@ -22,6 +22,11 @@ public:
     QList<bindwick::FileDialogSetup> save_requests;
     QList<ShownMessage> messages;
     std::function<void(const ShownMessage &)> on_message;
+    QQueue<bool> yes_no_answers;  // empty queue: no
+    QStringList questions;
+    AfterSave after_save = AfterSave::kClose;
+    QList<QUrl> opened_urls;
+    QStringList remembered_folders;
 
     QStringList getOpenFileNames(QWidget *,
                                  const bindwick::FileDialogSetup &setup) override {
@@ -38,4 +43,14 @@ public:
         messages << ShownMessage{icon, title, text};
         if (on_message) on_message(messages.last());
     }
+    bool askYesNo(QWidget *, const QString &text) override {
+        questions << text;
+        return !yes_no_answers.isEmpty() && yes_no_answers.dequeue();
+    }
+    AfterSave showBookWritten(QWidget *, const QString &title, const QString &text) override {
+        showMessage(nullptr, QMessageBox::Information, title, text);
+        return after_save;
+    }
+    void openUrl(const QUrl &url) override { opened_urls << url; }
+    void rememberFolder(const QString &folder) override { remembered_folders << folder; }
 };

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -95,6 +96,23 @@ private slots:
         QVERIFY(centre_of("LabelSpeed") < centre_of("LabelStandard"));
         QVERIFY(centre_of("LabelStandard") < centre_of("LabelRatio"));
         QCOMPARE(pref->findChild<QLabel *>("LabelRatio")->text(), QStringLiteral("圧縮率優先"));
+    }
+
+    // With large fonts the dialog grows (still fixed) instead of clipping.
+    void growsWithLargeFonts() {
+        auto pref = make();
+        QFont large = pref->font();
+        large.setPixelSize(40);
+        pref->setFont(large);
+        pref->show();
+        QVERIFY(QTest::qWaitForWindowExposed(pref.get()));
+        pref->PageControlPref->setCurrentIndex(2);
+        QVERIFY(pref->width() > 466);
+        QCOMPARE(pref->minimumSize(), pref->maximumSize());
+        QVERIFY(pref->height() >= pref->layout()->sizeHint().height());
+        QVERIFY(pref->width() >= pref->layout()->sizeHint().width());
+        auto *label = pref->findChild<QLabel *>("LabelStandard");
+        QVERIFY(label->parentWidget()->height() >= label->sizeHint().height());
     }
 
     void firstStart() {

@@ -5,14 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace testsupport {
 
@@ -94,6 +101,61 @@ void WriteFile(const std::string &path, const std::string &bytes)
     out.close();
     if (!out)
         ADD_FAILURE() << "cannot write " << path;
+}
+
+std::map<std::string, std::string> FolderSnapshot(const std::string &folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto &item : std::filesystem::directory_iterator(folder))
+        files[item.path().filename().string()] = ReadFile(item.path().string());
+    return files;
+}
+
+long long OpenFileSizeUnder(int pid, const std::string &folder)
+{
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    long long largest = -1;
+    std::error_code error;
+    for (const auto &item : std::filesystem::directory_iterator(fds, error)) {
+        const std::string link = item.path().string();
+        char target[4096];
+        const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+        if (length <= 0)
+            continue;
+        if (std::string(target, static_cast<size_t>(length)).rfind(folder + "/", 0) != 0)
+            continue;
+        struct stat info;
+        if (stat(link.c_str(), &info) == 0 && info.st_size > largest)
+            largest = info.st_size;
+    }
+    return largest;
+}
+
+bool WaitForOpenFileGrowth(int pid, const std::string &folder, long long bytes)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (OpenFileSizeUnder(pid, folder) > bytes)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+int StartProcess(const std::vector<std::string> &argv)
+{
+    std::vector<char *> args;
+    for (const std::string &arg : argv)
+        args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
 }
 
 bool QpdfCheck(const std::string &pdf_path, std::string *report)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,22 @@ std::string ShellQuote(const std::string &text);
 
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &bytes);
+
+// Every file directly in `folder` with its bytes, by name.
+std::map<std::string, std::string> FolderSnapshot(const std::string &folder);
+
+// The size of the largest file under `folder` that process `pid` holds
+// open, named or not (an unnamed file shows as "folder/#123 (deleted)");
+// -1 when it holds none there.
+long long OpenFileSizeUnder(int pid, const std::string &folder);
+
+// Waits until process `pid` holds a file open under `folder` that has grown
+// past `bytes`. False when that did not happen within a minute.
+bool WaitForOpenFileGrowth(int pid, const std::string &folder, long long bytes);
+
+// Starts `argv` (argv[0] a path) with its output streams closed; returns
+// its process id, -1 when it could not be started.
+int StartProcess(const std::vector<std::string> &argv);
 
 // `qpdf --check`: true when qpdf finds no error and no warning; `report`
 // receives qpdf's output.
