@@ -1,5 +1,6 @@
-// The staging file: nameless until committed, and a named one removed when a
-// signal ends the process.
+// The named staging file, used where a file cannot be made without a name,
+// is removed when a signal ends the process. (The unnamed one is tested by
+// killing whole programs in the command-line and window tests.)
 #include "staging_file.h"
 
 #include <gtest/gtest.h>
@@ -16,39 +17,7 @@ namespace {
 
 using bindwick::StagingFile;
 using testsupport::FolderSnapshot;
-using testsupport::ReadFile;
 using testsupport::TempDir;
-
-void Append(const std::string &path, const std::string &bytes) {
-    FILE *file = std::fopen(path.c_str(), "ab");
-    ASSERT_NE(file, nullptr) << path;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
-TEST(StagingFile, UnnamedUntilCommitted) {
-    TempDir dir;
-    const std::string target = dir.file("book.pdf");
-    for (bool existing : {false, true}) {
-        SCOPED_TRACE(existing ? "replacing a file" : "new file");
-        if (existing) testsupport::WriteFile(target, "old");
-        const auto before = FolderSnapshot(dir.path());
-        StagingFile staging;
-        ASSERT_TRUE(staging.Create(target));
-        ASSERT_TRUE(staging.unnamed());
-        Append(staging.path(), "new book");
-        EXPECT_EQ(FolderSnapshot(dir.path()), before);
-        ASSERT_TRUE(staging.CommitTo(target));
-        EXPECT_EQ(ReadFile(target), "new book");
-        EXPECT_EQ(FolderSnapshot(dir.path()).size(), 1u);
-    }
-    {
-        StagingFile dropped;
-        ASSERT_TRUE(dropped.Create(target));
-        Append(dropped.path(), "never committed");
-    }
-    EXPECT_EQ(ReadFile(target), "new book");
-}
 
 // Where only a named file can be had, SIGINT, SIGTERM and SIGHUP remove it
 // and still end the process by that signal.
