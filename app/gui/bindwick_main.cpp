@@ -289,7 +289,6 @@ void TFormMain::createActions() {
     };
     for (const ActionEntry &entry : entries) {
         auto *action = new QAction(entry.caption, this);
-        action->setStatusTip(entry.hint);
         action->setObjectName(QString::fromLatin1(entry.name));
         action->setToolTip(entry.hint);
         action->setIcon(style()->standardIcon(entry.icon));
