@@ -9,5 +9,5 @@ if [[ $# -ne 2 ]]; then
   exit 2
 fi
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-"$root/scripts/ensure-packages.sh" build test
+"$root/scripts/ensure-packages.sh" build fuzz
 exec "$root/tests/fuzz/run_fuzzers.sh" "$2" "$1"

@@ -8,23 +8,36 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$root/build"
 jobs="${BINDWICK_JOBS:-2}"
-# The targets main_job needs; only these are built.
-targets=(bindwick-cli)
 
-install_packages() {
-  "$root/scripts/ensure-packages.sh" build run
+# With a display the job is the desktop program; without one, the batch job.
+has_display() {
+  [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]
 }
 
+install_packages() {
+  if has_display; then
+    "$root/scripts/ensure-packages.sh" build gui run
+  else
+    "$root/scripts/ensure-packages.sh" build
+  fi
+}
+
+# Only what main_job runs is configured and built: no tests, no benchmarks,
+# and the desktop program only when there is a display to show it on.
 configure_and_build() {
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build "$build" -j "$jobs" --target "${targets[@]}"
+  local gui=OFF target=bindwick-cli
+  if has_display; then
+    gui=ON
+    target=bindwick
+  fi
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBINDWICK_BUILD_TESTS=OFF -DBINDWICK_BUILD_BENCH=OFF -DBINDWICK_BUILD_GUI=$gui
+  cmake --build "$build" -j "$jobs" --target "$target"
 }
 
 # The job this script exists for. It runs from the build folder.
 main_job() {
-  # With a display, the desktop program; without one, the batch job.
-  if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
-    cmake --build "$build" -j "$jobs" --target bindwick
+  if has_display; then
     "$build/app/gui/bindwick"
     return
   fi

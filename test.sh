@@ -23,14 +23,14 @@ step() {
 }
 
 step "Checking packages"
-"$root/scripts/ensure-packages.sh" build test
+"$root/scripts/ensure-packages.sh" build gui test fuzz
 
 # Qt's GUI tests run on the offscreen platform; they need no display.
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
 step "Building $build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DBINDWICK_BUILD_TESTS=ON
+  -DBINDWICK_BUILD_TESTS=ON -DBINDWICK_BUILD_GUI=ON -DBINDWICK_BUILD_BENCH=ON
 cmake --build "$build" -j "$jobs"
 
 step "Running all tests in $build"

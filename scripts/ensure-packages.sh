@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of the named groups that are not installed yet.
 #
-#   scripts/ensure-packages.sh build [test] [run] [bench] [desktop]
+#   scripts/ensure-packages.sh GROUP...
 #
-# build: compilers, CMake, zlib, libpng, libtiff, GoogleTest and Qt 6.
-# test:  the independent checkers and image libraries the tests compare with,
-#        a virtual X server for the GUI tests, Qt's image plugins and Japanese
-#        translations that the desktop program uses, and clang with libFuzzer
-#        and its sanitizer runtimes for the fuzz targets.
-# run:   a Japanese font so that the desktop program shows its texts, Qt's
-#        image plugins (TIFF thumbnails) and Qt's Japanese translations (the
-#        standard dialogs).
-# bench: what ./bench.sh needs besides the build: libjpeg for the generated
-#        inputs, img2pdf to compare with, pdfinfo to check the outputs.
+# build:   compilers, CMake, pkg-config, zlib, libpng and libtiff: the library
+#          and bindwick-cli.
+# gui:     Qt 6 Widgets, for the desktop program and its tests.
+# run:     what the desktop program needs at run time: a Japanese font so that
+#          it shows its texts, Qt's image plugins (TIFF thumbnails) and Qt's
+#          Japanese translations (the standard dialogs).
+# test:    GoogleTest, the independent checkers and image libraries the tests
+#          compare with, a virtual X server for the GUI tests with Qt's image
+#          plugins and Japanese translations, and the desktop-entry validator.
+# fuzz:    clang with libFuzzer and its sanitizer runtimes.
+# bench:   what ./bench.sh needs besides the build: libjpeg for the generated
+#          inputs, img2pdf to compare with, pdfinfo to check the outputs.
 # desktop: what scripts/desktop-check.sh needs to drive the program on a
-#        virtual X server: a window manager, xdotool and screenshots.
+#          virtual X server: a window manager, xdotool and screenshots.
+# package: what ./package.sh needs besides the build and the GUI: the Debian
+#          tools that work out dependencies and check the packages.
+# fresh:   what scripts/fresh-check.sh needs to make a fresh Debian root.
 #
 # Nothing is downloaded when every package is present. Otherwise the script
 # needs root (or sudo without a password prompt) and runs apt-get update
@@ -22,18 +27,22 @@
 set -euo pipefail
 
 packages_build=(build-essential cmake pkg-config zlib1g-dev libpng-dev
-                libtiff-dev libgtest-dev qt6-base-dev libgl-dev)
-packages_test=(qpdf poppler-utils mupdf-tools libjpeg-dev libgif-dev
-               python3-pil python3-numpy xvfb xauth
-               clang libclang-rt-14-dev
-               qt6-image-formats-plugins qt6-translations-l10n)
+                libtiff-dev)
+packages_gui=(qt6-base-dev libgl-dev)
 packages_run=(fonts-ipafont-gothic qt6-image-formats-plugins qt6-translations-l10n)
+packages_test=(libgtest-dev qpdf poppler-utils mupdf-tools libjpeg-dev
+               libgif-dev python3-pil python3-numpy xvfb xauth
+               qt6-image-formats-plugins qt6-translations-l10n
+               desktop-file-utils)
+packages_fuzz=(clang libclang-rt-14-dev)
 packages_bench=(libjpeg-dev img2pdf poppler-utils)
 packages_desktop=(xvfb xauth openbox xdotool python3-pil fonts-ipafont-gothic
                   qt6-image-formats-plugins qt6-translations-l10n)
+packages_package=(dpkg-dev fakeroot lintian desktop-file-utils)
+packages_fresh=(debootstrap git)
 
 if [[ $# -eq 0 ]]; then
-  echo "usage: $0 build|test|run|bench|desktop ..." >&2
+  echo "usage: $0 build|gui|run|test|fuzz|bench|desktop|package|fresh ..." >&2
   exit 2
 fi
 
@@ -41,10 +50,14 @@ wanted=()
 for group in "$@"; do
   case "$group" in
     build) wanted+=("${packages_build[@]}") ;;
-    test) wanted+=("${packages_test[@]}") ;;
+    gui) wanted+=("${packages_gui[@]}") ;;
     run) wanted+=("${packages_run[@]}") ;;
+    test) wanted+=("${packages_test[@]}") ;;
+    fuzz) wanted+=("${packages_fuzz[@]}") ;;
     bench) wanted+=("${packages_bench[@]}") ;;
     desktop) wanted+=("${packages_desktop[@]}") ;;
+    package) wanted+=("${packages_package[@]}") ;;
+    fresh) wanted+=("${packages_fresh[@]}") ;;
     *) echo "$0: unknown package group '$group'" >&2; exit 2 ;;
   esac
 done
