@@ -59,6 +59,14 @@ bool FileExists(const std::string &path) {
     return fs::exists(path, error);
 }
 
+// Whether the executable lives in the folder that `cmake --install` puts
+// programs into (the same folder reached through a link counts).
+bool IsInstalledProgram(const std::string &executable_path) {
+    std::error_code error;
+    return fs::equivalent(fs::path(executable_path).parent_path(),
+                          BINDWICK_INSTALL_BINDIR, error);
+}
+
 }  // namespace
 
 SettingsWriteError::SettingsWriteError(const std::string &path)
@@ -133,14 +141,16 @@ SettingsChoice ChooseSettingsFile(const std::string &executable_path,
                                   const WritableCheck &writable) {
     const std::string portable = PortableSettingsPath(executable_path);
     const bool portable_exists = FileExists(portable);
-    if (portable_exists ? writable(portable)
-                        : writable(fs::path(portable).parent_path().string())) {
+    const bool installed = IsInstalledProgram(executable_path);
+    if (!installed && (portable_exists
+                           ? writable(portable)
+                           : writable(fs::path(portable).parent_path().string()))) {
         return {portable, {}};
     }
     const std::string user = UserSettingsPath(getenv);
     if (user.empty()) return {portable, {}};
     std::string notice;
-    if (portable_exists && !FileExists(user)) {
+    if (!installed && portable_exists && !FileExists(user)) {
         notice = portable + " に書き込めないため、設定は " + user + " に保存します。";
     }
     return {user, notice};

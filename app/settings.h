@@ -50,7 +50,10 @@ std::string PortableSettingsPath(const std::string &executable_path);
 // Where the settings file lives. The file beside the executable is used when
 // it can be written: it exists and is writable, or it is missing and its
 // folder is writable; so a copy of the program carried on a removable disk
-// keeps its settings with it. Otherwise the file is "bindwick.ini" in
+// keeps its settings with it. A program installed into the program folder
+// this build was configured for (the install prefix's bin/, say /usr/bin)
+// never keeps them there, even when run by a user who may write to it: that
+// folder belongs to every user. Otherwise the file is "bindwick.ini" in
 // "$XDG_CONFIG_HOME/bindwick/" ("$HOME/.config/bindwick/" when
 // XDG_CONFIG_HOME is unset, empty or relative); that folder is created. If
 // neither variable gives a folder, the file beside the executable is

@@ -213,6 +213,10 @@ TEST_F(SettingsTest, FileChoice) {
     const std::string beside = (dir_ / "bindwick").string();
     EXPECT_EQ(bindwick::SettingsFilePath(beside, lookup({{"HOME", home}})),
               beside + ".ini");
+    // Never beside an installed program, whoever may write there.
+    EXPECT_EQ(bindwick::SettingsFilePath(BINDWICK_INSTALL_BINDIR "/bindwick",
+                                         lookup({{"HOME", home}})),
+              home + "/.config/bindwick/bindwick.ini");
 
     // Otherwise in the user's configuration folder, which is created.
     const std::string nowhere = (dir_ / "no" / "such" / "bindwick").string();
