@@ -20,6 +20,7 @@
 # package: what ./package.sh needs besides the build and the GUI: the Debian
 #          tools that work out dependencies and check the packages.
 # fresh:   what scripts/fresh-check.sh needs to make a fresh Debian root.
+# icons:   the SVG renderer of scripts/render-icons.sh.
 #
 # Nothing is downloaded when every package is present. Otherwise the script
 # needs root (or sudo without a password prompt) and runs apt-get update
@@ -40,9 +41,10 @@ packages_desktop=(xvfb xauth openbox xdotool python3-pil fonts-ipafont-gothic
                   qt6-image-formats-plugins qt6-translations-l10n)
 packages_package=(dpkg-dev fakeroot lintian desktop-file-utils)
 packages_fresh=(debootstrap git)
+packages_icons=(librsvg2-bin)
 
 if [[ $# -eq 0 ]]; then
-  echo "usage: $0 build|gui|run|test|fuzz|bench|desktop|package|fresh ..." >&2
+  echo "usage: $0 build|gui|run|test|fuzz|bench|desktop|package|fresh|icons ..." >&2
   exit 2
 fi
 
@@ -58,6 +60,7 @@ for group in "$@"; do
     desktop) wanted+=("${packages_desktop[@]}") ;;
     package) wanted+=("${packages_package[@]}") ;;
     fresh) wanted+=("${packages_fresh[@]}") ;;
+    icons) wanted+=("${packages_icons[@]}") ;;
     *) echo "$0: unknown package group '$group'" >&2; exit 2 ;;
   esac
 done

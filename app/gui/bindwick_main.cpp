@@ -187,7 +187,6 @@ TFormMain::TFormMain(UserDialogs &dialogs, const std::string &ini_file_name,
     : QMainWindow(parent), IniFileName(ini_file_name), dialogs_(dialogs) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Bindwick"));
-    setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
 
     job_ = new BookJob(this);
     connect(job_, &BookJob::progress, this, &TFormMain::showProgress);

@@ -4,7 +4,10 @@
 // The images named on the command line (a folder stands for its images)
 // are put in the list in the given order.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDirIterator>
 #include <QFile>
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 
@@ -39,20 +42,49 @@ public:
     }
 };
 
+// Handles --help and --version, which print and end the program; an unknown
+// option ends it with a message. Returns the images and folders named after
+// the options, in their order (Qt has taken its own options out already).
+QStringList ParseCommandLine(const QApplication &app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("画像ファイルを1ページに1枚ずつ、1つのPDFにまとめます。"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("IMAGE"),
+        QStringLiteral("リストに加える画像ファイル、またはその画像を加えるフォルダ（指定した順）"),
+        QStringLiteral("[IMAGE|FOLDER...]"));
+    parser.process(app);
+    return parser.positionalArguments();
+}
+
+// The application icon in every size built into the program.
+QIcon ApplicationIcon() {
+    QIcon icon;
+    QDirIterator sizes(QStringLiteral(":/icons"));
+    while (sizes.hasNext()) icon.addFile(sizes.next());
+    return icon;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
     BindwickApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Bindwick"));
+    QApplication::setApplicationVersion(QStringLiteral(BINDWICK_VERSION));
+    // The desktop entry's name lets the desktop match the window to its
+    // launcher and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("bindwick"));
+    QApplication::setWindowIcon(ApplicationIcon());
     bindwick::InstallQtTranslations(app);
+    const QStringList images = ParseCommandLine(app);
 
     bindwick::QtUserDialogs dialogs;
     try {
         const bindwick::SettingsChoice settings = bindwick::ChooseSettingsFile(
             QFile::encodeName(QApplication::applicationFilePath()).toStdString());
-        // Qt has taken its own options out of the arguments already.
-        const auto window = bindwick::StartProgram(dialogs, settings,
-                                                   QApplication::arguments().mid(1));
+        const auto window = bindwick::StartProgram(dialogs, settings, images);
         return app.exec();
     } catch (const std::exception &error) {
         // The window could not be created (the settings file cannot be
