@@ -82,12 +82,10 @@ file(GLOB pc_libraries "${pc_libdir}/libfolio.*")
 if(NOT pc_libraries)
   message(FATAL_ERROR "install test: no libfolio in ${pc_libdir}")
 endif()
-# A static library also needs its private dependencies.
-run("pkg-config --static" pkg-config --static --cflags --libs folio)
-string(STRIP "${run_output}" pc_static_flags)
-separate_arguments(pc_static_flags UNIX_COMMAND "${pc_static_flags}")
+# The plain flags link, whether the library is static or shared.
+separate_arguments(pc_link_flags UNIX_COMMAND "${pc_flags}")
 run("compiling with pkg-config flags" ${C_COMPILER} ${CONSUMER_DIR}/consumer.c
-  -o ${WORK_DIR}/pkg-config-consumer ${pc_static_flags})
+  -o ${WORK_DIR}/pkg-config-consumer ${pc_link_flags})
 # A shared library is found through the loader's path.
 set(ENV{LD_LIBRARY_PATH} "${pc_libdir}")
 run("running the pkg-config consumer" ${WORK_DIR}/pkg-config-consumer
