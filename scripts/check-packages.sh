@@ -31,7 +31,7 @@ apt-get install -y -q --no-install-recommends qpdf >/dev/null
 step "bindwick-cli"
 bindwick-cli --version
 bindwick-cli -o "$work/samples.pdf" --title "Samples" samples/*
-qpdf --check "$work/samples.pdf" | tail -1
+qpdf --check "$work/samples.pdf" | grep "No syntax"
 
 step "bindwick keeps its settings in ~/.config/bindwick/"
 # The program runs on Qt's offscreen platform until timeout ends it; it
@@ -58,10 +58,10 @@ cd "$work"
 echo "pkg-config: $(pkg-config --cflags --libs folio)"
 cc consumer.c -o by-pkg-config $(pkg-config --cflags --libs folio)
 ./by-pkg-config by-pkg-config.pdf
-qpdf --check by-pkg-config.pdf | tail -1
+qpdf --check by-pkg-config.pdf | grep "No syntax"
 cmake -S . -B by-cmake >/dev/null
 cmake --build by-cmake >/dev/null
 by-cmake/folio_consumer by-cmake.pdf
-qpdf --check by-cmake.pdf | tail -1
+qpdf --check by-cmake.pdf | grep "No syntax"
 
 step "The installed packages work"

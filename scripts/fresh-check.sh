@@ -118,7 +118,6 @@ cleanup() {
 
 work="${TMPDIR:-/var/tmp}"
 root="$(mktemp -d "$work/bindwick-fresh.XXXXXX")"
-chmod 755 "$root"
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
@@ -140,6 +139,8 @@ done
 # Name resolution for apt inside the root is the machine's own.
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 
+# apt's download user must be able to reach into the root.
+chmod 755 "$root"
 mount -t proc proc "$root/proc"
 mount --rbind /dev "$root/dev"
 mount --make-rslave "$root/dev"

@@ -59,6 +59,20 @@ QStringList ParseCommandLine(const QApplication &app) {
     return parser.positionalArguments();
 }
 
+// Whether the command line asks only for text (help or version), which
+// needs no display.
+bool AsksOnlyForText(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version") {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The application icon in every size built into the program.
 QIcon ApplicationIcon() {
     QIcon icon;
@@ -70,6 +84,8 @@ QIcon ApplicationIcon() {
 }  // namespace
 
 int main(int argc, char **argv) {
+    // Printing help or the version works in a terminal without a display.
+    if (AsksOnlyForText(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
     BindwickApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Bindwick"));
     QApplication::setApplicationVersion(QStringLiteral(BINDWICK_VERSION));
