@@ -73,12 +73,13 @@ if(BINDWICK_BUILD_TESTS)
   bindwick_require("the tests" GTest libgtest-dev test ${tests_off})
   bindwick_require("the tests" JPEG libjpeg-dev test ${tests_off})
   bindwick_require("the tests" GIF libgif-dev test ${tests_off})
+  set(tools qpdf:qpdf pdfinfo:poppler-utils pdftoppm:poppler-utils
+            mutool:mupdf-tools pkg-config:pkg-config)
   if(BINDWICK_BUILD_APP AND BINDWICK_BUILD_GUI)
     bindwick_require("the tests" Qt6 qt6-base-dev gui ${tests_off} COMPONENTS Test)
+    list(APPEND tools desktop-file-validate:desktop-file-utils)
   endif()
-  foreach(tool qpdf:qpdf pdfinfo:poppler-utils pdftoppm:poppler-utils
-               mutool:mupdf-tools pkg-config:pkg-config
-               desktop-file-validate:desktop-file-utils)
+  foreach(tool ${tools})
     string(REPLACE ":" ";" tool ${tool})
     bindwick_require_program("the tests" ${tool} test ${tests_off})
   endforeach()
