@@ -52,6 +52,7 @@ if [[ $(id -u) -ne 0 ]]; then
   echo "$0: needs root (debootstrap, mount and chroot)" >&2
   exit 1
 fi
+"$repo/scripts/ensure-packages.sh" fresh
 
 # The first Debian mirror that this machine's apt sources use for $suite,
 # from one-line (.list) and deb822 (.sources) files alike.
@@ -91,7 +92,6 @@ make_cached_root() {
     exit 1
   fi
   echo "==== Making a fresh Debian $suite root from $mirror (once; cached in $cache)"
-  "$repo/scripts/ensure-packages.sh" fresh
   debootstrap --variant=minbase "$suite" "$root" "$mirror"
   mkdir -p "$cache_dir"
   tar -C "$root" --numeric-owner -czf "$cache.tmp" .
@@ -103,6 +103,7 @@ make_cached_root() {
 cleanup() {
   local status=$?
   trap - EXIT INT TERM HUP
+  rm -f "$cache.tmp"
   [[ -n "${root:-}" && -d "$root" ]] || exit "$status"
   umount -R "$root/dev" 2>/dev/null || true
   umount "$root/proc" 2>/dev/null || true
