@@ -1,6 +1,6 @@
 // bindwick -- the desktop program: binds image files into one PDF document.
 //
-// Usage: bindwick [IMAGE|FOLDER]...
+// Usage: bindwick [OPTION]... [IMAGE|FOLDER]...
 // The images named on the command line (a folder stands for its images)
 // are put in the list in the given order.
 #include <QApplication>
