@@ -8,7 +8,9 @@
 
 #include "core/document.h"
 #include "core/output.h"
-#include "recording_handler.h"
+#include "folio_support.h"
+
+using namespace foliotest;
 
 namespace {
 
@@ -193,21 +195,18 @@ TEST(Creation, FailedAllocationReachesTheHandlerWithClientData) {
     EXPECT_EQ(seen.client_data, &seen);
 }
 
-TEST(Creation, InitialSettings) {
+TEST(Creation, DefaultsShowInTheDocument) {
     int marker = 0;
     pdf_document *document = PDF_new_with_handlers(nullptr, nullptr, nullptr, nullptr, &marker);
     EXPECT_EQ(PDF_get_client_data(document), &marker);
-    EXPECT_EQ(document->compatibility, 13);
-    EXPECT_EQ(document->compress, 6);
-    EXPECT_EQ(document->floatdigits, 4);
-    EXPECT_EQ(document->flush, PDF_FLUSH_PAGE);
-    EXPECT_EQ(document->debug['w'], 1);
-    EXPECT_EQ(document->debug['F'], 1);
-    EXPECT_EQ(document->debug['i'], 0);
-    EXPECT_EQ(document->error_handler, pdf_default_error_handler);
-    EXPECT_EQ(document->calloc_proc, pdf_default_calloc);
     EXPECT_STREQ(PDF_get_parameter(document, "scope", 0), "object");
     PDF_delete(document);
+    // PDF 1.3, compressed contents, four decimals.
+    std::string pdf = BuildInMemory(
+        1, {}, [](pdf_document *d, int) { PDF_set_value(d, "pagewidth", 100.123456f); });
+    EXPECT_EQ(pdf.compare(0, 9, "%PDF-1.3\n"), 0);
+    EXPECT_NE(pdf.find("/Filter/FlateDecode\n"), std::string::npos);
+    EXPECT_NE(pdf.find("/MediaBox[0 0 100.1235 100]\n"), std::string::npos);
 }
 
 TEST(Delete, UnfetchedMemoryOutputIsReported) {

@@ -7,7 +7,9 @@
 #include "core/document.h"
 #include "core/format.h"
 #include "core/output.h"
-#include "recording_handler.h"
+#include "folio_support.h"
+
+using namespace foliotest;
 
 namespace {
 

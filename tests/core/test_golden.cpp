@@ -8,8 +8,10 @@
 #include <functional>
 #include <string>
 
-#include "document_builder.h"
+#include "folio_support.h"
 #include "test_support.h"
+
+using namespace foliotest;
 
 using testsupport::GoldenDir;
 using testsupport::NormalizePdf;

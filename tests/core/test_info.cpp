@@ -5,9 +5,10 @@
 
 #include "core/document.h"
 #include "core/info.h"
-#include "document_builder.h"
-#include "recording_handler.h"
+#include "folio_support.h"
 #include "test_support.h"
+
+using namespace foliotest;
 
 namespace {
 

@@ -5,61 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <csetjmp>
-#include <cstdlib>
-#include <set>
 #include <string>
 
-#include "core/folio.h"
+#include "folio_support.h"
+
+using namespace foliotest;
 
 namespace {
-
-struct Injector {
-    long calls = 0;
-    long fail_at = 0;  // 0: never
-    std::set<void *> live;
-    int last_type = 0;
-    std::jmp_buf jump;
-
-    bool ShouldFail() { return ++calls == fail_at; }
-};
-
-Injector *current = nullptr;
-
-void *Alloc(pdf_document *, size_t size, const char *) {
-    if (current->ShouldFail()) return nullptr;
-    void *block = std::malloc(size);
-    current->live.insert(block);
-    return block;
-}
-
-void *Realloc(pdf_document *, void *block, size_t size, const char *) {
-    if (current->ShouldFail()) return nullptr;
-    current->live.erase(block);
-    void *moved = std::realloc(block, size);
-    current->live.insert(moved);
-    return moved;
-}
-
-void Free(pdf_document *, void *block) {
-    current->live.erase(block);
-    std::free(block);
-}
-
-void Handler(pdf_document *, int type, const char *) {
-    if (type == PDF_ERR_NONFATAL) return;
-    current->last_type = type;
-    std::longjmp(current->jump, 1);
-}
 
 size_t Discard(pdf_document *, void *, size_t count) { return count; }
 
 // Writes a small document; returns true when it was written completely.
-bool WriteDocument(Injector &injector, int compression, bool to_memory) {
-    current = &injector;
+bool WriteDocument(FailingHeap &heap, int compression, bool to_memory) {
+    FailingHeap::Current() = &heap;
+    heap.only_once = true;
+    heap.Arm();
     pdf_document *volatile document = nullptr;
     volatile bool finished = false;
-    if (setjmp(injector.jump) == 0) {
-        document = PDF_new_with_handlers(Handler, Alloc, Realloc, Free, nullptr);
+    if (setjmp(heap.jump) == 0) {
+        document = PDF_new_with_handlers(FailingHeapHandler, FailingAllocate, FailingReallocate,
+                                         FailingRelease, nullptr);
         if (document == nullptr) return false;
         if (to_memory) PDF_open_file(document, nullptr);
         else PDF_open_mem(document, Discard);
@@ -79,6 +44,7 @@ bool WriteDocument(Injector &injector, int compression, bool to_memory) {
         PDF_close(document);
     }
     if (document != nullptr) PDF_delete(document);
+    FailingHeap::Current() = nullptr;
     return finished;
 }
 
@@ -87,18 +53,17 @@ class OutOfMemory : public testing::TestWithParam<std::tuple<int, bool>> {};
 TEST_P(OutOfMemory, EveryFailureIsReportedAndNothingLeaks) {
     int compression = std::get<0>(GetParam());
     bool to_memory = std::get<1>(GetParam());
-    Injector counting;
+    FailingHeap counting;
     ASSERT_TRUE(WriteDocument(counting, compression, to_memory));
     ASSERT_TRUE(counting.live.empty());
-    long total = counting.calls;
+    long total = counting.allocations;
     ASSERT_GT(total, 10);
     for (long n = 1; n <= total; n++) {
-        Injector injector;
-        injector.fail_at = n;
-        EXPECT_FALSE(WriteDocument(injector, compression, to_memory)) << "allocation " << n;
-        EXPECT_EQ(injector.last_type, PDF_ERR_MEMORY) << "allocation " << n;
-        EXPECT_TRUE(injector.live.empty())
-            << "allocation " << n << " left " << injector.live.size() << " blocks";
+        FailingHeap heap;
+        heap.fail_at = n;
+        EXPECT_FALSE(WriteDocument(heap, compression, to_memory)) << "allocation " << n;
+        EXPECT_EQ(heap.error_type, PDF_ERR_MEMORY) << "allocation " << n;
+        EXPECT_EQ(heap.Left(), "") << "allocation " << n;
     }
 }
 

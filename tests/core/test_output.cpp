@@ -9,9 +9,10 @@
 
 #include "core/document.h"
 #include "core/output.h"
-#include "document_builder.h"
-#include "recording_handler.h"
+#include "folio_support.h"
 #include "test_support.h"
+
+using namespace foliotest;
 
 using testsupport::NormalizePdf;
 using testsupport::ReadFile;

@@ -7,9 +7,10 @@
 #include "core/document.h"
 #include "core/objects.h"
 #include "core/output.h"
-#include "document_builder.h"
-#include "recording_handler.h"
+#include "folio_support.h"
 #include "test_support.h"
+
+using namespace foliotest;
 
 using testsupport::PdfInfoField;
 using testsupport::QpdfCheck;
@@ -174,7 +175,7 @@ TEST(Pages, EmptyDocumentAndUnmatchedSaveAreRuntimeErrors) {
     document = second.New();
     PDF_open_file(document, nullptr);
     PDF_begin_page(document, 100, 100);
-    document->save_level = 1;
+    PDF_save(document);
     EXPECT_FALSE(second.Call([&] { PDF_end_page(document); }));
     EXPECT_EQ(second.Last().message, "Unmatched save level at end of page");
     PDF_close(document);

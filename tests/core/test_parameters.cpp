@@ -6,8 +6,9 @@
 #include <string>
 
 #include "core/document.h"
-#include "document_builder.h"
-#include "recording_handler.h"
+#include "folio_support.h"
+
+using namespace foliotest;
 
 namespace {
 
@@ -110,28 +111,53 @@ TEST(Parameters, VersionQueriesNeedNoDocument) {
     EXPECT_EQ(PDF_get_parameter(nullptr, "scope", 0), nullptr);
 }
 
-TEST(Parameters, SettingsReachTheDocument) {
+// Bytes handed to the sink of the document being written.
+size_t handed_out = 0;
+size_t CountingSink(pdf_document *, void *, size_t count) {
+    handed_out += count;
+    return count;
+}
+
+TEST(Parameters, FlushPointsAddUpAndNoneClearsThem) {
+    // "content" keeps "page": the end of a page hands the output out; after
+    // "none" it does not.
+    for (bool cleared : {false, true}) {
+        SCOPED_TRACE(cleared ? "none, then content" : "content");
+        pdf_document *document = PDF_new();
+        if (cleared) PDF_set_parameter(document, "flush", "none");
+        PDF_set_parameter(document, "flush", "content");
+        PDF_open_mem(document, CountingSink);
+        handed_out = 0;
+        PDF_begin_page(document, 10, 10);
+        PDF_end_page(document);
+        EXPECT_EQ(handed_out > 0, !cleared);
+        PDF_close(document);
+        PDF_delete(document);
+    }
+}
+
+TEST(Parameters, SettingsShowInTheOutput) {
+    static const char gray[4] = {1, 2, 3, 4};
+    auto with_image = [](const char *debug, const char *nodebug, float compress) {
+        return BuildInMemory(1, [=](pdf_document *d) {
+            PDF_set_parameter(d, "binding", "C++");
+            PDF_set_parameter(d, "binding", "Other");  // only the first counts
+            PDF_set_parameter(d, "debug", debug);
+            PDF_set_parameter(d, "nodebug", nodebug);
+            PDF_set_value(d, "compress", compress);
+            PDF_open_image(d, "raw", "memory", gray, 4, 2, 2, 1, 8, "");
+        });
+    };
+    std::string hex = with_image("ab", "b", 9.9f);
+    EXPECT_NE(hex.find("/Producer (Folio 4.0.3 \\(C++/"), std::string::npos);
+    EXPECT_NE(hex.find("/Filter[/ASCIIHexDecode]\n"), std::string::npos);
+    EXPECT_NE(hex.find("/Filter/FlateDecode\n"), std::string::npos);  // level 9
+    std::string plain = with_image("a", "a", 0.9f);                     // level 0
+    EXPECT_EQ(plain.find("ASCIIHexDecode"), std::string::npos);
+    EXPECT_EQ(plain.find("/Filter"), std::string::npos);
     pdf_document *document = PDF_new();
-    PDF_set_parameter(document, "flush", "content");
-    EXPECT_EQ(document->flush, 0x03);
-    PDF_set_parameter(document, "flush", "none");
-    PDF_set_parameter(document, "flush", "content");
-    EXPECT_EQ(document->flush, 0x02);
-    PDF_set_value(document, "compress", 9.9f);
-    EXPECT_EQ(document->compress, 9);
-    PDF_set_parameter(document, "passthrough", "false");
-    EXPECT_EQ(document->debug['P'], 1);
-    PDF_set_parameter(document, "imagewarning", "true");
-    EXPECT_EQ(document->debug['i'], 1);
-    PDF_set_parameter(document, "debug", "ab");
-    PDF_set_parameter(document, "nodebug", "b");
-    EXPECT_EQ(document->debug['a'], 1);
-    EXPECT_EQ(document->debug['b'], 0);
     PDF_set_parameter(document, "inheritgstate", "false");
     EXPECT_STREQ(PDF_get_parameter(document, "inheritgstate", 0), "false");
-    PDF_set_parameter(document, "binding", "C++");
-    PDF_set_parameter(document, "binding", "Other");
-    EXPECT_STREQ(document->binding, "C++");
     PDF_delete(document);
 }
 

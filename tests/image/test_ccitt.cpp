@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "image/ccitt.h"
-#include "image_test_util.h"
+#include "folio_support.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using testsupport::ReadFile;
 
 namespace {
@@ -54,7 +54,7 @@ std::string MakeGroup4Strip(const std::string &tiff_path)
 void WriteFaxPage(Doc &doc, const std::string &pdf_path, const std::string &fax_path,
                   int reverse)
 {
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, pdf_path.c_str()), 1);
     int image = PDF_open_CCITT(doc.pdf, fax_path.c_str(), kWidth, kHeight, reverse, -1, 0);
     ASSERT_EQ(image, 0);
@@ -110,7 +110,7 @@ TEST(Ccitt, BitReversalMirrorsEveryByte)
     for (int i = 0; i < 1500; ++i) bytes += static_cast<char>(i % 2 ? 0x01 : 0x03);
     testsupport::WriteFile(dir.file("bits.g4"), bytes);
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, dir.file("bits.pdf").c_str()), 1);
     EXPECT_EQ(PDF_open_CCITT(doc.pdf, dir.file("bits.g4").c_str(), 8, 8, 1, 0, 0), 0);
     ShowOnLastPage(doc.pdf, 0, 8, 8);
@@ -135,7 +135,7 @@ TEST(Ccitt, DecodeParametersFollowKAndBlackIs1)
     testsupport::WriteFile(dir.file("any.g4"), std::string(10, '\0'));
     auto run = [&](const Case &c) {
         Doc doc;
-        if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+        PDF_GUARD(doc);
         ASSERT_EQ(PDF_open_file(doc.pdf, dir.file("p.pdf").c_str()), 1);
         int image = PDF_open_CCITT(doc.pdf, dir.file("any.g4").c_str(), c.width, c.height, 0,
                                    c.k, c.black_is_1);
@@ -156,19 +156,19 @@ TEST(Ccitt, MissingFileIsMinusOneAndAWarningOnlyWhenAsked)
     testsupport::TempDir dir;
     std::string missing = dir.file("missing.g4");
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, dir.file("m.pdf").c_str()), 1);
     EXPECT_EQ(PDF_open_CCITT(doc.pdf, missing.c_str(), 8, 8, 0, 0, 0), -1);
-    EXPECT_TRUE(doc.recorder.warnings.empty());
-    doc.pdf->debug['i'] = 1;
+    EXPECT_TRUE(doc.recorder.Warnings().empty());
+    PDF_set_parameter(doc.pdf, "imagewarning", "true");
     EXPECT_EQ(PDF_open_CCITT(doc.pdf, missing.c_str(), 8, 8, 0, 0, 0), -1);
-    ASSERT_EQ(doc.recorder.warnings.size(), 1u);
-    EXPECT_EQ(doc.recorder.warnings[0], "Couldn't open CCITT file '" + missing + "'");
-    EXPECT_EQ(doc.pdf->image_slots[0].occupied, 0);
+    ASSERT_EQ(doc.recorder.Warnings().size(), 1u);
+    EXPECT_EQ(doc.recorder.Warnings()[0], "Couldn't open CCITT file '" + missing + "'");
     PDF_begin_page(doc.pdf, 8, 8);
     PDF_end_page(doc.pdf);
     PDF_close(doc.pdf);
     EXPECT_TRUE(testsupport::QpdfCheck(dir.file("m.pdf")));
+    EXPECT_EQ(ReadFile(dir.file("m.pdf")).find("/Subtype/Image"), std::string::npos);
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "image_test_util.h"
+#include "image/colorspace.h"
+#include "image/images.h"
+#include "folio_support.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using testsupport::ReadFile;
 
 namespace {
@@ -17,7 +19,7 @@ TEST(Colorspaces, SpotColourObjectAndPageResource)
     testsupport::TempDir dir;
     std::string path = dir.file("spot.pdf");
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
     PDF_set_value(doc.pdf, "compress", 0);
     PDF_begin_page(doc.pdf, 10, 10);
@@ -57,7 +59,7 @@ TEST(Colorspaces, AlternatesAndPatternsWriteTheirArrays)
     for (const Case &c : cases) {
         testsupport::TempDir dir;
         Doc doc;
-        if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+        PDF_GUARD(doc);
         ASSERT_EQ(PDF_open_file(doc.pdf, dir.file("c.pdf").c_str()), 1);
         PDF_begin_page(doc.pdf, 10, 10);
         pdf_add_colorspace(doc.pdf, c.kind, c.name, &c.alternate);
@@ -71,7 +73,7 @@ TEST(Colorspaces, AlternatesAndPatternsWriteTheirArrays)
 TEST(Colorspaces, TableGrowsAndKeepsItsSlots)
 {
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, ""), 1);
     std::vector<long> objects;
     for (int i = 0; i < 5; ++i) {
@@ -95,7 +97,7 @@ TEST(Colorspaces, ImageInSpotColourUsesTheSlot)
     testsupport::TempDir dir;
     std::string path = dir.file("colorized.pdf");
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
     int spot = pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, "Gold", &kGold);
     long object = doc.pdf->colorspaces[spot].object_number;

@@ -8,13 +8,13 @@
 #include <cstring>
 #include <string>
 
-#include "image_test_util.h"
+#include "folio_support.h"
 #include "test_jpeg_util.h"
 #include "test_tiff_util.h"
 
 namespace {
 
-using namespace imagetest;
+using namespace foliotest;
 using jpegtest::EncodeJpeg;
 using jpegtest::JpegSpec;
 using tifftest::TiffSpec;
@@ -71,9 +71,9 @@ std::string Bind(const TempDir &dir, Output output)
 {
     std::string pdf_path = dir.file("out.pdf");
     std::remove(pdf_path.c_str());
-    pdf_document *document = PDF_new_with_handlers(RecordError, CountingAlloc, CountingRealloc,
-                                                   Free, nullptr);
-    Log().messages.clear();
+    pdf_document *document = PDF_new_with_handlers(Recorder::Handler, CountingAlloc,
+                                                   CountingRealloc, Free, &Log());
+    Log().reports.clear();
     FILE *stream = nullptr;
     switch (output) {
     case Output::kFile:
@@ -106,7 +106,7 @@ std::string Bind(const TempDir &dir, Output output)
         bytes = ReadFile(pdf_path);
     }
     PDF_delete(document);
-    EXPECT_TRUE(Log().messages.empty());
+    EXPECT_TRUE(Log().reports.empty());
     EXPECT_TRUE(QpdfCheck(pdf_path));
     return NormalizePdf(bytes);
 }

@@ -8,7 +8,7 @@
 #include "image/colorspace.h"
 #include "test_gif_util.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using namespace giftest;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -83,7 +83,7 @@ TEST_F(GifReader, DescribesTheFirstImage)
         c.edit(recipe);
         int image = Open(MakeGif(recipe), c.stringparam);
         ASSERT_EQ(image, 0);
-        EXPECT_TRUE(Log().messages.empty());
+        EXPECT_TRUE(Log().reports.empty());
         std::string pdf = Finish(image);
         std::string dictionary = FirstImage(pdf).dictionary;
         size_t at = dictionary.find("/ColorSpace[/Indexed/DeviceRGB ");
@@ -130,7 +130,6 @@ TEST_F(GifReader, MaskedImageNamesItsStencil)
     ASSERT_EQ(mask, 0);
     int image = OpenGif(document, gif_path, "masked", mask);
     ASSERT_EQ(image, 1);
-    EXPECT_EQ(document->image_slots[image].mask_image, mask);
     PDF_close_image(document, mask);
     std::string pdf = Finish(image);
     std::string dictionary = FirstImage(pdf, pdf.find("/ImageMask true")).dictionary;
@@ -174,11 +173,11 @@ TEST_F(GifReader, ParameterErrors)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.message);
         EXPECT_EQ(Open(MakeGif(GifSpec{}), c.stringparam, c.intparam), -2);
-        ASSERT_EQ(Log().messages.size(), 1u);
+        ASSERT_EQ(Log().reports.size(), 1u);
         char expected[512];
         snprintf(expected, sizeof expected, c.message, gif_path.c_str());
-        EXPECT_EQ(Log().messages[0].first, PDF_ERR_VALUE);
-        EXPECT_EQ(Log().messages[0].second, expected);
+        EXPECT_EQ(Log().reports[0].type, PDF_ERR_VALUE);
+        EXPECT_EQ(Log().reports[0].message, expected);
     }
 }
 
@@ -242,13 +241,11 @@ TEST_F(GifReader, RefusesUnsupportedAndShortFiles)
             char expected[512];
             snprintf(expected, sizeof expected, c.message, gif_path.c_str());
             if (warnings)
-                EXPECT_EQ(Log().messages, (std::vector<std::pair<int, std::string>>{
-                                              {PDF_ERR_NONFATAL, expected}}));
+                EXPECT_EQ(Log().reports, (std::vector<Report>{{PDF_ERR_NONFATAL, expected}}));
             else
-                EXPECT_TRUE(Log().messages.empty());
-            // The slot is free again and no XObject was written.
-            EXPECT_EQ(document->xobject_count, 0);
-            EXPECT_FALSE(document->image_slots[0].occupied);
+                EXPECT_TRUE(Log().reports.empty());
+            // No XObject was written.
+            EXPECT_EQ(Discarded().find("/Subtype/Image"), std::string::npos);
         }
     }
 }
@@ -297,13 +294,11 @@ TEST_F(GifReader, DamagedDataRaiseIoErrors)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(Open(c.bytes), -2);
-        ASSERT_EQ(Log().messages.size(), 1u);
+        ASSERT_EQ(Log().reports.size(), 1u);
         char expected[512];
         snprintf(expected, sizeof expected, c.message, gif_path.c_str());
-        EXPECT_EQ(Log().messages[0],
-                  std::make_pair(static_cast<int>(PDF_ERR_IO), std::string(expected)));
+        EXPECT_EQ(Log().reports[0], (Report{PDF_ERR_IO, expected}));
         EXPECT_EQ(OpenDescriptors(), idle_descriptors + 1);  // only the PDF
-        EXPECT_FALSE(document->image_slots[0].occupied);
         PDF_delete(document);
         document = nullptr;
     }
@@ -342,7 +337,7 @@ TEST_F(GifReader, RandomDamageIsHandled)
             refused++;
         } else {
             ASSERT_EQ(image, -2);
-            ASSERT_EQ(Log().messages.back().first, PDF_ERR_IO) << Log().messages.back().second;
+            ASSERT_EQ(Log().reports.back().type, PDF_ERR_IO) << Log().reports.back().message;
             raised++;
             PDF_delete(document);
             document = nullptr;
@@ -369,11 +364,11 @@ TEST_F(GifReader, AllocationFailuresLeaveNothingBehind)
     int fail_at = 0;
     for (;; fail_at++) {
         ASSERT_LT(fail_at, 50);
-        Log().messages.clear();
+        Log().reports.clear();
         heap.Disarm();
         heap.fail_at = fail_at + 1;
-        document = PDF_new_with_handlers(RecordError, FailingAllocate, FailingReallocate,
-                                         FailingRelease, nullptr);
+        document = PDF_new_with_handlers(Recorder::Handler, FailingAllocate, FailingReallocate,
+                                         FailingRelease, &Log());
         PDF_open_file(document, pdf_path.c_str());
         heap.Arm();
         int image = OpenGif(document, gif_path);
@@ -383,8 +378,8 @@ TEST_F(GifReader, AllocationFailuresLeaveNothingBehind)
             break;
         }
         ASSERT_EQ(image, -2);
-        ASSERT_EQ(Log().messages.size(), 1u);
-        EXPECT_EQ(Log().messages[0].first, PDF_ERR_MEMORY);
+        ASSERT_EQ(Log().reports.size(), 1u);
+        EXPECT_EQ(Log().reports[0].type, PDF_ERR_MEMORY);
         // A failure inside the XObject writer leaves the file to the
         // document, which closes it when it is deleted.
         PDF_delete(document);

@@ -8,7 +8,7 @@
 
 #include "test_gif_util.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using namespace giftest;
 using namespace testsupport;
 
@@ -29,7 +29,7 @@ void MakeDocument(const TempDir &dir, const std::string &gif, const std::string 
 {
     WriteFile(dir.file("in.gif"), gif);
     ASSERT_EQ(MakeOnePageDocument(pdf, "gif", dir.file("in.gif"), 6), 0);
-    EXPECT_TRUE(Log().messages.empty());
+    EXPECT_TRUE(Log().reports.empty());
     std::string report;
     EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
 }

@@ -14,7 +14,7 @@
 
 #include <gif_lib.h>
 
-#include "image_test_util.h"
+#include "folio_support.h"
 
 namespace giftest {
 
@@ -319,7 +319,7 @@ inline testsupport::Raster Expected(const Decoded &gif, const std::vector<Rgb> &
 inline int OpenGif(pdf_document *document, const std::string &path,
                    const char *stringparam = "", int intparam = 0)
 {
-    return imagetest::OpenImageFile(document, "gif", path, stringparam, intparam);
+    return foliotest::OpenImageFile(document, "gif", path, stringparam, intparam);
 }
 
 }  // namespace giftest

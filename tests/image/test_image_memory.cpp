@@ -3,7 +3,7 @@
 // block behind.
 #include <string>
 
-#include "image_test_util.h"
+#include "folio_support.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ bool RunWithFailureAt(long fail_at, const std::string &path, std::string *left)
 {
     static const char samples[3 * 12] = {};  // three rows of 9 bytes padded to 12
     static const char fax[16] = {};
-    auto build = [&](pdf_document *pdf, imagetest::FailingHeap &heap) {
+    auto build = [&](pdf_document *pdf, foliotest::FailingHeap &heap) {
         PDF_open_file(pdf, path.c_str());
         heap.Arm();
         for (int i = 0; i < 140; ++i)  // past the first table sizes
@@ -24,7 +24,7 @@ bool RunWithFailureAt(long fail_at, const std::string &path, std::string *left)
         PDF_end_page(pdf);
         PDF_close(pdf);
     };
-    return imagetest::BuildOnFailingHeap(fail_at, build, left);
+    return foliotest::BuildOnFailingHeap(fail_at, build, left);
 }
 
 TEST(ImageMemory, EveryAllocationFailureIsCleanAndLeakFree)

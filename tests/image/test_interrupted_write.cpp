@@ -33,7 +33,7 @@ TEST(InterruptedWrite, FileAndBufferAreReleased) {
     std::string path = dir.file("big.jpg");
     testsupport::WriteFile(path, jpeg);
 
-    int descriptors = imagetest::OpenDescriptors();
+    int descriptors = foliotest::OpenDescriptors();
     pdf_document *volatile document =
         PDF_new_with_handlers(LeaveOnError, nullptr, nullptr, nullptr, nullptr);
     PDF_set_parameter(document, "flush", "heavy");
@@ -43,10 +43,10 @@ TEST(InterruptedWrite, FileAndBufferAreReleased) {
         FAIL() << "the failing sink was not noticed";
     }
     EXPECT_EQ(reported_type, PDF_ERR_IO);
-    EXPECT_EQ(imagetest::OpenDescriptors(), descriptors + 1);  // the JPEG is still open
+    EXPECT_EQ(foliotest::OpenDescriptors(), descriptors + 1);  // the JPEG is still open
     PDF_close(document);
     PDF_delete(document);
-    EXPECT_EQ(imagetest::OpenDescriptors(), descriptors);
+    EXPECT_EQ(foliotest::OpenDescriptors(), descriptors);
 }
 
 }  // namespace

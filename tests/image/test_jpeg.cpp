@@ -4,7 +4,7 @@
 
 #include "test_jpeg_util.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using namespace jpegtest;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -73,6 +73,7 @@ protected:
 
 TEST_F(JpegReader, AcceptsSequentialAndProgressiveFrames)
 {
+    static const char *const kColorSpaces[] = {"DeviceGray", "DeviceRGB", "DeviceCMYK"};
     JpegSpec cmyk_plain;
     cmyk_plain.components = 4;
     cmyk_plain.adobe = false;
@@ -95,16 +96,16 @@ TEST_F(JpegReader, AcceptsSequentialAndProgressiveFrames)
     for (auto &c : cases) {
         SCOPED_TRACE(c.label);
         ASSERT_EQ(Open(c.bytes, c.stringparam, c.intparam, c.compatibility), 0);
-        EXPECT_TRUE(Log().messages.empty());
-        EXPECT_EQ(Slot(0).width, 48);
-        EXPECT_EQ(Slot(0).height, 32);
-        EXPECT_EQ(Slot(0).components, c.components);
-        EXPECT_EQ(Slot(0).colorspace, c.colorspace);
-        EXPECT_EQ(Slot(0).inverted, c.inverted);
-        EXPECT_EQ(Slot(0).bits_per_component, 8);
-        EXPECT_EQ(Slot(0).compression, 4);
-        EXPECT_EQ(Slot(0).mask_image, -1);
+        EXPECT_TRUE(Log().reports.empty());
         EXPECT_EQ(OpenDescriptors(), descriptors);
+        std::string dictionary = FirstImage(Finish(0)).dictionary;
+        EXPECT_NE(dictionary.find("/Width 48\n/Height 32\n/BitsPerComponent 8\n"
+                                  "/ColorSpace/" + std::string(kColorSpaces[c.colorspace]) + "\n"
+                                  "/Filter[/DCTDecode]\n"),
+                  std::string::npos) << dictionary;
+        EXPECT_EQ(dictionary.find("/Decode[1 0 1 0 1 0 1 0]\n") != std::string::npos,
+                  c.inverted == 1) << dictionary;
+        EXPECT_EQ(dictionary.find("/Mask"), std::string::npos);
     }
 }
 
@@ -167,11 +168,11 @@ TEST_F(JpegReader, Refuses)
         SCOPED_TRACE(c.label);
         bool parameter = *c.stringparam != '\0';
         EXPECT_EQ(Open(c.bytes, c.stringparam, c.intparam, c.compatibility), parameter ? -2 : -1);
-        ASSERT_EQ(Log().messages.size(), 1u);
-        EXPECT_EQ(Log().messages[0].first, parameter ? PDF_ERR_VALUE : PDF_ERR_NONFATAL);
-        EXPECT_EQ(Log().messages[0].second, Named(c.message));
+        ASSERT_EQ(Log().reports.size(), 1u);
+        EXPECT_EQ(Log().reports[0].type, parameter ? PDF_ERR_VALUE : PDF_ERR_NONFATAL);
+        EXPECT_EQ(Log().reports[0].message, Named(c.message));
         EXPECT_EQ(OpenDescriptors(), descriptors);
-        EXPECT_FALSE(Slot(0).occupied);
+        EXPECT_EQ(Discarded().find("/Subtype/Image"), std::string::npos);
     }
 
     // A missing file; then, without image warnings, refusals are silent.
@@ -179,13 +180,13 @@ TEST_F(JpegReader, Refuses)
     document = NewDocument(pdf_path);
     std::string missing = dir.file("missing.jpg");
     EXPECT_EQ(OpenJpeg(document, missing), -1);
-    EXPECT_EQ(Log().messages.at(0).second, "Couldn't open JPEG file '" + missing + "'");
-    Log().messages.clear();
+    EXPECT_EQ(Log().reports.at(0).message, "Couldn't open JPEG file '" + missing + "'");
+    Log().reports.clear();
     PDF_set_parameter(document, "imagewarning", "false");
     WriteFile(jpeg_path, Patch(jpeg, 0xC0, 4, 12));
     EXPECT_EQ(OpenJpeg(document, jpeg_path), -1);
     EXPECT_EQ(OpenJpeg(document, missing), -1);
-    EXPECT_TRUE(Log().messages.empty());
+    EXPECT_TRUE(Log().reports.empty());
 }
 
 TEST_F(JpegReader, ReadsResolutionFromJfifAndPhotoshopSegments)
@@ -264,10 +265,10 @@ TEST_F(JpegReader, NeedsAnEndOfImageMarkerAfterTheFrame)
         SCOPED_TRACE(c.label);
         EXPECT_EQ(Open(c.bytes), c.accepted ? 0 : -1);
         if (c.accepted) {
-            EXPECT_TRUE(Log().messages.empty());
+            EXPECT_TRUE(Log().reports.empty());
         } else {
-            ASSERT_EQ(Log().messages.size(), 1u);
-            EXPECT_EQ(Log().messages[0].second, Named(missing));
+            ASSERT_EQ(Log().reports.size(), 1u);
+            EXPECT_EQ(Log().reports[0].message, Named(missing));
         }
         EXPECT_EQ(OpenDescriptors(), descriptors);
     }
@@ -279,12 +280,10 @@ TEST_F(JpegReader, MaskedByAStencilImage)
     const char stencil[4] = {'\xF0', '\x0F', '\xF0', '\x0F'};
     int mask = PDF_open_image(document, "raw", "memory", stencil, 4, 8, 4, 1, 1, "mask");
     ASSERT_EQ(OpenJpeg(document, jpeg_path, "masked", mask), 2);
-    EXPECT_EQ(Slot(2).mask_image, mask);
-    long mask_object = document->xobject_table[Slot(mask).xobject_index].object_number;
-    FinishWithPage(document, 2);
-    document = nullptr;
+    std::string pdf = Finish(2);
+    long mask_object = ObjectNumberAt(pdf, pdf.find("/ImageMask true"));
     std::string reference = "/Mask " + std::to_string(mask_object) + " 0 R\n";
-    EXPECT_NE(ReadFile(pdf_path).find(reference), std::string::npos);
+    EXPECT_NE(ImageStreams(pdf).at(2).dictionary.find(reference), std::string::npos);
     EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
 }
 

@@ -6,7 +6,7 @@
 
 #include "test_jpeg_util.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using namespace jpegtest;
 using namespace testsupport;
 
@@ -37,7 +37,7 @@ TEST(JpegRender, ViewersShowTheDecodedImage)
         WriteFile(dir.file("in.jpg"), jpeg);
         std::string pdf = dir.file("out.pdf");
         ASSERT_EQ(MakeOnePageDocument(pdf, "jpeg", dir.file("in.jpg")), 0);
-        EXPECT_TRUE(Log().messages.empty());
+        EXPECT_TRUE(Log().reports.empty());
 
         std::string report;
         EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
@@ -78,7 +78,7 @@ TEST(JpegRender, OnePageDocumentBytes)
     PDF_end_page(document);
     PDF_close(document);
     PDF_delete(document);
-    EXPECT_TRUE(Log().messages.empty());
+    EXPECT_TRUE(Log().reports.empty());
 
     std::string bytes = NormalizePdf(ReadFile(pdf));
     if (update)

@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-#include "image_test_util.h"
+#include "folio_support.h"
 
 namespace jpegtest {
 
@@ -137,14 +137,14 @@ inline std::string WithSegment(std::string jpeg, const std::string &segment)
 inline int OpenJpeg(pdf_document *document, const std::string &path,
                     const char *stringparam = "", int intparam = 0)
 {
-    return imagetest::OpenImageFile(document, "jpeg", path, stringparam, intparam);
+    return foliotest::OpenImageFile(document, "jpeg", path, stringparam, intparam);
 }
 
 // The bytes of the first DCTDecode stream of an uncompressed document.
 inline std::string DctStream(const std::string &pdf)
 {
     size_t filter = pdf.find("/Filter[/DCTDecode]");
-    return filter == std::string::npos ? "" : imagetest::StreamAround(pdf, filter).data;
+    return filter == std::string::npos ? "" : foliotest::StreamAround(pdf, filter).data;
 }
 
 }  // namespace jpegtest

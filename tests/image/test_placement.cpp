@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "image/matrix.h"
-#include "image_test_util.h"
+#include "core/document.h"
+#include "folio_support.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using testsupport::ReadFile;
 
 namespace {
@@ -58,7 +59,7 @@ TEST_P(Placement, WritesTheMatrix)
     const PlacementCase &c = GetParam();
     testsupport::TempDir dir;
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     OpenDoc(doc, dir);
     int image = OpenGray(doc, c.width, c.height);
     PDF_begin_page(doc.pdf, 700, 500);
@@ -80,7 +81,7 @@ TEST(MirroredPlacement, RendersFlipped)
 {
     testsupport::TempDir dir;
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     OpenDoc(doc, dir);
     const char data[] = {0, 0, 0, char(0xFF), char(0xFF), char(0xFF)};  // 2 x 1 RGB: black, white
     int image = PDF_open_image(doc.pdf, "raw", "memory", data, 6, 2, 1, 3, 8, "");
@@ -102,12 +103,11 @@ TEST(Slots, ClosedHandleIsReusedWithANewXObject)
 {
     testsupport::TempDir dir;
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     OpenDoc(doc, dir);
     for (int page = 0; page < 3; ++page) {
         int image = OpenGray(doc, 2, 2);
         EXPECT_EQ(image, 0);
-        EXPECT_EQ(doc.pdf->image_slots[0].xobject_index, page);
         PDF_begin_page(doc.pdf, 2, 2);
         PDF_place_image(doc.pdf, image, 0, 0, 1);
         PDF_place_image(doc.pdf, image, 0, 0, 1);
@@ -116,8 +116,10 @@ TEST(Slots, ClosedHandleIsReusedWithANewXObject)
     }
     PDF_close(doc.pdf);
     std::string pdf = ReadFile(dir.file("out.pdf"));
-    // Two placements, one resource entry per page.
-    EXPECT_EQ(CountOf(pdf, "/I1 Do\n"), 2);
+    // Two placements, one resource entry per page; each page's image has
+    // an XObject of its own.
+    for (int page = 0; page < 3; ++page)
+        EXPECT_EQ(CountOf(pdf, "/I" + std::to_string(page) + " Do\n"), 2);
     EXPECT_EQ(CountOf(pdf, "/XObject<</I1 "), 1);
     EXPECT_EQ(CountOf(pdf, "/XObject<</I2 "), 1);
     EXPECT_EQ(CountOf(pdf, "/XObject<</I0 "), 1);
@@ -128,14 +130,11 @@ TEST(Slots, TablesGrowPast128)
 {
     testsupport::TempDir dir;
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     OpenDoc(doc, dir);
     std::vector<int> handles;
     for (int i = 0; i < 130; ++i) handles.push_back(OpenGray(doc, 1, 1));
     for (int i = 0; i < 130; ++i) ASSERT_EQ(handles[i], i);
-    EXPECT_EQ(doc.pdf->image_slot_count, 256);
-    EXPECT_EQ(doc.pdf->xobject_table_size, 256);
-    EXPECT_EQ(doc.pdf->xobject_count, 130);
     PDF_begin_page(doc.pdf, 10, 10);
     PDF_place_image(doc.pdf, 129, 0, 0, 1);
     PDF_place_image(doc.pdf, 3, 5, 5, 1);
@@ -202,7 +201,7 @@ TEST(Errors, ScaleZeroIsRefused)
     testsupport::TempDir dir;
     Doc doc;
     OpenDoc(doc, dir);
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     int image = PDF_open_image(doc.pdf, "raw", "memory", kPixel, 1, 1, 1, 1, 8, "");
     PDF_begin_page(doc.pdf, 10, 10);
     EXPECT_PDF_ERROR(doc, PDF_place_image(doc.pdf, image, 0, 0, 0.00001f), PDF_ERR_VALUE,
@@ -216,7 +215,7 @@ TEST(Scale, StretchesBeforeThePlacementAndRefusesZero)
     testsupport::TempDir dir;
     Doc doc;
     OpenDoc(doc, dir);
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     int image = OpenGray(doc, 4, 2);
     PDF_begin_page(doc.pdf, 10, 10);
     PDF_scale(doc.pdf, 1, 1);
@@ -259,7 +258,7 @@ TEST(Errors, ClosedAndUnknownHandles)
         testsupport::TempDir dir;
         Doc doc;
         OpenDoc(doc, dir);
-        if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+        PDF_GUARD(doc);
         int image = PDF_open_image(doc.pdf, "raw", "memory", kPixel, 1, 1, 1, 1, 8, "");
         PDF_close_image(doc.pdf, image);
         PDF_begin_page(doc.pdf, 10, 10);
@@ -307,7 +306,7 @@ TEST(ExternalImages, FileReferenceIsQuotedAndEmpty)
 {
     testsupport::TempDir dir;
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     OpenDoc(doc, dir);
     EXPECT_EQ(PDF_open_image(doc.pdf, "ccitt", "fileref", "fax(1).g4", 0, 2048, 10, 1, 1, "/K -1"), 0);
     PDF_begin_page(doc.pdf, 10, 10);
@@ -326,9 +325,9 @@ TEST(Debug, HexOutputOfPassThroughData)
 {
     testsupport::TempDir dir;
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     OpenDoc(doc, dir);
-    doc.pdf->debug['a'] = 1;
+    PDF_set_parameter(doc.pdf, "debug", "a");
     std::string bytes(40, '\xAB');
     int image = PDF_open_image(doc.pdf, "ccitt", "memory", bytes.data(), -40, 1728, 1, 1, 1, "");
     EXPECT_EQ(image, 0);
@@ -353,7 +352,7 @@ TEST(SaveLevels, RestoreAtLevelZeroIsRefused)
     testsupport::TempDir dir;
     Doc doc;
     OpenDoc(doc, dir);
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     PDF_begin_page(doc.pdf, 10, 10);
     EXPECT_PDF_ERROR(doc, PDF_restore(doc.pdf), PDF_ERR_RUNTIME, "Invalid restore");
 }
@@ -363,7 +362,7 @@ TEST(SaveLevels, SaveCopiesTheCtmUpToNineLevels)
     testsupport::TempDir dir;
     Doc doc;
     OpenDoc(doc, dir);
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     PDF_begin_page(doc.pdf, 10, 10);
     pdf_matrix scale = {2, 0, 0, 3, 1, 1};
     pdf_concat_ctm(doc.pdf, &scale);
@@ -378,7 +377,7 @@ TEST(Matrices, MultiplyAndInvert)
     pdf_matrix m = {2, 1, -1, 3, 5, 7};
     pdf_matrix inverse;
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     pdf_matrix_invert(doc.pdf, &m, &inverse);
     pdf_matrix product = inverse;
     pdf_matrix_multiply(&m, &product);  // m x m^-1

@@ -8,7 +8,7 @@
 #include "image/colorspace.h"
 #include "test_png_util.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using namespace pngtest;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -65,14 +65,8 @@ protected:
     PngReader() : ImageReaderTest("png", "in.png") {}
     const std::string &png_path = image_path;
 
-    // Once the reader has returned it holds nothing that a later release
-    // of the slot would have to undo.
-    void ExpectNothingHeld()
-    {
-        EXPECT_EQ(document->error_handler, &RecordError);
-        for (int i = 0; i < document->image_slot_count; i++)
-            EXPECT_EQ(document->image_slots[i].release_reader, nullptr);
-    }
+    // Once the reader has returned it holds nothing of libpng's or its own.
+    void ExpectNothingHeld() const { ImageReaderTest::ExpectNothingHeld({"libpng", "PNG"}); }
 };
 
 // ---- Pass-through -------------------------------------------------------
@@ -102,15 +96,13 @@ TEST_F(PngReader, PassesEligibleFilesThroughWithPredictors)
         ASSERT_GT(IdatCount(png), 1);
         int handle = Open(png);
         ASSERT_EQ(handle, 0);
-        EXPECT_EQ(Slot(handle).pass_through, 1);
-        EXPECT_EQ(Slot(handle).compression, PDF_COMPRESSION_FLATE);
-        EXPECT_EQ(Slot(handle).predictor, 15);
-        EXPECT_EQ(Slot(handle).bits_per_component, c.bit_depth);
         EXPECT_EQ(OpenDescriptors(), descriptors);
         ExpectNothingHeld();
         std::string pdf = Finish(handle);
         Stream stream = FirstImage(pdf);
         EXPECT_EQ(stream.data, IdatData(png));
+        EXPECT_NE(stream.dictionary.find("/BitsPerComponent " + std::to_string(c.bit_depth) + "\n"),
+                  std::string::npos);
         EXPECT_NE(stream.dictionary.find("/Filter[/FlateDecode]\n"), std::string::npos);
         EXPECT_NE(stream.dictionary.find(c.parms), std::string::npos) << stream.dictionary;
         if (c.color_type == PNG_COLOR_TYPE_PALETTE) {
@@ -153,8 +145,9 @@ TEST_F(PngReader, JoinsIdatChunksAndStopsAtTheFirstOther)
     for (const std::string &file : {with_empty, without_end}) {
         int handle = Open(file);
         ASSERT_EQ(handle, 0);
-        EXPECT_EQ(Slot(handle).pass_through, 1);
-        EXPECT_EQ(FirstImage(Finish(handle)).data, data);
+        Stream stream = FirstImage(Finish(handle));
+        EXPECT_NE(stream.dictionary.find("/DecodeParms[<</Predictor 15"), std::string::npos);
+        EXPECT_EQ(stream.data, data);
     }
 }
 
@@ -182,17 +175,13 @@ TEST_F(PngReader, DecodesWhatCannotPassThrough)
         SCOPED_TRACE(c.label);
         int handle = Open(EncodePng(c.recipe));
         ASSERT_EQ(handle, 0);
-        pdf_image &image = Slot(handle);
-        EXPECT_EQ(image.pass_through, 0);
-        EXPECT_EQ(image.compression, PDF_COMPRESSION_NONE);
-        EXPECT_EQ(image.components, c.components);
-        EXPECT_EQ(image.bits_per_component, c.recipe.bit_depth == 16 ? 8 : c.recipe.bit_depth);
-        EXPECT_EQ(image.has_key_color, 0);
         // Nothing of the decoding outlives the open call.
-        EXPECT_EQ(image.row_buffer, nullptr);
-        EXPECT_EQ(image.png_read, nullptr);
+        ExpectNothingHeld();
         EXPECT_EQ(OpenDescriptors(), descriptors);
         Stream stream = FirstImage(Finish(handle));
+        int bits = c.recipe.bit_depth == 16 ? 8 : c.recipe.bit_depth;
+        EXPECT_NE(stream.dictionary.find("/BitsPerComponent " + std::to_string(bits) + "\n"),
+                  std::string::npos);
         EXPECT_EQ(stream.data, DecodedRows(c.recipe));
         EXPECT_NE(stream.dictionary.find(c.colorspace), std::string::npos);
         EXPECT_EQ(stream.dictionary.find("/DecodeParms"), std::string::npos);
@@ -265,7 +254,6 @@ TEST_F(PngReader, MakesColourKeysFromTransparency)
         SCOPED_TRACE(c.label);
         int handle = Open(EncodePng(c.recipe), c.stringparam);
         ASSERT_EQ(handle, 0);
-        EXPECT_EQ(Slot(handle).has_key_color, c.mask.empty() ? 0 : 1);
         std::string pdf = Finish(handle);
         std::string dictionary = FirstImage(pdf).dictionary;
         if (c.mask.empty())
@@ -329,11 +317,10 @@ TEST_F(PngReader, RefusesUnsuitableParameters)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(Open(c.png, c.stringparam, c.intparam), -2);
-        ASSERT_EQ(Log().messages.size(), 1u);
-        EXPECT_EQ(Log().messages[0].first, PDF_ERR_VALUE);
-        EXPECT_EQ(Log().messages[0].second, Named(c.message));
+        ASSERT_EQ(Log().reports.size(), 1u);
+        EXPECT_EQ(Log().reports[0].type, PDF_ERR_VALUE);
+        EXPECT_EQ(Log().reports[0].message, Named(c.message));
         EXPECT_EQ(OpenDescriptors(), descriptors);
-        EXPECT_EQ(Slot(0).png_read, nullptr);
         ExpectNothingHeld();
     }
 }
@@ -341,26 +328,20 @@ TEST_F(PngReader, RefusesUnsuitableParameters)
 TEST_F(PngReader, AppliesMaskAndColourParameters)
 {
     PngSpec one_bit = Recipe(PNG_COLOR_TYPE_GRAY, 1);
-    Open(EncodePng(one_bit), "mask");
-    ASSERT_EQ(Slot(0).colorspace, PDF_CS_IMAGEMASK);
+    ASSERT_EQ(Open(EncodePng(one_bit), "mask"), 0);
 
     WriteFile(dir.file("rgb.png"), EncodePng(Recipe(PNG_COLOR_TYPE_RGB, 8)));
     int masked = OpenPng(document, dir.file("rgb.png"), "masked", 0);
     ASSERT_EQ(masked, 1);
-    EXPECT_EQ(Slot(masked).mask_image, 0);
     int unmasked = OpenPng(document, dir.file("rgb.png"), "masked", -5);
     ASSERT_EQ(unmasked, 2);
-    EXPECT_EQ(Slot(unmasked).mask_image, -1);
 
     static const pdf_color kRed = {PDF_CS_DEVICERGB, {1, 0, 0, 0}};
     int spot = pdf_add_colorspace(document, PDF_CS_SEPARATION, "Red", &kRed);
     WriteFile(dir.file("gray.png"), EncodePng(Recipe(PNG_COLOR_TYPE_GRAY, 4)));
     int colorized = OpenPng(document, dir.file("gray.png"), "colorize", spot);
     ASSERT_EQ(colorized, 3);
-    EXPECT_EQ(Slot(colorized).colorspace, PDF_CS_SLOT_BASE + spot);
 
-    long mask_object = document->xobject_table[Slot(0).xobject_index].object_number;
-    long spot_object = document->colorspaces[spot].object_number;
     PDF_begin_page(document, 23, 17);
     for (int handle : {masked, colorized})
         PDF_place_image(document, handle, 0, 0, 1);
@@ -368,11 +349,16 @@ TEST_F(PngReader, AppliesMaskAndColourParameters)
     PDF_close(document);
     PDF_delete(document);
     document = nullptr;
-    EXPECT_TRUE(Log().messages.empty());
+    EXPECT_TRUE(Log().reports.empty());
     std::string pdf = ReadFile(pdf_path);
-    EXPECT_NE(pdf.find("/ImageMask true\n"), std::string::npos);
-    EXPECT_NE(pdf.find("/Mask " + std::to_string(mask_object) + " 0 R\n"), std::string::npos);
-    EXPECT_NE(pdf.find("/ColorSpace " + std::to_string(spot_object) + " 0 R\n"),
+    std::vector<Stream> images = ImageStreams(pdf);  // in the order opened
+    ASSERT_EQ(images.size(), 4u);
+    EXPECT_NE(images[0].dictionary.find("/ImageMask true\n"), std::string::npos);
+    std::string mask = "/Mask " + std::to_string(ImageObject(pdf)) + " 0 R\n";
+    EXPECT_NE(images[1].dictionary.find(mask), std::string::npos);
+    EXPECT_EQ(images[2].dictionary.find("/Mask"), std::string::npos);
+    long spot_object = ObjectNumberAt(pdf, pdf.find("[/Separation/Red"));
+    EXPECT_NE(images[3].dictionary.find("/ColorSpace " + std::to_string(spot_object) + " 0 R\n"),
               std::string::npos);
     EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
 }
@@ -410,13 +396,12 @@ TEST_F(PngReader, RefusesDamagedFiles)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(Open(c.bytes), -1);
-        ASSERT_EQ(Log().messages.size(), 1u);
-        EXPECT_EQ(Log().messages[0].first, PDF_ERR_NONFATAL);
-        EXPECT_EQ(Log().messages[0].second, Named(c.message));
+        ASSERT_EQ(Log().reports.size(), 1u);
+        EXPECT_EQ(Log().reports[0].type, PDF_ERR_NONFATAL);
+        EXPECT_EQ(Log().reports[0].message, Named(c.message));
         EXPECT_EQ(OpenDescriptors(), descriptors);
-        EXPECT_EQ(Slot(0).occupied, 0);
-        EXPECT_EQ(document->xobject_count, 0);
         ExpectNothingHeld();
+        EXPECT_EQ(Discarded().find("/Subtype/Image"), std::string::npos);
     }
 }
 
@@ -426,15 +411,15 @@ TEST_F(PngReader, ReportsOnlyWithImageWarnings)
     document = NewDocument(pdf_path);
     std::string missing = dir.file("missing.png");
     EXPECT_EQ(OpenPng(document, missing), -1);
-    ASSERT_EQ(Log().messages.size(), 1u);
-    EXPECT_EQ(Log().messages[0].second, "Couldn't open PNG file '" + missing + "'");
+    ASSERT_EQ(Log().reports.size(), 1u);
+    EXPECT_EQ(Log().reports[0].message, "Couldn't open PNG file '" + missing + "'");
 
-    Log().messages.clear();
+    Log().reports.clear();
     PDF_set_parameter(document, "imagewarning", "false");
     EXPECT_EQ(OpenPng(document, missing), -1);
     WriteFile(png_path, "GIF89a");
     EXPECT_EQ(OpenPng(document, png_path), -1);
-    EXPECT_TRUE(Log().messages.empty());
+    EXPECT_TRUE(Log().reports.empty());
 }
 
 // A file that passes through and ends inside its IDAT data (or whose next
@@ -462,13 +447,10 @@ TEST_F(PngReader, UnexpectedEndOfIdatDataIsAnError)
     for (const std::string &bytes :
          {png.substr(0, first + 60), png.substr(0, second + 20), huge_second, invalid_second}) {
         EXPECT_EQ(Open(bytes), -2);
-        ASSERT_EQ(Log().messages.size(), 1u);
-        EXPECT_EQ(Log().messages[0].first, PDF_ERR_IO);
-        EXPECT_EQ(Log().messages[0].second, Named("Unexpected end of PNG file '%s'"));
+        ASSERT_EQ(Log().reports.size(), 1u);
+        EXPECT_EQ(Log().reports[0].type, PDF_ERR_IO);
+        EXPECT_EQ(Log().reports[0].message, Named("Unexpected end of PNG file '%s'"));
         EXPECT_EQ(OpenDescriptors(), descriptors);
-        EXPECT_EQ(Slot(0).occupied, 0);
-        EXPECT_EQ(Slot(0).file_name, nullptr);
-        EXPECT_EQ(Slot(0).png_read, nullptr);
         ExpectNothingHeld();
     }
 }

@@ -9,7 +9,7 @@
 #include <png.h>
 #include <zlib.h>
 
-#include "image_test_util.h"
+#include "folio_support.h"
 
 namespace pngtest {
 
@@ -263,7 +263,7 @@ inline size_t FirstIdat(const std::string &png)
 inline int OpenPng(pdf_document *document, const std::string &path,
                    const char *stringparam = "", int intparam = 0)
 {
-    return imagetest::OpenImageFile(document, "png", path, stringparam, intparam);
+    return foliotest::OpenImageFile(document, "png", path, stringparam, intparam);
 }
 
 }  // namespace pngtest

@@ -3,9 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "image_test_util.h"
+#include "image/colorspace.h"
+#include "image/data_source.h"
+#include "image/images.h"
+#include "folio_support.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using testsupport::ReadFile;
 using testsupport::Raster;
 
@@ -43,21 +46,21 @@ bool WritePage(Doc &doc, const std::string &path, const char *source,
                const std::vector<unsigned char> &data, int components, int bpc,
                const char *params = "")
 {
-    if (setjmp(doc.recorder.jump) != 0) {
-        ADD_FAILURE() << doc.recorder.message;
-        return false;
-    }
-    EXPECT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
-    int image = PDF_open_image(doc.pdf, "raw", source, reinterpret_cast<const char *>(data.data()),
-                               static_cast<long>(data.size()), kWidth, kHeight, components,
-                               bpc, params);
-    EXPECT_EQ(image, 0);
-    PDF_begin_page(doc.pdf, kWidth, kHeight);
-    PDF_place_image(doc.pdf, image, 0, 0, 1);
-    PDF_close_image(doc.pdf, image);
-    PDF_end_page(doc.pdf);
-    PDF_close(doc.pdf);
-    return true;
+    bool written = doc.recorder.Call([&] {
+        EXPECT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
+        int image = PDF_open_image(doc.pdf, "raw", source,
+                                   reinterpret_cast<const char *>(data.data()),
+                                   static_cast<long>(data.size()), kWidth, kHeight, components,
+                                   bpc, params);
+        EXPECT_EQ(image, 0);
+        PDF_begin_page(doc.pdf, kWidth, kHeight);
+        PDF_place_image(doc.pdf, image, 0, 0, 1);
+        PDF_close_image(doc.pdf, image);
+        PDF_end_page(doc.pdf);
+        PDF_close(doc.pdf);
+    });
+    if (!written) ADD_FAILURE() << doc.recorder.Last().message;
+    return written;
 }
 
 struct RawCase {
@@ -150,7 +153,7 @@ TEST(RawImageMask, MaskedImageShowsPaperUnderMask)
     }
     std::vector<unsigned char> gray(kWidth * kHeight, 0x40);
 
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
     int mask = PDF_open_image(doc.pdf, "raw", "memory",
                               reinterpret_cast<const char *>(mask_bits.data()),
@@ -185,7 +188,7 @@ TEST(RawImagePalette, PaletteAndColourKeyRender)
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) indexes[y * kWidth + x] = static_cast<unsigned char>((x + y) % 3);
 
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
     int slot = FillRawSlot(doc.pdf, indexes, kWidth, kHeight, 1, 8, PDF_CS_INDEXED);
     pdf_image *image = &doc.pdf->image_slots[slot];
@@ -222,7 +225,7 @@ TEST(RawImageBands, BandsStackFromTheTop)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < kWidth; ++x) rows[y * kWidth + x] = static_cast<unsigned char>(y * 30 + x);
 
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
     std::vector<std::vector<unsigned char>> bands;
     for (int row = 0; row < height; row += rows_per_band)

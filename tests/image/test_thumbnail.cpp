@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "image_test_util.h"
+#include "folio_support.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using testsupport::ReadFile;
 
 namespace {
@@ -21,11 +21,10 @@ TEST(Thumbnail, PageRefersToTheImageXObject)
     testsupport::TempDir dir;
     std::string path = dir.file("thumb.pdf");
     Doc doc;
-    if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+    PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
     int picture = OpenRaw(doc, 300, 200, 3);
     int thumb = OpenRaw(doc, 106, 106, 3);
-    long thumb_object = doc.pdf->xobject_table[doc.pdf->image_slots[thumb].xobject_index].object_number;
     PDF_begin_page(doc.pdf, 300, 200);
     PDF_place_image(doc.pdf, picture, 0, 0, 1);
     PDF_add_thumbnail(doc.pdf, thumb);
@@ -38,6 +37,8 @@ TEST(Thumbnail, PageRefersToTheImageXObject)
     std::string report;
     EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
     std::string pdf = ReadFile(path);
+    size_t second_image = pdf.find("/Subtype/Image", pdf.find("/Subtype/Image") + 1);
+    long thumb_object = ObjectNumberAt(pdf, second_image);
     EXPECT_EQ(CountOf(pdf, "/Thumb " + std::to_string(thumb_object) + " 0 R\n"), 2);
     testsupport::CommandResult shown = testsupport::RunCommand(
         "qpdf --show-object=" + std::to_string(thumb_object) + " " + testsupport::ShellQuote(path));
@@ -64,7 +65,7 @@ TEST(Thumbnail, RefusesWhatCannotBeAThumbnail)
         SCOPED_TRACE(c.label);
         testsupport::TempDir dir;
         Doc doc;
-        if (setjmp(doc.recorder.jump) != 0) FAIL() << doc.recorder.message;
+        PDF_GUARD(doc);
         ASSERT_EQ(PDF_open_file(doc.pdf, dir.file("t.pdf").c_str()), 1);
         int image = OpenRaw(doc, c.width, c.height, c.components);
         PDF_begin_page(doc.pdf, 100, 100);

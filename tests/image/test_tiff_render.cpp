@@ -5,7 +5,7 @@
 
 #include "test_tiff_util.h"
 
-using namespace imagetest;
+using namespace foliotest;
 using namespace tifftest;
 using namespace testsupport;
 
@@ -134,8 +134,8 @@ TEST_P(TiffRender, ViewersShowWhatLibtiffDecodes)
 
     std::string pdf = dir.file("out.pdf");
     ASSERT_EQ(MakeOnePageDocument(pdf, "tiff", tiff), 0)
-        << (Log().messages.empty() ? "" : Log().messages[0].second);
-    EXPECT_TRUE(Log().messages.empty());
+        << (Log().reports.empty() ? "" : Log().reports[0].message);
+    EXPECT_TRUE(Log().reports.empty());
 
     std::string report;
     EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
@@ -193,7 +193,7 @@ TEST(TiffRenderPages, PageParameterSelectsTheDirectory)
     }
     EXPECT_EQ(OpenTiff(document, tiff, "page", 4), -1);
     EXPECT_EQ(OpenTiff(document, tiff, "page", 0), -1);
-    EXPECT_TRUE(Log().messages.empty());
+    EXPECT_TRUE(Log().reports.empty());
     PDF_close(document);
     PDF_delete(document);
 

@@ -8,7 +8,7 @@
 
 #include <tiffio.h>
 
-#include "image_test_util.h"
+#include "folio_support.h"
 
 namespace tifftest {
 
@@ -212,7 +212,7 @@ inline std::vector<std::string> RawStrips(const std::string &path)
 inline int OpenTiff(pdf_document *document, const std::string &path,
                     const char *stringparam = "", int intparam = 0)
 {
-    return imagetest::OpenImageFile(document, "tiff", path, stringparam, intparam);
+    return foliotest::OpenImageFile(document, "tiff", path, stringparam, intparam);
 }
 
 }  // namespace tifftest
