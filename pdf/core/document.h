@@ -180,7 +180,7 @@ struct pdf_document_s {
     int fill_rule;
     int underline, overline, strikeout;
     int pdi_strict;
-    int pdi_usebox;
+    pdf_byte pdi_usebox;
     float text_leading, text_rise, text_horizscaling, text_rendering,
         text_charspacing, text_wordspacing;
 };

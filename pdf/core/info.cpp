@@ -7,6 +7,7 @@
 #include <string.h>
 #include <time.h>
 
+#include "folio_version.h"
 #include "format.h"
 #include "objects.h"
 #include "output.h"
@@ -159,10 +160,10 @@ void pdf_write_info(pdf_document *document) {
     }
     write_creation_date(document);
     if (document->binding != NULL)
-        pdf_printf(document, "/Producer (Folio %s \\(%s/%s\\))\n", PDF_VERSION_STRING,
+        pdf_printf(document, "/Producer (Folio %s \\(%s/%s\\))\n", FOLIO_VERSION_STRING,
                    document->binding, pdf_platform_name());
     else
-        pdf_printf(document, "/Producer (Folio %s \\(%s\\))\n", PDF_VERSION_STRING,
+        pdf_printf(document, "/Producer (Folio %s \\(%s\\))\n", FOLIO_VERSION_STRING,
                    pdf_platform_name());
     pdf_puts(document, ">>\n");
     pdf_puts(document, "endobj\n");

@@ -38,10 +38,4 @@ void pdf_write_outlines_ref(pdf_document *document);
 void pdf_write_outlines(pdf_document *document);
 void pdf_cleanup_outlines(pdf_document *document);
 
-/* Library version texts. */
-#define PDF_VERSION_STRING "4.0.3"
-#define PDF_MAJORVERSION 4
-#define PDF_MINORVERSION 0
-#define PDF_REVISION 3
-
 #endif /* FOLIO_INFO_H */

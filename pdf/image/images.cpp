@@ -112,6 +112,24 @@ void pdf_release_image_slot(pdf_document *document, int slot)
     pdf_reset_image_slot(image);
 }
 
+int pdf_is_image_handle(const pdf_document *document, int handle)
+{
+    return handle >= 0 && handle < document->image_slot_count
+           && document->image_slots[handle].occupied;
+}
+
+float pdf_image_value(const pdf_document *document, int handle, int which)
+{
+    const pdf_image *image = &document->image_slots[handle];
+
+    switch (which) {
+    case PDF_IMAGE_WIDTH: return image->width;
+    case PDF_IMAGE_HEIGHT: return image->height;
+    case PDF_IMAGE_RESOLUTION_X: return image->resolution_x;
+    default: return image->resolution_y;
+    }
+}
+
 int pdf_is_stencil_mask(const pdf_document *document, int handle)
 {
     const pdf_image *mask;

@@ -155,6 +155,13 @@ void pdf_reset_image_slot(pdf_image *image);
 /* Frees the slot's owned texts and resets it. */
 void pdf_release_image_slot(pdf_document *document, int slot);
 
+/* The values of an open image that the parameter queries read. */
+enum { PDF_IMAGE_WIDTH, PDF_IMAGE_HEIGHT, PDF_IMAGE_RESOLUTION_X, PDF_IMAGE_RESOLUTION_Y };
+/* True for the handle of an open image. */
+int pdf_is_image_handle(const pdf_document *document, int handle);
+/* One of the values above of the open image `handle`. */
+float pdf_image_value(const pdf_document *document, int handle, int which);
+
 /* Checks of the readers' string parameters: "masked" needs an open one-band
  * stencil mask image; "colorize" needs a colourspace slot whose code still
  * fits the slot's one-byte colourspace field. */
