@@ -5,7 +5,7 @@
 
 #include "../core/format.h"
 #include "ccitt.h"
-#include "data_source.h"
+#include "../core/data_source.h"
 
 pdf_byte pdf_reverse_bits(pdf_byte c)
 {
@@ -15,14 +15,16 @@ pdf_byte pdf_reverse_bits(pdf_byte c)
     return c;
 }
 
-void PDF_data_source_CCITT_init(pdf_document *document, PDF_data_source *source)
+/* The source reads the open file of the slot in `context` a buffer at a
+ * time, reversing the bits of each byte when the slot asks for it. */
+static void ccitt_source_init(pdf_document *document, pdf_data_source *source)
 {
     source->buffer_size = PDF_FILE_SOURCE_BUFFER_SIZE;
     source->buffer = (pdf_byte *)pdf_malloc(document, source->buffer_size,
-                                            "PDF_data_source_CCITT_init");
+                                            "ccitt_source_init");
 }
 
-int pdf_data_source_CCITT_fill(pdf_document *document, PDF_data_source *source)
+static int ccitt_source_refill(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
     size_t count, i;
@@ -39,13 +41,17 @@ int pdf_data_source_CCITT_fill(pdf_document *document, PDF_data_source *source)
     return 1;
 }
 
-void pdf_data_source_CCITT_release(pdf_document *document, PDF_data_source *source)
+static void ccitt_source_release(pdf_document *document, pdf_data_source *source)
 {
     if (source->buffer != NULL) {
         pdf_free(document, source->buffer);
         source->buffer = NULL;
     }
 }
+
+static const pdf_source_operations ccitt_source = {
+    ccitt_source_init, ccitt_source_refill, ccitt_source_release
+};
 
 int PDF_open_CCITT(pdf_document *document, const char *filename, int width,
                    int height, int bit_reverse, int k, int black_is_1)
@@ -103,10 +109,7 @@ int PDF_open_CCITT(pdf_document *document, const char *filename, int width,
     image->pass_through = 1;
     image->occupied = 1;
     memset(&image->source, 0, sizeof image->source);
-    image->source.init = PDF_data_source_CCITT_init;
-    image->source.refill = pdf_data_source_CCITT_fill;
-    image->source.release = pdf_data_source_CCITT_release;
-    image->source.context = image;
+    pdf_set_image_source(image, &ccitt_source);
 
     pdf_write_image_xobject(document, slot, 1);
 

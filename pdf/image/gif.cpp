@@ -114,14 +114,13 @@ static int gif_slot_of(const pdf_document *document, const pdf_image *image)
 
 /* ---- Data source ----------------------------------------------------------- */
 
-static void pdf_data_source_GIF_init(pdf_document *document,
-                                     PDF_data_source *source)
+static void gif_source_init(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
 
     source->buffer_size = GIF_SOURCE_BUFFER_SIZE;
     source->buffer = (pdf_byte *)pdf_malloc(document, GIF_SOURCE_BUFFER_SIZE,
-                                            "pdf_data_source_GIF_init");
+                                            "gif_source_init");
     source->chunk = source->buffer;
     source->chunk_length = 0;
 
@@ -134,8 +133,7 @@ static void pdf_data_source_GIF_init(pdf_document *document,
     image->gif_phase = GIF_PHASE_CODES;
 }
 
-static void pdf_data_source_GIF_release(pdf_document *document,
-                                        PDF_data_source *source)
+static void gif_source_release(pdf_document *document, pdf_data_source *source)
 {
     if (source->buffer != NULL) {
         pdf_free(document, source->buffer);
@@ -178,7 +176,7 @@ static void gif_flush_code_bits(pdf_image *image, pdf_byte *out,
  * Should it return all the same, the copy ends quietly; the palette, which
  * lives in the reader's frame, stays reachable for the rest of the
  * XObject. */
-static void gif_data_error(pdf_document *document, PDF_data_source *source,
+static void gif_data_error(pdf_document *document, pdf_data_source *source,
                            int error)
 {
     pdf_image *image = (pdf_image *)source->context;
@@ -188,7 +186,7 @@ static void gif_data_error(pdf_document *document, PDF_data_source *source,
     snprintf(name, sizeof name, "%s",
              image->file_name != NULL ? image->file_name : "");
     pdf_release_image_slot(document, gif_slot_of(document, image));
-    pdf_data_source_GIF_release(document, source);
+    gif_source_release(document, source);
     source->chunk_length = 0;
     image->palette = palette;
     image->gif_phase = GIF_PHASE_DONE;
@@ -218,8 +216,7 @@ static void gif_data_error(pdf_document *document, PDF_data_source *source,
  * byte is flushed and the rest of the image data, up to the block
  * terminator, is skipped; image data that end without an end code get one.
  */
-static int pdf_data_source_GIF_fill(pdf_document *document,
-                                    PDF_data_source *source)
+static int gif_source_refill(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
     int slot = gif_slot_of(document, image);
@@ -306,6 +303,10 @@ static int pdf_data_source_GIF_fill(pdf_document *document,
         }
     }
 }
+
+static const pdf_source_operations gif_source = {
+    gif_source_init, gif_source_refill, gif_source_release
+};
 
 /* Closes the file and forgets the palette, which lives in the reader's
  * frame. */
@@ -538,11 +539,7 @@ int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
 
     /* The file is now positioned at the first data sub-block. An error from
      * here on may leave the reader; the image core then closes the file. */
-    image->source.init = pdf_data_source_GIF_init;
-    image->source.refill = pdf_data_source_GIF_fill;
-    image->source.release = pdf_data_source_GIF_release;
-    image->source.context = image;
-    image->source.buffer = NULL;
+    pdf_set_image_source(image, &gif_source);
     image->compression = PDF_COMPRESSION_LZW;
     image->pass_through = 1;
     image->decode_params_text = (char *)pdf_malloc(document, GIF_DECODE_PARMS_SIZE,

@@ -10,7 +10,7 @@
 #include "../core/objects.h"
 #include "../core/output.h"
 #include "colorspace.h"
-#include "data_source.h"
+#include "../core/data_source.h"
 #include "images.h"
 #include "matrix.h"
 #include "readers.h"
@@ -99,10 +99,8 @@ void pdf_release_image_slot(pdf_document *document, int slot)
         image->source.active = 0;
         release_reader(document, image);
     }
-    if (image->source.active) {
-        image->source.active = 0;
-        image->source.release(document, &image->source);
-    }
+    if (image->source.active)
+        pdf_end_source(document, &image->source);
     if (image->file != NULL) {
         fclose(image->file);
         image->file = NULL;
@@ -145,6 +143,16 @@ int pdf_is_colorspace_slot(const pdf_document *document, int number)
 {
     return number >= 0 && number < document->colorspace_count &&
            number <= 255 - PDF_CS_SLOT_BASE;
+}
+
+void pdf_set_image_source(pdf_image *image, const pdf_source_operations *operations)
+{
+    image->source.operations = operations;
+    image->source.context = image;
+    image->source.buffer = NULL;
+    image->source.buffer_size = 0;
+    image->source.chunk = NULL;
+    image->source.chunk_length = 0;
 }
 
 void pdf_close_image_file(pdf_document *document, pdf_image *image)
@@ -419,9 +427,7 @@ int PDF_open_image(pdf_document *document, const char *type,
         rows.row_count = height;
         rows.row_length = (long)row_length;
         rows.stride = (long)stride;
-        pdf_set_memory_source(&image->source, data, (size_t)length);
-        image->source.refill = pdf_rows32_source_refill;
-        image->source.context = &rows;
+        pdf_set_rows32_source(&image->source, data, (size_t)length, &rows);
     } else if (strcmp(source, "fileref") == 0) {
         if (document->compatibility == 12) {
             pdf_release_image_slot(document, slot);

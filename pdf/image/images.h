@@ -12,6 +12,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "../core/data_source.h"
 #include "../core/document.h"
 
 /* Initial sizes of the slot and XObject tables; both double when full. */
@@ -33,29 +34,6 @@ enum { PDF_REFERENCE_NONE = 0, PDF_REFERENCE_FILE = 1, PDF_REFERENCE_URL = 2 };
 /* XObject kinds and flag bits. */
 enum { PDF_XOBJECT_IMAGE = 1, PDF_XOBJECT_TEMPLATE = 2, PDF_XOBJECT_PDI = 4 };
 enum { PDF_XOBJECT_IN_USE = 0x01, PDF_XOBJECT_USED_ON_PAGE = 0x02 };
-
-/*
- * A pull source of bytes. A consumer calls `init` once, then `refill` until
- * it returns 0, consuming `chunk_length` bytes at `chunk` after each
- * successful refill, then `release` once.
- */
-typedef struct PDF_data_source_s PDF_data_source;
-struct PDF_data_source_s {
-    pdf_byte *chunk;
-    size_t chunk_length;
-    void (*init)(pdf_document *document, PDF_data_source *source);
-    int (*refill)(pdf_document *document, PDF_data_source *source);
-    void (*release)(pdf_document *document, PDF_data_source *source);
-    pdf_byte *buffer;      /* the source's buffer, or the caller's block */
-    size_t buffer_size;
-    void *context;         /* file name, then open FILE*; or walker state */
-    long start_offset;     /* file source: where reading starts */
-    long byte_limit;       /* file source: bytes to deliver, 0 to the end */
-    long bytes_read;       /* file source: bytes delivered so far */
-    const char *name;      /* file source: the file name, for messages */
-    int active;            /* between init and release of a copy, so that
-                              an error that leaves the copy can release it */
-};
 
 /* What a reader holds, released before it reports a failure or when an
  * error left the reader. */
@@ -127,7 +105,7 @@ struct pdf_image_s {
     long reader_value;
 
     int xobject_index;
-    PDF_data_source source;
+    pdf_data_source source;
 };
 
 /* One entry of the XObject table; table index n is named I<n>. */
@@ -168,6 +146,10 @@ float pdf_image_value(const pdf_document *document, int handle, int which);
 int pdf_is_stencil_mask(const pdf_document *document, int handle);
 int pdf_is_colorspace_slot(const pdf_document *document, int number);
 
+/* Installs a reader's source kind as the slot's source over the slot
+ * itself (`context`), with no buffer yet. */
+void pdf_set_image_source(pdf_image *image, const pdf_source_operations *operations);
+
 /* Closes the slot's image file if it is open. */
 void pdf_close_image_file(pdf_document *document, pdf_image *image);
 
@@ -204,11 +186,5 @@ int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number)
  * slot, pulling the data from the slot's source. `first_band` is 0 for the
  * second and later bands of a banded image. */
 void pdf_write_image_xobject(pdf_document *document, int slot, int first_band);
-
-/* Drive a source into the object being written: unchanged, deflated at the
- * document's level, or as ASCII hex ending in ">\n". */
-void pdf_copy_source_raw(pdf_document *document, PDF_data_source *source);
-void pdf_copy_source_compressed(pdf_document *document, PDF_data_source *source);
-void pdf_copy_source_hex(pdf_document *document, PDF_data_source *source);
 
 #endif /* FOLIO_IMAGES_H */

@@ -55,19 +55,17 @@ typedef struct {
 
 /* The source delivers the file from `jpeg_start` to its end; `context` is
  * the image slot, whose `file` is open while the reader runs. */
-static void PDF_data_source_JPEG_init(pdf_document *document,
-                                      PDF_data_source *source)
+static void jpeg_source_init(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
 
     source->buffer = (pdf_byte *)pdf_malloc(document, JPEG_SOURCE_BUFFER_SIZE,
-                                            "PDF_data_source_JPEG_init");
+                                            "jpeg_source_init");
     source->buffer_size = JPEG_SOURCE_BUFFER_SIZE;
     fseek(image->file, image->jpeg_start, SEEK_SET);
 }
 
-static int pdf_data_source_JPEG_fill(pdf_document *document,
-                                     PDF_data_source *source)
+static int jpeg_source_refill(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
     size_t count;
@@ -79,12 +77,15 @@ static int pdf_data_source_JPEG_fill(pdf_document *document,
     return count != 0;
 }
 
-static void pdf_data_source_JPEG_release(pdf_document *document,
-                                         PDF_data_source *source)
+static void jpeg_source_release(pdf_document *document, pdf_data_source *source)
 {
     pdf_free(document, source->buffer);
     source->buffer = NULL;
 }
+
+static const pdf_source_operations jpeg_source = {
+    jpeg_source_init, jpeg_source_refill, jpeg_source_release
+};
 
 /* The same bytes as the source delivers, copied file to file. */
 static int jpeg_copy_direct(pdf_document *document, pdf_image *image)
@@ -497,11 +498,7 @@ int pdf_open_JPEG(pdf_document *document, int slot, const char *filename,
 
     image->compression = PDF_COMPRESSION_DCT;
     image->pass_through = 1;
-    image->source.init = PDF_data_source_JPEG_init;
-    image->source.refill = pdf_data_source_JPEG_fill;
-    image->source.release = pdf_data_source_JPEG_release;
-    image->source.context = image;
-    image->source.buffer = NULL;
+    pdf_set_image_source(image, &jpeg_source);
     image->copy_direct = jpeg_copy_direct;
     image->resolution_x = 0;
     image->resolution_y = 0;

@@ -251,8 +251,7 @@ fail:
 
 /* ---- Data source --------------------------------------------------------- */
 
-static void pdf_data_source_PNG_init(pdf_document *document,
-                                     PDF_data_source *source)
+static void png_source_init(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
 
@@ -260,7 +259,7 @@ static void pdf_data_source_PNG_init(pdf_document *document,
         source->buffer = NULL;
         source->buffer_size = 0;
         source->buffer = (pdf_byte *)png_allocate(
-            document, image, PNG_COPY_BUFFER_SIZE, "pdf_data_source_PNG_init");
+            document, image, PNG_COPY_BUFFER_SIZE, "png_source_init");
         if (source->buffer != NULL)
             source->buffer_size = PNG_COPY_BUFFER_SIZE;
         source->chunk_length = 0;
@@ -313,8 +312,7 @@ static int png_next_idat(pdf_image *image)
 /* Decoding: one row per call. Pass-through: fills the buffer with the data
  * of consecutive IDAT chunks, joined into one stream; everything from the
  * first other chunk on is left out. */
-static int pdf_data_source_PNG_fill(pdf_document *document,
-                                    PDF_data_source *source)
+static int png_source_refill(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
 
@@ -356,8 +354,7 @@ static int pdf_data_source_PNG_fill(pdf_document *document,
     return source->chunk_length != 0;
 }
 
-static void pdf_data_source_PNG_release(pdf_document *document,
-                                        PDF_data_source *source)
+static void png_source_release(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
 
@@ -365,6 +362,10 @@ static void pdf_data_source_PNG_release(pdf_document *document,
         pdf_free(document, source->buffer);
     source->buffer = NULL;
 }
+
+static const pdf_source_operations png_source = {
+    png_source_init, png_source_refill, png_source_release
+};
 
 /* ---- The string parameter ------------------------------------------------ */
 
@@ -614,10 +615,7 @@ static int png_read_and_write(pdf_document *document, int slot,
     png_read_update_info(read, info);
     image->row_length = png_get_rowbytes(read, info);
 
-    image->source.init = pdf_data_source_PNG_init;
-    image->source.refill = pdf_data_source_PNG_fill;
-    image->source.release = pdf_data_source_PNG_release;
-    image->source.context = image;
+    pdf_set_image_source(image, &png_source);
 
     second = png_pass_through_test(image, filename);
     if (second != NULL) {

@@ -15,6 +15,7 @@
 
 #include <zlib.h>
 
+#include "../core/data_source.h"
 #include "../core/output.h"
 #include "stream_check.h"
 
@@ -215,7 +216,7 @@ static const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data,
 static void check_failed(pdf_document *document, pdf_image *image,
                          const char *reason)
 {
-    PDF_data_source *source = &image->source;
+    pdf_data_source *source = &image->source;
     const char *name = image->file_name != NULL ? image->file_name : source->name;
     char reason_copy[128];
 
@@ -223,15 +224,14 @@ static void check_failed(pdf_document *document, pdf_image *image,
      * before anything else runs. */
     strncpy(reason_copy, reason, sizeof reason_copy - 1);
     reason_copy[sizeof reason_copy - 1] = '\0';
-    source->active = 0;
-    source->release(document, source);
+    pdf_end_source(document, source);
     pdf_error(document, PDF_ERR_IO, "Corrupt image data in file '%s' (%s)",
               name != NULL ? name : "", reason_copy);
 }
 
 void pdf_copy_source_checked(pdf_document *document, pdf_image *image)
 {
-    PDF_data_source *source = &image->source;
+    pdf_data_source *source = &image->source;
     int flate = image->compression == PDF_COMPRESSION_FLATE;
     flate_check flate_state;
     lzw_check lzw_state;
@@ -248,9 +248,9 @@ void pdf_copy_source_checked(pdf_document *document, pdf_image *image)
         return;
     }
 
-    source->init(document, source);
+    source->operations->init(document, source);
     source->active = 1;
-    while (fault == NULL && source->refill(document, source)) {
+    while (fault == NULL && source->operations->refill(document, source)) {
         fault = flate ? flate_check_chunk(&flate_state, source->chunk, source->chunk_length)
                       : lzw_check_chunk(&lzw_state, source->chunk, source->chunk_length);
         if (fault == NULL)
@@ -265,6 +265,5 @@ void pdf_copy_source_checked(pdf_document *document, pdf_image *image)
         check_failed(document, image, fault);
         return;
     }
-    source->active = 0;
-    source->release(document, source);
+    pdf_end_source(document, source);
 }

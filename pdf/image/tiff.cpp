@@ -115,8 +115,7 @@ static void tiff_end_writing(pdf_document *document, pdf_image *image)
 
 /* Pass-through images deliver one raw strip per band; decoded images one
  * row of `components` bytes per refill. */
-static void pdf_data_source_TIFF_init(pdf_document *document,
-                                      PDF_data_source *source)
+static void tiff_source_init(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
 
@@ -128,7 +127,7 @@ static void pdf_data_source_TIFF_init(pdf_document *document,
     } else {
         source->buffer_size = (size_t)image->components * (size_t)image->width;
         source->buffer = (pdf_byte *)tiff_malloc(
-            document, image, source->buffer_size, "pdf_data_source_TIFF_init");
+            document, image, source->buffer_size, "tiff_source_init");
     }
 }
 
@@ -144,7 +143,7 @@ static void tiff_strip_done(pdf_image *image)
 /* Delivers strip `current_band` unchanged (bit-reversed for fill order 2).
  * A strip that cannot be read is an I/O error; the handle is closed and the
  * buffers freed before it is raised. */
-static int tiff_fill_strip(pdf_document *document, PDF_data_source *source)
+static int tiff_fill_strip(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
     TIFF *tif = (TIFF *)image->tiff;
@@ -158,12 +157,12 @@ static int tiff_fill_strip(pdf_document *document, PDF_data_source *source)
     count = (size_t)TIFFGetStrileByteCount(tif, strip);
     if (source->buffer_size < count) {
         pdf_byte *grown = (pdf_byte *)document->realloc_proc(
-            document, source->buffer, count, "pdf_data_source_TIFF_fill");
+            document, source->buffer, count, "tiff_source_refill");
         if (grown == NULL) {
             tiff_release(document, image);
             pdf_error(document, PDF_ERR_MEMORY,
                       "Couldn't reallocate memory in %s!\n",
-                      "pdf_data_source_TIFF_fill");
+                      "tiff_source_refill");
             return 0;
         }
         source->buffer = grown;
@@ -216,7 +215,7 @@ static int tiff_copy_direct(pdf_document *document, pdf_image *image)
 /* Delivers output row `current_band` from the raster, which holds the
  * bottom row first. RGBA pixels give their red (grey) byte or their red,
  * green and blue bytes; CMYK pixels are delivered as stored. */
-static int tiff_fill_row(pdf_document *document, PDF_data_source *source)
+static int tiff_fill_row(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
     long width = (long)image->width;
@@ -261,8 +260,7 @@ static int tiff_fill_row(pdf_document *document, PDF_data_source *source)
     return 1;
 }
 
-static int pdf_data_source_TIFF_fill(pdf_document *document,
-                                     PDF_data_source *source)
+static int tiff_source_refill(pdf_document *document, pdf_data_source *source)
 {
     pdf_image *image = (pdf_image *)source->context;
 
@@ -270,8 +268,7 @@ static int pdf_data_source_TIFF_fill(pdf_document *document,
                                : tiff_fill_row(document, source);
 }
 
-static void pdf_data_source_TIFF_release(pdf_document *document,
-                                         PDF_data_source *source)
+static void tiff_source_release(pdf_document *document, pdf_data_source *source)
 {
     if (source->buffer != NULL)
         pdf_free(document, source->buffer);
@@ -279,11 +276,13 @@ static void pdf_data_source_TIFF_release(pdf_document *document,
     source->buffer_size = 0;
 }
 
+static const pdf_source_operations tiff_source = {
+    tiff_source_init, tiff_source_refill, tiff_source_release
+};
+
 static void tiff_install_source(pdf_image *image)
 {
-    image->source.init = pdf_data_source_TIFF_init;
-    image->source.refill = pdf_data_source_TIFF_fill;
-    image->source.release = pdf_data_source_TIFF_release;
+    image->source.operations = &tiff_source;
     image->source.context = image;
     image->copy_direct = tiff_copy_direct;
 }

@@ -7,7 +7,7 @@
 #include "../core/objects.h"
 #include "../core/output.h"
 #include "colorspace.h"
-#include "data_source.h"
+#include "../core/data_source.h"
 #include "images.h"
 #include "stream_check.h"
 
@@ -87,66 +87,6 @@ void pdf_write_xobject_resources(pdf_document *document)
     }
     if (written)
         pdf_puts(document, ">>\n");
-}
-
-/* ---- Copy operations ------------------------------------------------------ */
-
-/* Ends a copy: the source is released once, even when the release reports
- * an error that leaves the call. */
-static void pdf_end_copy(pdf_document *document, PDF_data_source *source)
-{
-    source->active = 0;
-    source->release(document, source);
-}
-
-void pdf_copy_source_raw(pdf_document *document, PDF_data_source *source)
-{
-    source->init(document, source);
-    source->active = 1;
-    while (source->refill(document, source))
-        pdf_write(document, source->chunk, source->chunk_length);
-    pdf_end_copy(document, source);
-}
-
-void pdf_copy_source_compressed(pdf_document *document, PDF_data_source *source)
-{
-    int compressing = document->compress != 0;
-
-    if (compressing)
-        pdf_compress_init(document);
-    pdf_copy_source_raw(document, source);
-    if (compressing)
-        pdf_compress_end(document);
-}
-
-/* Two upper-case digits per byte, a line feed after every 64 digits. */
-void pdf_copy_source_hex(pdf_document *document, PDF_data_source *source)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    char line[66];
-    int used = 0;
-
-    source->init(document, source);
-    source->active = 1;
-    while (source->refill(document, source)) {
-        size_t i;
-
-        for (i = 0; i < source->chunk_length; i++) {
-            pdf_byte c = source->chunk[i];
-
-            line[used++] = digits[c >> 4];
-            line[used++] = digits[c & 0x0F];
-            if (used == 64) {
-                line[used++] = '\n';
-                pdf_write(document, line, (size_t)used);
-                used = 0;
-            }
-        }
-    }
-    if (used > 0)
-        pdf_write(document, line, (size_t)used);
-    pdf_end_copy(document, source);
-    pdf_puts(document, ">\n");
 }
 
 /* ---- The image XObject writer --------------------------------------------- */
@@ -324,7 +264,7 @@ static void pdf_write_decode_parms(pdf_document *document, pdf_image *image,
 
 static void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
 {
-    PDF_data_source source;
+    pdf_data_source source;
     pdf_id length_id;
     long start;
 

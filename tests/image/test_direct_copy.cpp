@@ -30,8 +30,8 @@ int source_allocations = 0;
 
 bool IsReadingSource(const char *routine)
 {
-    return std::strcmp(routine, "PDF_data_source_JPEG_init") == 0 ||
-           std::strcmp(routine, "pdf_data_source_TIFF_fill") == 0;
+    return std::strcmp(routine, "jpeg_source_init") == 0 ||
+           std::strcmp(routine, "tiff_source_refill") == 0;
 }
 
 void *CountingAlloc(pdf_document *, size_t size, const char *routine)

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "image/colorspace.h"
-#include "image/data_source.h"
+#include "core/data_source.h"
 #include "image/images.h"
 #include "folio_support.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/data_source.h"
+#include "core/data_source.h"
 #include "image/images.h"
 
 namespace foliotest {
