@@ -8,7 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "objects.h"
+#include "file_structure.h"
 #include "output.h"
 #include "parameters.h"
 

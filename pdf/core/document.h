@@ -21,8 +21,6 @@
 /* Scope stack depth, and the size of error message buffers. */
 #define PDF_STATE_STACK_SIZE 4
 #define PDF_MESSAGE_SIZE 2048
-/* Graphics-state levels: level 0 plus nine saves. */
-#define PDF_MAX_SAVE_LEVEL 10
 
 typedef long pdf_id;
 typedef unsigned char pdf_byte;
@@ -44,11 +42,11 @@ enum {
     PDF_FLUSH_HEAVY = 0x10
 };
 
-/* Content state of the page being written. */
+/* State of the content stream being written. */
 enum { PDF_CONTENT_NONE = 0, PDF_CONTENT_SECTION = 1, PDF_CONTENT_PATH = 2,
        PDF_CONTENT_TEXT = 3 };
 
-/* Procedure-set flags of a page. */
+/* Procedure-set flags of a content stream. */
 enum { PDF_PROCSET_IMAGEB = 0x01, PDF_PROCSET_IMAGEC = 0x02,
        PDF_PROCSET_IMAGEI = 0x04, PDF_PROCSET_TEXT = 0x08 };
 
@@ -65,15 +63,21 @@ typedef struct {
                                 again for this document */
 } pdf_output_stream;
 
-/* A PDF transformation matrix: x' = a x + c y + e, y' = b x + d y + f. */
+/*
+ * The content stream being written: a page's contents (each of its sections
+ * in turn), or the stream of a pattern or template. Everything written "the
+ * way a page is" goes through this record (content.h); only one such stream
+ * is open at a time.
+ */
 typedef struct {
-    float a, b, c, d, e, f;
-} pdf_matrix;
-
-/* One graphics-state level. */
-typedef struct {
-    pdf_matrix ctm;
-} pdf_gstate;
+    pdf_byte state;        /* PDF_CONTENT_NONE: no stream open */
+    pdf_id object_id;      /* the stream object */
+    pdf_id length_id;      /* its length object, written after the data */
+    long start;            /* offset of its first data byte */
+    pdf_id resources_id;   /* the resource dictionary of the stream's owner */
+    int procset;           /* procedure sets its operators need */
+    int save_level;        /* graphics-state levels saved and not restored */
+} pdf_content_stream;
 
 /* Page boxes, indexed by pdf_box_kind; coordinates llx, lly, urx, ury. */
 typedef enum { PDF_CROPBOX = 0, PDF_BLEEDBOX, PDF_TRIMBOX, PDF_ARTBOX,
@@ -82,9 +86,11 @@ typedef enum { PDF_CROPBOX = 0, PDF_BLEEDBOX, PDF_TRIMBOX, PDF_ARTBOX,
 typedef struct pdf_info_entry_s pdf_info_entry;
 typedef struct pdf_outline_entry_s pdf_outline_entry;
 typedef struct pdf_resource_entry_s pdf_resource_entry;
-typedef struct pdf_image_s pdf_image;
-typedef struct pdf_xobject_s pdf_xobject;
-typedef struct pdf_colorspace_s pdf_colorspace;
+/* Records of the subsystems above the core: the core only carries them.
+ * Each is defined, set up and released by its owner (subsystem.h). */
+typedef struct pdf_graphics_s pdf_graphics;             /* draw/gstate.h */
+typedef struct pdf_colorspace_table_s pdf_colorspace_table; /* draw/colorspace.h */
+typedef struct pdf_image_table_s pdf_image_table;       /* image/images.h */
 
 struct pdf_document_s {
     unsigned long magic;
@@ -134,21 +140,17 @@ struct pdf_document_s {
     char *base_uri;
     pdf_md5_context *digest;
 
+    /* The page being written. */
     float width, height;
     float boxes[PDF_BOX_COUNT][4];
-    pdf_id *contents;
+    pdf_id *contents;     /* its content sections */
     int contents_capacity;
     int contents_count;
-    pdf_byte content_state;
-    pdf_id content_length_id;
-    long content_start;
-    pdf_id resources_id;
-    int procset;
     pdf_id thumbnail_id;
-    int save_level;
-    pdf_gstate gstate[PDF_MAX_SAVE_LEVEL];
     pdf_byte transition;
     float duration;
+
+    pdf_content_stream content;
 
     /* Document information. */
     char *info_keywords;
@@ -164,20 +166,12 @@ struct pdf_document_s {
     int outline_count;
     pdf_byte bookmark_dest;
 
-    /* Images and XObjects. */
-    pdf_image *image_slots;
-    int image_slot_count;
-    pdf_xobject *xobject_table;
-    int xobject_table_size;
-    int xobject_count;
+    /* The subsystems' records, present while a document is open. */
+    pdf_graphics *graphics;
+    pdf_colorspace_table *colorspaces;
+    pdf_image_table *images;
 
-    /* Colorspaces. */
-    pdf_colorspace *colorspaces;
-    int colorspace_capacity;
-    int colorspace_count;
-
-    /* Settings kept for the text and drawing operators. */
-    int fill_rule;
+    /* Settings kept for the text operators. */
     int underline, overline, strikeout;
     int pdi_strict;
     pdf_byte pdi_usebox;
@@ -227,29 +221,6 @@ const char *pdf_error_type_name(int type);
 void pdf_default_error_handler(pdf_document *document, int type,
                                const char *message);
 
-/* ---- Memory ------------------------------------------------------------- */
-
-void *pdf_default_malloc(pdf_document *document, size_t size,
-                         const char *routine);
-void *pdf_default_calloc(pdf_document *document, size_t size,
-                         const char *routine);
-void *pdf_default_realloc(pdf_document *document, void *block, size_t size,
-                          const char *routine);
-void pdf_default_free(pdf_document *document, void *block);
-
-/* Calls through the document's hooks. */
-void *pdf_malloc(pdf_document *document, size_t size, const char *routine);
-void *pdf_calloc(pdf_document *document, size_t size, const char *routine);
-void *pdf_realloc(pdf_document *document, void *block, size_t size,
-                  const char *routine);
-void pdf_free(pdf_document *document, void *block);
-
-/* Size of an 8-bit text (through its zero byte) or of a Unicode text that
- * starts with FE FF (through its zero 16-bit unit). */
-size_t pdf_text_size(const char *text);
-/* Copies a text as pdf_text_size measures it ("pdf_strdup"). */
-char *pdf_strdup(pdf_document *document, const char *text);
-/* Frees *text if set and clears it. */
-void pdf_free_text(pdf_document *document, char **text);
+#include "memory.h"
 
 #endif /* FOLIO_DOCUMENT_H */

@@ -9,20 +9,17 @@
 #include <unistd.h>
 #endif
 
-#include "../image/colorspace.h"
-#include "../image/images.h"
-#include "../image/matrix.h"
+#include "file_structure.h"
+
 #include "format.h"
 #include "info.h"
 #include "objects.h"
+#include "outlines.h"
 #include "output.h"
+#include "pages.h"
+#include "subsystem.h"
 
 namespace {
-
-/* Allocates a table of `count` entries of `size` bytes. */
-void *alloc_table(pdf_document *document, size_t count, size_t size) {
-    return pdf_malloc(document, count * size, "pdf_init_document");
-}
 
 /* Creates the output file, or empties the one that is there, for writing.
  * A regular file that exists and is already empty (a staging file a caller
@@ -140,7 +137,7 @@ void write_trailer(pdf_document *document, long xref_offset) {
 
 void write_document_end(pdf_document *document) {
     pdf_write_info(document);
-    pdf_write_doc_colorspaces(document);
+    pdf_write_subsystem_objects(document);
     pdf_id root = pdf_write_pages_tree(document);
     pdf_flush_if_large(document);
     write_catalog(document, root);
@@ -163,19 +160,9 @@ int open_document(pdf_document *document) {
 void pdf_init_document(pdf_document *document) {
     document->object_count = 0;
     document->object_capacity = PDF_ID_CHUNKSIZE;
-    document->object_offsets = (long *)alloc_table(document, PDF_ID_CHUNKSIZE, sizeof(long));
-    document->page_ids = (pdf_id *)alloc_table(document, PDF_PAGES_CHUNKSIZE, sizeof(pdf_id));
-    document->pages_capacity = PDF_PAGES_CHUNKSIZE;
-    for (int i = 0; i < PDF_PAGES_CHUNKSIZE; i++) document->page_ids[i] = -1;
-    document->current_page = 0;
-    document->pnodes = (pdf_id *)alloc_table(document, PDF_PNODES_CHUNKSIZE, sizeof(pdf_id));
-    document->pnodes_capacity = PDF_PNODES_CHUNKSIZE;
-    document->contents = (pdf_id *)alloc_table(document, PDF_CONTENTS_CHUNKSIZE, sizeof(pdf_id));
-    document->contents_capacity = PDF_CONTENTS_CHUNKSIZE;
-    document->contents_count = 0;
-    document->current_pnode = 0;
-    document->current_pnode_kids = 0;
-    document->pnodes[0] = pdf_alloc_id(document);
+    document->object_offsets =
+        (long *)pdf_malloc(document, PDF_ID_CHUNKSIZE * sizeof(long), "pdf_init_document");
+    pdf_init_pages(document);
     document->catalog_id = pdf_alloc_id(document);
 
     document->open_action = 0;
@@ -187,16 +174,11 @@ void pdf_init_document(pdf_document *document) {
     pdf_set_scope(document, PDF_SCOPE_DOCUMENT);
 
     pdf_init_info(document);
-    pdf_init_images(document);
-    pdf_init_xobjects(document);
-    document->transition = 0;
-    document->duration = 0;
     pdf_init_outlines(document);
     pdf_open_stream(document);
-    pdf_init_colorspaces(document);
-    document->save_level = 0;
-    document->content_state = PDF_CONTENT_NONE;
-    document->thumbnail_id = -1;
+    document->content.state = PDF_CONTENT_NONE;
+    document->content.save_level = 0;
+    pdf_init_subsystems(document);
 }
 
 void pdf_cleanup_document(pdf_document *document) {
@@ -204,20 +186,13 @@ void pdf_cleanup_document(pdf_document *document) {
     pdf_free_text(document, &document->filename);
     if (document->object_offsets != NULL) pdf_free(document, document->object_offsets);
     document->object_offsets = NULL;
-    if (document->page_ids != NULL) pdf_free(document, document->page_ids);
-    document->page_ids = NULL;
-    if (document->pnodes != NULL) pdf_free(document, document->pnodes);
-    document->pnodes = NULL;
-    if (document->contents != NULL) pdf_free(document, document->contents);
-    document->contents = NULL;
+    pdf_cleanup_pages(document);
     pdf_free_text(document, &document->base_uri);
     if (document->digest != NULL) pdf_free(document, document->digest);
     document->digest = NULL;
     pdf_cleanup_info(document);
     pdf_cleanup_outlines(document);
-    pdf_free_images(document);
-    pdf_free_xobjects(document);
-    pdf_cleanup_colorspaces(document);
+    pdf_cleanup_subsystems(document);
 }
 
 int PDF_open_file(pdf_document *document, const char *filename) {

@@ -2,9 +2,10 @@
  * outlines.cpp -- bookmarks and the outline tree. Entry 0 is the root; a
  * bookmark's number is its index in the table.
  */
+#include "outlines.h"
+
 #include <string.h>
 
-#include "info.h"
 #include "objects.h"
 #include "output.h"
 

@@ -1,12 +1,12 @@
 /*
- * pages.cpp -- page objects with their boxes and resources, and the
- * balanced page tree written at the end of the document.
+ * pages.cpp -- the page tables, page objects with their boxes and resources,
+ * and the balanced page tree written at the end of the document.
  */
+#include "pages.h"
+
 #include <string.h>
 
-#include "../image/colorspace.h"
-#include "../image/images.h"
-#include "../image/matrix.h"
+#include "content.h"
 #include "objects.h"
 #include "output.h"
 
@@ -58,13 +58,35 @@ void write_boxes(pdf_document *document) {
     }
 }
 
+/* The leaf /Pages node that receives the page being ended: a new leaf every
+ * ten pages. */
+pdf_id get_leaf_id(pdf_document *document) {
+    if (document->current_pnode_kids < PDF_MAX_KIDS) {
+        document->current_pnode_kids++;
+        return document->pnodes[document->current_pnode];
+    }
+    int next = document->current_pnode + 1;
+    if (next >= document->pnodes_capacity) {
+        pdf_id *grown = (pdf_id *)pdf_realloc(
+            document, document->pnodes,
+            sizeof(pdf_id) * (size_t)document->pnodes_capacity * 2, "pdf_get_pnode_id");
+        if (grown == NULL) return 0;
+        document->pnodes = grown;
+        document->pnodes_capacity *= 2;
+    }
+    document->current_pnode = next;
+    document->pnodes[next] = pdf_alloc_id(document);
+    document->current_pnode_kids = 1;
+    return document->pnodes[next];
+}
+
 void write_page_object(pdf_document *document) {
     pdf_begin_obj(document, document->page_ids[document->current_page]);
     pdf_puts(document, "<<");
     pdf_puts(document, "/Type/Page\n");
-    pdf_printf(document, "/Parent %ld 0 R\n", pdf_get_pnode_id(document));
-    document->resources_id = pdf_alloc_id(document);
-    pdf_printf(document, "/Resources %ld 0 R\n", document->resources_id);
+    pdf_printf(document, "/Parent %ld 0 R\n", get_leaf_id(document));
+    document->content.resources_id = pdf_alloc_id(document);
+    pdf_printf(document, "/Resources %ld 0 R\n", document->content.resources_id);
     pdf_printf(document, "/MediaBox[0 0 %f %f]\n", document->width, document->height);
     write_boxes(document);
     if (document->duration > 0) pdf_printf(document, "/Dur %f\n", document->duration);
@@ -80,16 +102,6 @@ void write_page_object(pdf_document *document) {
     pdf_puts(document, "]\n");
     if (document->thumbnail_id != -1)
         pdf_printf(document, "/Thumb %ld 0 R\n", document->thumbnail_id);
-    pdf_puts(document, ">>\n");
-    pdf_puts(document, "endobj\n");
-}
-
-void write_resources(pdf_document *document) {
-    pdf_begin_obj(document, document->resources_id);
-    pdf_puts(document, "<<");
-    pdf_write_procset(document);
-    pdf_write_page_colorspaces(document);
-    pdf_write_xobject_resources(document);
     pdf_puts(document, ">>\n");
     pdf_puts(document, "endobj\n");
 }
@@ -135,6 +147,11 @@ pdf_id write_subtree(pdf_document *document, pdf_id parent, const pdf_id *leaves
     return self;
 }
 
+/* Allocates a table of `count` entries of `size` bytes. */
+void *alloc_table(pdf_document *document, size_t count, size_t size) {
+    return pdf_malloc(document, count * size, "pdf_init_document");
+}
+
 }  // namespace
 
 void PDF_begin_page(pdf_document *document, float width, float height) {
@@ -151,60 +168,55 @@ void PDF_begin_page(pdf_document *document, float width, float height) {
     document->height = height;
     document->thumbnail_id = -1;
     document->contents_count = 0;
-    document->content_state = PDF_CONTENT_NONE;
-    document->procset = 0;
-    document->save_level = 0;
     memset(document->boxes, 0, sizeof document->boxes);
 
     pdf_set_scope(document, PDF_SCOPE_PAGE);
-    pdf_reset_gstate(document);
+    pdf_begin_content(document);
     pdf_begin_contents_section(document);
 }
 
 void PDF_end_page(pdf_document *document) {
     if (!pdf_is_valid(document)) return;
     if (!pdf_check_scope(document, PDF_SCOPE_PAGE, "PDF_end_page")) return;
-    if (document->save_level > 0) {
+    if (document->content.save_level > 0) {
         pdf_error(document, PDF_ERR_RUNTIME, "Unmatched save level at end of page");
         return;
     }
     pdf_end_contents_section(document);
     write_page_object(document);
-    write_resources(document);
+    pdf_write_content_resources(document);
     pdf_set_scope(document, PDF_SCOPE_DOCUMENT);
     if (document->flush & PDF_FLUSH_PAGE) pdf_flush_stream(document);
 }
 
-pdf_id pdf_get_pnode_id(pdf_document *document) {
-    if (document->current_pnode_kids < PDF_MAX_KIDS) {
-        document->current_pnode_kids++;
-        return document->pnodes[document->current_pnode];
-    }
-    int next = document->current_pnode + 1;
-    if (next >= document->pnodes_capacity) {
-        pdf_id *grown = (pdf_id *)pdf_realloc(
-            document, document->pnodes,
-            sizeof(pdf_id) * (size_t)document->pnodes_capacity * 2, "pdf_get_pnode_id");
-        if (grown == NULL) return 0;
-        document->pnodes = grown;
-        document->pnodes_capacity *= 2;
-    }
-    document->current_pnode = next;
-    document->pnodes[next] = pdf_alloc_id(document);
-    document->current_pnode_kids = 1;
-    return document->pnodes[next];
+void pdf_init_pages(pdf_document *document) {
+    document->page_ids = (pdf_id *)alloc_table(document, PDF_PAGES_CHUNKSIZE, sizeof(pdf_id));
+    document->pages_capacity = PDF_PAGES_CHUNKSIZE;
+    for (int i = 0; i < PDF_PAGES_CHUNKSIZE; i++) document->page_ids[i] = -1;
+    document->current_page = 0;
+    document->pnodes = (pdf_id *)alloc_table(document, PDF_PNODES_CHUNKSIZE, sizeof(pdf_id));
+    document->pnodes_capacity = PDF_PNODES_CHUNKSIZE;
+    document->contents = (pdf_id *)alloc_table(document, PDF_CONTENTS_CHUNKSIZE, sizeof(pdf_id));
+    document->contents_capacity = PDF_CONTENTS_CHUNKSIZE;
+    document->contents_count = 0;
+    document->current_pnode = 0;
+    document->current_pnode_kids = 0;
+    document->pnodes[0] = pdf_alloc_id(document);
+    document->transition = 0;
+    document->duration = 0;
+    document->thumbnail_id = -1;
+}
+
+void pdf_cleanup_pages(pdf_document *document) {
+    if (document->page_ids != NULL) pdf_free(document, document->page_ids);
+    document->page_ids = NULL;
+    if (document->pnodes != NULL) pdf_free(document, document->pnodes);
+    document->pnodes = NULL;
+    if (document->contents != NULL) pdf_free(document, document->contents);
+    document->contents = NULL;
 }
 
 pdf_id pdf_write_pages_tree(pdf_document *document) {
     return write_subtree(document, 0, document->pnodes, document->page_ids + 1,
                          document->current_page);
-}
-
-void pdf_write_procset(pdf_document *document) {
-    pdf_puts(document, "/ProcSet[/PDF");
-    if (document->procset & PDF_PROCSET_IMAGEB) pdf_puts(document, "/ImageB");
-    if (document->procset & PDF_PROCSET_IMAGEC) pdf_puts(document, "/ImageC");
-    if (document->procset & PDF_PROCSET_IMAGEI) pdf_puts(document, "/ImageI");
-    if (document->procset & PDF_PROCSET_TEXT) pdf_puts(document, "/Text");
-    pdf_puts(document, "]\n");
 }

@@ -10,26 +10,17 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../image/images.h"
-#include "objects.h"
+#include "content.h"
 #include "folio_version.h"
 #include "output.h"
+#include "subsystem.h"
 
 namespace {
 
-enum {
-    ALL = 0x3F, OBJ = 0x01, PAGE = 0x04, PPT = 0x1C, DPPT = 0x1E, PPTP = 0x3C,
-    NOT_OBJ = 0x3E
-};
+enum { ALL = 0x3F, OBJ = 0x01, PAGE = 0x04, PPT = 0x1C, DPPT = 0x1E, PPTP = 0x3C };
 
 int is(const char *a, const char *b) { return strcmp(a, b) == 0; }
 
-/* Index of `value` in a null-terminated list, or -1. */
-int index_of(const char *const *list, const char *value) {
-    for (int i = 0; list[i] != NULL; i++)
-        if (strcmp(list[i], value) == 0) return i;
-    return -1;
-}
 
 /* The record's field at the row's offset. */
 int *int_field(pdf_document *document, const pdf_parameter *row) {
@@ -139,7 +130,7 @@ void set_debug_letters(pdf_document *document, const pdf_parameter *row, const c
 /* Sets a byte from a list of names, or reports `message` with the value. */
 void set_choice(pdf_document *document, pdf_byte *slot, const char *const *names,
                 const char *value, const char *message, int offset) {
-    int index = index_of(names, value);
+    int index = pdf_choice_index(names, value);
     if (index < 0) {
         pdf_error(document, PDF_ERR_VALUE, message, value);
         return;
@@ -183,14 +174,6 @@ void set_pdi_usebox(pdf_document *document, const pdf_parameter *row, const char
     (void)row;
     set_choice(document, &document->pdi_usebox, kUseBoxes, value,
                "Unknown 'pdiusebox' value '%s'", 0);
-}
-
-void set_fill_rule(pdf_document *document, const pdf_parameter *row, const char *value) {
-    static const char *const kFillRules[] = {"winding", "evenodd", NULL};
-    (void)row;
-    int index = index_of(kFillRules, value);
-    if (index < 0) pdf_error(document, PDF_ERR_VALUE, "Unknown fill rule '%s'", value);
-    else document->fill_rule = index;
 }
 
 /* Stores a "name=file" resource line; "name==file" keeps the file name
@@ -323,17 +306,6 @@ float get_font_metric(pdf_document *document, const pdf_parameter *row, int modi
     return 0;
 }
 
-/* The open image named by the modifier; the row's argument picks width,
- * height or the two resolutions. */
-float get_image_value(pdf_document *document, const pdf_parameter *row, int handle) {
-    if (!pdf_is_image_handle(document, handle)) {
-        pdf_error(document, PDF_ERR_VALUE, "Bad image number %d in PDF_get_value/%s", handle,
-                  row->key);
-        return 0;
-    }
-    return pdf_image_value(document, handle, row->argument);
-}
-
 const char *get_version(pdf_document *document, const pdf_parameter *row) {
     (void)document;
     (void)row;
@@ -426,20 +398,11 @@ const pdf_parameter kRegistry[] = {
     {"fontwarning", ALL, 0, set_debug_flag, NULL, NULL, NULL, 'F'},
     {"currentx", PPTP, 0, NULL, NULL, get_constant, NULL, 0},
     {"currenty", PPTP, 0, NULL, NULL, get_constant, NULL, 0},
-    {"fillrule", PPT, 0, set_fill_rule, NULL, NULL, NULL, 0},
     {"scope", ALL, 0, NULL, NULL, NULL, get_scope, 0},
     {"imagewarning", ALL, 0, set_debug_flag, NULL, NULL, NULL, 'i'},
     {"inheritgstate", ALL, 0, set_boolean_field, NULL, NULL, get_boolean_field,
      FIELD(inherit_gstate)},
     {"passthrough", ALL, 0, set_inverted_debug_flag, NULL, NULL, NULL, 'P'},
-    {"imagewidth", NOT_OBJ, PDF_PARAMETER_TAKES_HANDLE, NULL, NULL, get_image_value, NULL,
-     PDF_IMAGE_WIDTH},
-    {"imageheight", NOT_OBJ, PDF_PARAMETER_TAKES_HANDLE, NULL, NULL, get_image_value, NULL,
-     PDF_IMAGE_HEIGHT},
-    {"resx", NOT_OBJ, PDF_PARAMETER_TAKES_HANDLE, NULL, NULL, get_image_value, NULL,
-     PDF_IMAGE_RESOLUTION_X},
-    {"resy", NOT_OBJ, PDF_PARAMETER_TAKES_HANDLE, NULL, NULL, get_image_value, NULL,
-     PDF_IMAGE_RESOLUTION_Y},
     {"pdi", ALL, PDF_PARAMETER_CONSTANT, NULL, NULL, NULL, get_false, 0},
     {"pdiwarning", ALL, 0, set_debug_flag, NULL, NULL, NULL, 'p'},
     {"pdistrict", ALL, 0, set_boolean_field, NULL, NULL, NULL, FIELD(pdi_strict)},
@@ -455,10 +418,11 @@ const pdf_parameter kRegistry[] = {
 
 /* ---- The entry points' shared checks ------------------------------------- */
 
+/* The core's row for `key`, else a subsystem's, else null. */
 const pdf_parameter *find_key(const char *key) {
     for (const pdf_parameter *row = kRegistry; row->key != NULL; row++)
         if (is(row->key, key)) return row;
-    return NULL;
+    return pdf_find_subsystem_parameter(key);
 }
 
 /* The key's row, or null after reporting a missing or unknown key. */
@@ -505,6 +469,12 @@ void report_missing_handler(pdf_document *document, const char *verb, const char
 }
 
 }  // namespace
+
+int pdf_choice_index(const char *const *names, const char *value) {
+    for (int i = 0; names[i] != NULL; i++)
+        if (strcmp(names[i], value) == 0) return i;
+    return -1;
+}
 
 int pdf_parse_boolean(pdf_document *document, const char *key, const char *value) {
     if (is(value, "true")) return 1;

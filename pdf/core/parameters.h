@@ -53,6 +53,9 @@ struct pdf_resource_entry_s {
     pdf_resource_entry *next;
 };
 
+/* The index of `value` in a null-terminated list of names, or -1. */
+int pdf_choice_index(const char *const *names, const char *value);
+
 /* "true" or "false" as 1 or 0; anything else is reported as the value
  * error "Illegal value '<value>' for parameter '<key>'" and gives -1. */
 int pdf_parse_boolean(pdf_document *document, const char *key, const char *value);

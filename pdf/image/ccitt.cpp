@@ -5,6 +5,7 @@
 
 #include "../core/format.h"
 #include "ccitt.h"
+#include "xobject.h"
 #include "../core/data_source.h"
 
 pdf_byte pdf_reverse_bits(pdf_byte c)
@@ -75,7 +76,7 @@ int PDF_open_CCITT(pdf_document *document, const char *filename, int width,
     }
 
     slot = pdf_find_free_image_slot(document);
-    image = &document->image_slots[slot];
+    image = &document->images->slots[slot];
 
     fp = filename != NULL ? fopen(filename, "rb") : NULL;
     if (fp == NULL) {
@@ -113,7 +114,7 @@ int PDF_open_CCITT(pdf_document *document, const char *filename, int width,
 
     pdf_write_image_xobject(document, slot, 1);
 
-    image = &document->image_slots[slot];
+    image = &document->images->slots[slot];
     fclose(image->file);
     image->file = NULL;
     return slot;

@@ -4,7 +4,7 @@
 #ifndef FOLIO_CCITT_H
 #define FOLIO_CCITT_H
 
-#include "colorspace.h"
+#include "../draw/colorspace.h"
 #include "images.h"
 
 /* The byte with its eight bits in the opposite order (0x01 -> 0x80). */

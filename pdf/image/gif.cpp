@@ -23,8 +23,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "colorspace.h"
+#include "../draw/colorspace.h"
 #include "readers.h"
+#include "xobject.h"
 
 /* A palette of 256 RGB triplets. */
 #define GIF_PALETTE_SIZE 768
@@ -97,7 +98,7 @@ static int gif_read_colormap(FILE *file, int count, pdf_byte *palette)
 static int gif_read_data_block(pdf_document *document, int slot,
                                pdf_byte *buffer)
 {
-    FILE *file = document->image_slots[slot].file;
+    FILE *file = document->images->slots[slot].file;
     int length = getc(file);
 
     if (length == EOF)
@@ -109,7 +110,7 @@ static int gif_read_data_block(pdf_document *document, int slot,
 
 static int gif_slot_of(const pdf_document *document, const pdf_image *image)
 {
-    return (int)(image - document->image_slots);
+    return (int)(image - document->images->slots);
 }
 
 /* ---- Data source ----------------------------------------------------------- */
@@ -392,7 +393,7 @@ static void gif_default_palette(pdf_byte *palette, int count)
 static int gif_find_image(pdf_document *document, int slot,
                           const char *filename, int ignore_mask)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
     pdf_byte block[GIF_BLOCK_SIZE];
 
     for (;;) {
@@ -441,7 +442,7 @@ static int gif_find_image(pdf_document *document, int slot,
 int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
                       const char *stringparam, int intparam)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
     /* The palette lives in this frame: the XObject writer has copied it by
      * the time the reader returns, and an error that leaves the writer
      * cannot strand it. */

@@ -7,13 +7,15 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../core/objects.h"
-#include "../core/output.h"
-#include "colorspace.h"
-#include "../core/data_source.h"
 #include "images.h"
-#include "matrix.h"
+
+#include "../core/content.h"
+#include "../core/data_source.h"
+#include "../core/output.h"
+#include "../draw/colorspace.h"
+#include "../draw/gstate.h"
 #include "readers.h"
+#include "xobject.h"
 
 /* ---- The slot table ------------------------------------------------------- */
 
@@ -47,41 +49,57 @@ static void pdf_reset_image_slots(pdf_document *document, int from, int to)
     int i;
 
     for (i = from; i < to; i++)
-        pdf_reset_image_slot(&document->image_slots[i]);
+        pdf_reset_image_slot(&document->images->slots[i]);
 }
 
-void pdf_init_images(pdf_document *document)
+/* Sets up the subsystem's record: the slot table and the XObject table. */
+static void pdf_init_images(pdf_document *document)
 {
-    if (document->image_slots != NULL)
-        pdf_free_images(document);
-    document->image_slot_count = PDF_IMAGES_CHUNKSIZE;
-    document->image_slots = (pdf_image *)pdf_calloc(
+    pdf_image_table *table = (pdf_image_table *)pdf_calloc(
+        document, sizeof(pdf_image_table), "pdf_init_images");
+
+    document->images = table;
+    if (table == NULL)
+        return;
+    table->slots = (pdf_image *)pdf_calloc(
         document, sizeof(pdf_image) * PDF_IMAGES_CHUNKSIZE, "pdf_init_images");
+    if (table->slots == NULL)
+        return;
+    table->slot_count = PDF_IMAGES_CHUNKSIZE;
     pdf_reset_image_slots(document, 0, PDF_IMAGES_CHUNKSIZE);
+    pdf_init_xobjects(document);
 }
 
-void pdf_grow_images(pdf_document *document)
+/* Doubles the slot table; the new half is reset. */
+static void pdf_grow_images(pdf_document *document)
 {
-    int old_count = document->image_slot_count;
+    int old_count = document->images->slot_count;
     int count = old_count * 2;
-
-    document->image_slots = (pdf_image *)pdf_realloc(
-        document, document->image_slots, sizeof(pdf_image) * (size_t)count,
+    pdf_image *grown = (pdf_image *)pdf_realloc(
+        document, document->images->slots, sizeof(pdf_image) * (size_t)count,
         "pdf_grow_images");
-    memset(&document->image_slots[old_count], 0,
-           sizeof(pdf_image) * (size_t)old_count);
+
+    if (grown == NULL)
+        return;
+    document->images->slots = grown;
+    memset(&grown[old_count], 0, sizeof(pdf_image) * (size_t)old_count);
     pdf_reset_image_slots(document, old_count, count);
-    document->image_slot_count = count;
+    document->images->slot_count = count;
+}
+
+pdf_image *pdf_image_slot(pdf_document *document, int handle)
+{
+    return &document->images->slots[handle];
 }
 
 int pdf_find_free_image_slot(pdf_document *document)
 {
     int slot;
 
-    for (slot = 0; slot < document->image_slot_count; slot++)
-        if (!document->image_slots[slot].occupied)
+    for (slot = 0; slot < document->images->slot_count; slot++)
+        if (!document->images->slots[slot].occupied)
             return slot;
-    slot = document->image_slot_count;
+    slot = document->images->slot_count;
     pdf_grow_images(document);
     return slot;
 }
@@ -91,7 +109,7 @@ int pdf_find_free_image_slot(pdf_document *document)
  * all are released here. */
 void pdf_release_image_slot(pdf_document *document, int slot)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
 
     if (image->release_reader != NULL) {
         pdf_reader_release_proc release_reader = image->release_reader;
@@ -112,36 +130,25 @@ void pdf_release_image_slot(pdf_document *document, int slot)
 
 int pdf_is_image_handle(const pdf_document *document, int handle)
 {
-    return handle >= 0 && handle < document->image_slot_count
-           && document->image_slots[handle].occupied;
-}
-
-float pdf_image_value(const pdf_document *document, int handle, int which)
-{
-    const pdf_image *image = &document->image_slots[handle];
-
-    switch (which) {
-    case PDF_IMAGE_WIDTH: return image->width;
-    case PDF_IMAGE_HEIGHT: return image->height;
-    case PDF_IMAGE_RESOLUTION_X: return image->resolution_x;
-    default: return image->resolution_y;
-    }
+    return document->images != NULL && handle >= 0
+           && handle < document->images->slot_count
+           && document->images->slots[handle].occupied;
 }
 
 int pdf_is_stencil_mask(const pdf_document *document, int handle)
 {
     const pdf_image *mask;
 
-    if (handle < 0 || handle >= document->image_slot_count)
+    if (handle < 0 || handle >= document->images->slot_count)
         return 0;
-    mask = &document->image_slots[handle];
+    mask = &document->images->slots[handle];
     return mask->occupied && mask->band_count == 1 &&
            mask->colorspace == PDF_CS_IMAGEMASK;
 }
 
 int pdf_is_colorspace_slot(const pdf_document *document, int number)
 {
-    return number >= 0 && number < document->colorspace_count &&
+    return number >= 0 && number < pdf_colorspace_count(document) &&
            number <= 255 - PDF_CS_SLOT_BASE;
 }
 
@@ -208,24 +215,66 @@ int pdf_apply_masked(pdf_document *document, pdf_image *image,
     return 0;
 }
 
-void pdf_free_images(pdf_document *document)
+/* Releases the record: images still open, then both tables. */
+static void pdf_free_images(pdf_document *document)
 {
+    pdf_image_table *table = document->images;
     int i;
 
-    if (document->image_slots == NULL)
+    if (table == NULL)
         return;
-    for (i = 0; i < document->image_slot_count; i++) {
-        const pdf_image *image = &document->image_slots[i];
+    for (i = 0; table->slots != NULL && i < table->slot_count; i++) {
+        const pdf_image *image = &table->slots[i];
         /* A reader left by an error may hold a file in a slot it had not
          * yet marked occupied. */
         if (image->occupied || image->file != NULL || image->source.active ||
             image->release_reader != NULL)
             pdf_release_image_slot(document, i);
     }
-    pdf_free(document, document->image_slots);
-    document->image_slots = NULL;
-    document->image_slot_count = 0;
+    if (table->slots != NULL)
+        pdf_free(document, table->slots);
+    pdf_free_xobjects(document);
+    pdf_free(document, table);
+    document->images = NULL;
 }
+
+/* The image queries: the open image named by the modifier. */
+enum { IMAGE_WIDTH, IMAGE_HEIGHT, IMAGE_RESOLUTION_X, IMAGE_RESOLUTION_Y };
+
+static float pdf_get_image_value(pdf_document *document, const pdf_parameter *row,
+                                 int handle)
+{
+    const pdf_image *image;
+
+    if (!pdf_is_image_handle(document, handle)) {
+        pdf_error(document, PDF_ERR_VALUE, "Bad image number %d in PDF_get_value/%s",
+                  handle, row->key);
+        return 0;
+    }
+    image = &document->images->slots[handle];
+    switch (row->argument) {
+    case IMAGE_WIDTH: return image->width;
+    case IMAGE_HEIGHT: return image->height;
+    case IMAGE_RESOLUTION_X: return image->resolution_x;
+    default: return image->resolution_y;
+    }
+}
+
+#define IMAGE_QUERY(key, which) \
+    { key, 0x3E, PDF_PARAMETER_TAKES_HANDLE, NULL, NULL, pdf_get_image_value, NULL, which }
+
+static const pdf_parameter pdf_image_parameters[] = {
+    IMAGE_QUERY("imagewidth", IMAGE_WIDTH),
+    IMAGE_QUERY("imageheight", IMAGE_HEIGHT),
+    IMAGE_QUERY("resx", IMAGE_RESOLUTION_X),
+    IMAGE_QUERY("resy", IMAGE_RESOLUTION_Y),
+    { NULL, 0, 0, NULL, NULL, NULL, NULL, 0 },
+};
+
+const pdf_subsystem pdf_image_subsystem = {
+    pdf_init_images, pdf_free_images, NULL, pdf_write_xobject_resources, NULL,
+    pdf_image_parameters,
+};
 
 /* True for a handle of an open image (or template) that may be placed or
  * closed. */
@@ -233,13 +282,13 @@ static int pdf_is_open_image(pdf_document *document, int handle)
 {
     const pdf_image *image;
 
-    if (handle < 0 || handle >= document->image_slot_count)
+    if (!pdf_is_image_handle(document, handle))
         return 0;
-    image = &document->image_slots[handle];
-    if (!image->occupied || image->xobject_index < 0
-        || image->xobject_index >= document->xobject_count)
+    image = &document->images->slots[handle];
+    if (image->xobject_index < 0 || image->xobject_index < 0
+        || image->xobject_index >= document->images->xobject_count)
         return 0;
-    return document->xobject_table[image->xobject_index].kind != PDF_XOBJECT_PDI;
+    return document->images->xobjects[image->xobject_index].kind != PDF_XOBJECT_PDI;
 }
 
 /* ---- Opening files -------------------------------------------------------- */
@@ -274,7 +323,7 @@ int PDF_open_image_file(pdf_document *document, const char *type,
 
     slot = pdf_find_free_image_slot(document);
     /* Named in messages about the file's data while the reader runs. */
-    document->image_slots[slot].source.name = filename;
+    document->images->slots[slot].source.name = filename;
 
     if (strcmp(type, "png") == 0 || strcmp(type, "PNG") == 0) {
         result = pdf_open_PNG(document, slot, filename, stringparam, intparam);
@@ -289,9 +338,9 @@ int PDF_open_image_file(pdf_document *document, const char *type,
                   "Image type %s for image file %s not supported", type, filename);
         return -1;
     }
-    document->image_slots[slot].source.name = NULL;
+    document->images->slots[slot].source.name = NULL;
     if (result == -1)
-        pdf_reset_image_slot(&document->image_slots[slot]);
+        pdf_reset_image_slot(&document->images->slots[slot]);
     return result;
 }
 
@@ -341,7 +390,7 @@ int PDF_open_image(pdf_document *document, const char *type,
     }
 
     slot = pdf_find_free_image_slot(document);
-    image = &document->image_slots[slot];
+    image = &document->images->slots[slot];
 
     switch (components) {
     case 1:
@@ -455,28 +504,13 @@ int PDF_open_image(pdf_document *document, const char *type,
 
     pdf_write_image_xobject(document, slot, 1);
     /* The caller's block is only borrowed for the call. */
-    image = &document->image_slots[slot];
+    image = &document->images->slots[slot];
     image->source.buffer = NULL;
     image->source.context = NULL;
     return slot;
 }
 
 /* ---- Placing and closing -------------------------------------------------- */
-
-/* Draws a template: its XObject under the given scale and offset. */
-static void pdf_place_template(pdf_document *document, pdf_image *image,
-                               float x, float y, float scale)
-{
-    pdf_matrix m = { scale, 0, 0, scale, x, y };
-
-    pdf_end_text(document);
-    pdf_begin_contents_section(document);
-    PDF_save(document);
-    pdf_concat_ctm(document, &m);
-    pdf_printf(document, "/I%d Do\n", image->xobject_index);
-    document->xobject_table[image->xobject_index].flags |= PDF_XOBJECT_USED_ON_PAGE;
-    PDF_restore(document);
-}
 
 void PDF_place_image(pdf_document *document, int handle, float x, float y,
                      float scale)
@@ -495,28 +529,23 @@ void PDF_place_image(pdf_document *document, int handle, float x, float y,
                          PDF_SCOPE_PAGE | PDF_SCOPE_PATTERN | PDF_SCOPE_TEMPLATE,
                          "PDF_place_image"))
         return;
-    image = &document->image_slots[handle];
+    image = &document->images->slots[handle];
     if (fabsf(scale) < 1.5e-5f) {
         pdf_error(document, PDF_ERR_VALUE, "Scaling factor 0 for image %s",
                   image->file_name ? image->file_name : "");
         return;
     }
-    if (document->xobject_table[image->xobject_index].kind == PDF_XOBJECT_TEMPLATE) {
-        pdf_place_template(document, image, x, y, scale);
-        return;
-    }
-
     switch (image->colorspace) {
     case PDF_CS_DEVICEGRAY:
     case PDF_CS_IMAGEMASK:
-        document->procset |= PDF_PROCSET_IMAGEB;
+        document->content.procset |= PDF_PROCSET_IMAGEB;
         break;
     case PDF_CS_DEVICERGB:
     case PDF_CS_DEVICECMYK:
-        document->procset |= PDF_PROCSET_IMAGEC;
+        document->content.procset |= PDF_PROCSET_IMAGEC;
         break;
     case PDF_CS_INDEXED:
-        document->procset |= PDF_PROCSET_IMAGEI | PDF_PROCSET_IMAGEC;
+        document->content.procset |= PDF_PROCSET_IMAGEI | PDF_PROCSET_IMAGEC;
         break;
     default:
         if (image->colorspace < PDF_CS_SLOT_BASE) {
@@ -535,8 +564,8 @@ void PDF_place_image(pdf_document *document, int handle, float x, float y,
     /* Bands run from the top of the image down; each is drawn as its own
      * XObject scaled to its rows. */
     last = image->xobject_index + (image->band_count > 1 ? image->band_count : 1);
-    if (last > document->xobject_count)
-        last = document->xobject_count;
+    if (last > document->images->xobject_count)
+        last = document->images->xobject_count;
     for (row = 0, index = image->xobject_index;
          (float)row < image->height && index < last;
          row += image->rows_per_band, index++) {
@@ -554,11 +583,11 @@ void PDF_place_image(pdf_document *document, int handle, float x, float y,
         PDF_save(document);
         pdf_concat_ctm(document, &m);
         pdf_printf(document, "/I%d Do\n", index);
-        document->xobject_table[index].flags |= PDF_XOBJECT_USED_ON_PAGE;
-        if (image->mask_image >= 0 && image->mask_image < document->image_slot_count) {
-            int mask = document->image_slots[image->mask_image].xobject_index;
+        document->images->xobjects[index].flags |= PDF_XOBJECT_USED;
+        if (image->mask_image >= 0 && image->mask_image < document->images->slot_count) {
+            int mask = document->images->slots[image->mask_image].xobject_index;
 
-            document->xobject_table[mask].flags |= PDF_XOBJECT_USED_ON_PAGE;
+            document->images->xobjects[mask].flags |= PDF_XOBJECT_USED;
         }
         PDF_restore(document);
     }

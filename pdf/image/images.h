@@ -1,10 +1,10 @@
 /*
- * images.h -- image slots, the XObject table, data sources and placement.
+ * images.h -- image slots, and the image subsystem that keeps them with the
+ * XObject table (xobject.h).
  *
  * An image lives in a slot of the document's slot table from the moment an
  * opener fills it until PDF_close_image; the handle callers see is the slot
  * index. Its XObject is written while the opener runs and stays in the file.
- * The XObject table is shared with templates (kind 2).
  */
 #ifndef FOLIO_IMAGES_H
 #define FOLIO_IMAGES_H
@@ -13,10 +13,13 @@
 #include <stdio.h>
 
 #include "../core/data_source.h"
-#include "../core/document.h"
+#include "../core/subsystem.h"
 
-/* Initial sizes of the slot and XObject tables; both double when full. */
-enum { PDF_IMAGES_CHUNKSIZE = 128, PDF_XOBJECTS_CHUNKSIZE = 128 };
+typedef struct pdf_image_s pdf_image;
+typedef struct pdf_xobject_s pdf_xobject;
+
+/* Initial size of the slot table; it doubles when full. */
+enum { PDF_IMAGES_CHUNKSIZE = 128 };
 
 /* Encoding of image data as the source delivers them. */
 enum {
@@ -30,10 +33,6 @@ enum {
 
 /* Where the image data live. */
 enum { PDF_REFERENCE_NONE = 0, PDF_REFERENCE_FILE = 1, PDF_REFERENCE_URL = 2 };
-
-/* XObject kinds and flag bits. */
-enum { PDF_XOBJECT_IMAGE = 1, PDF_XOBJECT_TEMPLATE = 2, PDF_XOBJECT_PDI = 4 };
-enum { PDF_XOBJECT_IN_USE = 0x01, PDF_XOBJECT_USED_ON_PAGE = 0x02 };
 
 /* What a reader holds, released before it reports a failure or when an
  * error left the reader. */
@@ -108,24 +107,22 @@ struct pdf_image_s {
     pdf_data_source source;
 };
 
-/* One entry of the XObject table; table index n is named I<n>. */
-struct pdf_xobject_s {
-    pdf_id object_number;
-    int flags;
-    pdf_byte kind;
+/* The subsystem's record (document->images). */
+struct pdf_image_table_s {
+    pdf_image *slots;
+    int slot_count;
+    pdf_xobject *xobjects;  /* see xobject.h */
+    int xobject_capacity;
+    int xobject_count;
 };
 
-/* Called at document start and end (and while pages are written). */
-void pdf_init_images(pdf_document *document);
-void pdf_free_images(pdf_document *document);
-void pdf_init_xobjects(pdf_document *document);
-void pdf_free_xobjects(pdf_document *document);
-/* Writes the /XObject entry of a resource dictionary for the XObjects used
- * since the last one was written. */
-void pdf_write_xobject_resources(pdf_document *document);
+/* Sets up and releases the slot and XObject tables, lists the XObjects a
+ * content stream used in its resources, and answers the image queries of
+ * the parameter registry ("imagewidth", "imageheight", "resx", "resy"). */
+extern const pdf_subsystem pdf_image_subsystem;
 
-/* Doubles the slot table; the new half is reset. */
-void pdf_grow_images(pdf_document *document);
+/* The slot of `handle`, which must lie within the table. */
+pdf_image *pdf_image_slot(pdf_document *document, int handle);
 /* Returns the first free slot, growing the table when none is free. */
 int pdf_find_free_image_slot(pdf_document *document);
 /* Gives a slot's resettable fields their empty values. */
@@ -133,12 +130,8 @@ void pdf_reset_image_slot(pdf_image *image);
 /* Frees the slot's owned texts and resets it. */
 void pdf_release_image_slot(pdf_document *document, int slot);
 
-/* The values of an open image that the parameter queries read. */
-enum { PDF_IMAGE_WIDTH, PDF_IMAGE_HEIGHT, PDF_IMAGE_RESOLUTION_X, PDF_IMAGE_RESOLUTION_Y };
 /* True for the handle of an open image. */
 int pdf_is_image_handle(const pdf_document *document, int handle);
-/* One of the values above of the open image `handle`. */
-float pdf_image_value(const pdf_document *document, int handle, int which);
 
 /* Checks of the readers' string parameters: "masked" needs an open one-band
  * stencil mask image; "colorize" needs a colourspace slot whose code still
@@ -177,14 +170,5 @@ int pdf_apply_colorize(pdf_document *document, pdf_image *image,
 int pdf_apply_masked(pdf_document *document, pdf_image *image,
                      pdf_reader_release_proc release, const char *filename,
                      int mask);
-
-/* Registers an XObject of `kind`; with object number 0 a new object is
- * begun. Returns the table index. */
-int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number);
-
-/* Writes one image XObject (and its length and palette objects) for the
- * slot, pulling the data from the slot's source. `first_band` is 0 for the
- * second and later bands of a banded image. */
-void pdf_write_image_xobject(pdf_document *document, int slot, int first_band);
 
 #endif /* FOLIO_IMAGES_H */

@@ -16,8 +16,9 @@
 #include <string.h>
 
 #include "../core/output.h"
-#include "colorspace.h"
+#include "../draw/colorspace.h"
 #include "readers.h"
+#include "xobject.h"
 
 /* A JPEG stream may be preceded by at most this many bytes of other data
  * (a MacBinary header, for example); they are left out of the XObject. */
@@ -485,7 +486,7 @@ static int jpeg_find_start(pdf_document *document, pdf_image *image,
 int pdf_open_JPEG(pdf_document *document, int slot, const char *filename,
                   const char *stringparam, int intparam)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
     jpeg_scan_state scan;
     int colorize = 0;
 

@@ -34,8 +34,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "colorspace.h"
+#include "../draw/colorspace.h"
 #include "readers.h"
+#include "xobject.h"
 
 /* Size of the pass-through copy buffer. */
 #define PNG_COPY_BUFFER_SIZE (64 * 1024)
@@ -285,7 +286,7 @@ static void png_unexpected_end(pdf_document *document, pdf_image *image)
         name[sizeof name - 1] = '\0';
     }
     png_release(document, image);
-    PDF_close_image(document, (int)(image - document->image_slots));
+    PDF_close_image(document, (int)(image - document->images->slots));
     /* The palette went with libpng's structures: should the handler return,
      * the writer must not look for it. */
     image->colorspace = PDF_CS_DEVICEGRAY;
@@ -535,7 +536,7 @@ static int png_read_and_write(pdf_document *document, int slot,
                               const char *filename, const char *stringparam,
                               int intparam)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
     png_structp read = (png_structp)image->png_read;
     png_infop info = (png_infop)image->png_info;
     unsigned char signature[8];
@@ -660,7 +661,7 @@ static int png_read_and_write(pdf_document *document, int slot,
 int pdf_open_PNG(pdf_document *document, int slot, const char *filename,
                  const char *stringparam, int intparam)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
     png_reader_context context;
     png_structp read;
     png_infop info;

@@ -1,8 +1,9 @@
 /*
  * thumbnail.cpp -- an open image as the thumbnail of the current page.
  */
-#include "colorspace.h"
+#include "../draw/colorspace.h"
 #include "images.h"
+#include "xobject.h"
 
 /* Largest side of a thumbnail image, in pixels. */
 #define PDF_THUMBNAIL_MAX 106
@@ -15,13 +16,13 @@ void PDF_add_thumbnail(pdf_document *document, int handle)
         return;
     if (!pdf_check_scope(document, PDF_SCOPE_PAGE, "PDF_add_thumbnail"))
         return;
-    if (handle < 0 || handle >= document->image_slot_count
-        || !document->image_slots[handle].occupied) {
+    if (handle < 0 || handle >= document->images->slot_count
+        || !document->images->slots[handle].occupied) {
         pdf_error(document, PDF_ERR_VALUE, "Bad image number %d in PDF_add_thumbnail",
                   handle);
         return;
     }
-    image = &document->image_slots[handle];
+    image = &document->images->slots[handle];
     if (document->thumbnail_id != -1) {
         pdf_error(document, PDF_ERR_RUNTIME,
                   "More than one thumbnail for this page (PDF_add_thumbnail)");
@@ -43,5 +44,5 @@ void PDF_add_thumbnail(pdf_document *document, int handle)
                   "Unsupported color space in thumbnail image");
         return;
     }
-    document->thumbnail_id = document->xobject_table[image->xobject_index].object_number;
+    document->thumbnail_id = document->images->xobjects[image->xobject_index].object_number;
 }

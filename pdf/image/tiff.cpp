@@ -25,8 +25,9 @@
 #include <tiffio.h>
 
 #include "../core/output.h"
-#include "colorspace.h"
+#include "../draw/colorspace.h"
 #include "readers.h"
+#include "xobject.h"
 
 /* Size of the decode-parameter text and of the palette block. */
 #define TIFF_PARAMS_SIZE 128
@@ -594,7 +595,7 @@ static int tiff_make_palette(pdf_document *document, pdf_image *image,
  * on the first. Returns -1 when a damaged strip ended the writing. */
 static int tiff_write_bands(pdf_document *document, int slot)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
     float full_height = image->height;
     long height = (long)full_height;
     int first_index = -1;
@@ -692,7 +693,7 @@ static int tiff_decode(pdf_document *document, pdf_image *image,
 int pdf_open_TIFF(pdf_document *document, int slot, const char *filename,
                   const char *stringparam, int intparam)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
     tiff_layout layout;
     TIFF *tif;
     uint16_t *extra_types = NULL;

@@ -4,58 +4,57 @@
  */
 #include <string.h>
 
+#include "xobject.h"
+
+#include "../core/content.h"
+#include "../core/data_source.h"
 #include "../core/objects.h"
 #include "../core/output.h"
-#include "colorspace.h"
-#include "../core/data_source.h"
-#include "images.h"
+#include "../draw/colorspace.h"
 #include "stream_check.h"
 
 /* ---- The XObject table ---------------------------------------------------- */
 
 void pdf_init_xobjects(pdf_document *document)
 {
-    int i;
+    pdf_image_table *table = document->images;
 
-    document->xobject_count = 0;
-    if (document->xobject_table == NULL) {
-        document->xobject_table_size = PDF_XOBJECTS_CHUNKSIZE;
-        document->xobject_table = (pdf_xobject *)pdf_malloc(
-            document, sizeof(pdf_xobject) * (size_t)document->xobject_table_size,
-            "pdf_init_xobjects");
-    }
-    for (i = 0; i < document->xobject_table_size; i++)
-        document->xobject_table[i].flags = 0;
+    table->xobject_count = 0;
+    table->xobjects = (pdf_xobject *)pdf_calloc(
+        document, sizeof(pdf_xobject) * PDF_XOBJECTS_CHUNKSIZE, "pdf_init_xobjects");
+    if (table->xobjects != NULL)
+        table->xobject_capacity = PDF_XOBJECTS_CHUNKSIZE;
 }
 
 void pdf_free_xobjects(pdf_document *document)
 {
-    if (document->xobject_table != NULL) {
-        pdf_free(document, document->xobject_table);
-        document->xobject_table = NULL;
-    }
-    document->xobject_table_size = 0;
-    document->xobject_count = 0;
+    pdf_image_table *table = document->images;
+
+    if (table->xobjects != NULL)
+        pdf_free(document, table->xobjects);
+    table->xobjects = NULL;
+    table->xobject_capacity = 0;
+    table->xobject_count = 0;
 }
 
 int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number)
 {
-    int index = document->xobject_count++;
+    int index = document->images->xobject_count++;
     pdf_xobject *entry;
 
-    if (index == document->xobject_table_size) {
-        int i, size = document->xobject_table_size * 2;
+    if (index == document->images->xobject_capacity) {
+        int i, size = document->images->xobject_capacity * 2;
 
-        document->xobject_table = (pdf_xobject *)pdf_realloc(
-            document, document->xobject_table, sizeof(pdf_xobject) * (size_t)size,
+        document->images->xobjects = (pdf_xobject *)pdf_realloc(
+            document, document->images->xobjects, sizeof(pdf_xobject) * (size_t)size,
             "pdf_new_xobject");
-        for (i = document->xobject_table_size; i < size; i++)
-            document->xobject_table[i].flags = 0;
-        document->xobject_table_size = size;
+        for (i = document->images->xobject_capacity; i < size; i++)
+            document->images->xobjects[i].flags = 0;
+        document->images->xobject_capacity = size;
     }
     if (object_number == 0)
         object_number = pdf_begin_obj(document, 0);
-    entry = &document->xobject_table[index];
+    entry = &document->images->xobjects[index];
     entry->object_number = object_number;
     entry->kind = kind;
     entry->flags = PDF_XOBJECT_IN_USE;
@@ -70,12 +69,12 @@ void pdf_write_xobject_resources(pdf_document *document)
 {
     int i, written = 0;
 
-    if (document->xobject_table == NULL)
+    if (document->images->xobjects == NULL)
         return;
-    for (i = 0; i < document->xobject_count; i++) {
-        pdf_xobject *entry = &document->xobject_table[i];
+    for (i = 0; i < document->images->xobject_count; i++) {
+        pdf_xobject *entry = &document->images->xobjects[i];
 
-        if (!(entry->flags & PDF_XOBJECT_USED_ON_PAGE))
+        if (!(entry->flags & PDF_XOBJECT_USED))
             continue;
         if (!written) {
             pdf_puts(document, "/XObject");
@@ -83,7 +82,7 @@ void pdf_write_xobject_resources(pdf_document *document)
             written = 1;
         }
         pdf_printf(document, "/I%d %ld 0 R\n", i, entry->object_number);
-        entry->flags &= ~PDF_XOBJECT_USED_ON_PAGE;
+        entry->flags &= ~PDF_XOBJECT_USED;
     }
     if (written)
         pdf_puts(document, ">>\n");
@@ -147,15 +146,15 @@ static void pdf_write_image_mask(pdf_document *document, pdf_image *image)
     } else if (image->mask_image != -1) {
         int mask = image->mask_image;
 
-        if (mask < 0 || mask >= document->image_slot_count
-            || !document->image_slots[mask].occupied) {
+        if (mask < 0 || mask >= document->images->slot_count
+            || !document->images->slots[mask].occupied) {
             pdf_error(document, PDF_ERR_SYSTEM,
                       "Bad image mask (no %d) for image '%s'", mask,
                       image->file_name ? image->file_name : "");
             return;
         }
         pdf_printf(document, "/Mask %ld 0 R\n",
-                   document->xobject_table[document->image_slots[mask]
+                   document->images->xobjects[document->images->slots[mask]
                                                .xobject_index].object_number);
     }
 }
@@ -178,13 +177,11 @@ static void pdf_write_image_colorspace(pdf_document *document, pdf_image *image,
     } else {
         int slot = code - PDF_CS_SLOT_BASE;
 
-        if (slot >= document->colorspace_count) {
+        if (slot >= pdf_colorspace_count(document)) {
             pdf_error(document, PDF_ERR_SYSTEM, "Unknown colorspace (%d)", code);
             return;
         }
-        document->colorspaces[slot].used_on_page = 1;
-        pdf_printf(document, "/ColorSpace %ld 0 R\n",
-                   document->colorspaces[slot].object_number);
+        pdf_printf(document, "/ColorSpace %ld 0 R\n", pdf_use_colorspace(document, slot));
         if (first_band)
             image->inverted = !image->inverted;
     }
@@ -301,7 +298,7 @@ static void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
  */
 void pdf_write_image_xobject(pdf_document *document, int slot, int first_band)
 {
-    pdf_image *image = &document->image_slots[slot];
+    pdf_image *image = &document->images->slots[slot];
     int in_page = pdf_current_scope(document) == PDF_SCOPE_PAGE;
     int hex = document->debug['a'] != 0;
     pdf_id length_id;

@@ -5,6 +5,7 @@
 
 #include "core/document.h"
 #include "core/info.h"
+#include "core/outlines.h"
 #include "folio_support.h"
 #include "test_support.h"
 

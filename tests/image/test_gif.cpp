@@ -5,7 +5,7 @@
 #include <functional>
 #include <sstream>
 
-#include "image/colorspace.h"
+#include "draw/colorspace.h"
 #include "test_gif_util.h"
 
 using namespace foliotest;

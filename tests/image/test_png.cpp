@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "image/colorspace.h"
+#include "draw/colorspace.h"
 #include "test_png_util.h"
 
 using namespace foliotest;

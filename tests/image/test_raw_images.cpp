@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "image/colorspace.h"
+#include "draw/colorspace.h"
 #include "core/data_source.h"
 #include "image/images.h"
+#include "image/xobject.h"
 #include "folio_support.h"
 
 using namespace foliotest;
@@ -159,9 +160,9 @@ TEST(RawImageMask, MaskedImageShowsPaperUnderMask)
                               reinterpret_cast<const char *>(mask_bits.data()),
                               static_cast<long>(mask_bits.size()), kWidth, kHeight, 1, 1, "mask");
     ASSERT_EQ(mask, 0);
-    EXPECT_EQ(doc.pdf->image_slots[mask].colorspace, PDF_CS_IMAGEMASK);
+    EXPECT_EQ(pdf_image_slot(doc.pdf, mask)->colorspace, PDF_CS_IMAGEMASK);
     int slot = FillRawSlot(doc.pdf, gray, kWidth, kHeight, 1, 8, PDF_CS_DEVICEGRAY);
-    doc.pdf->image_slots[slot].mask_image = mask;
+    pdf_image_slot(doc.pdf, slot)->mask_image = mask;
     pdf_write_image_xobject(doc.pdf, slot, 1);
     ShowOnLastPage(doc.pdf, slot, kWidth, kHeight);
 
@@ -191,7 +192,7 @@ TEST(RawImagePalette, PaletteAndColourKeyRender)
     PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
     int slot = FillRawSlot(doc.pdf, indexes, kWidth, kHeight, 1, 8, PDF_CS_INDEXED);
-    pdf_image *image = &doc.pdf->image_slots[slot];
+    pdf_image *image = pdf_image_slot(doc.pdf, slot);
     image->palette = palette;
     image->palette_count = 3;
     image->has_key_color = 1;
@@ -232,12 +233,12 @@ TEST(RawImageBands, BandsStackFromTheTop)
         bands.emplace_back(rows.begin() + row * kWidth,
                            rows.begin() + std::min(height, row + rows_per_band) * kWidth);
     int slot = FillRawSlot(doc.pdf, bands[0], kWidth, rows_per_band, 1, 8, PDF_CS_DEVICEGRAY);
-    pdf_image *image = &doc.pdf->image_slots[slot];
+    pdf_image *image = pdf_image_slot(doc.pdf, slot);
     image->band_count = static_cast<int>(bands.size());
     image->rows_per_band = rows_per_band;
     int first = -1;
     for (size_t b = 0; b < bands.size(); ++b) {
-        image = &doc.pdf->image_slots[slot];
+        image = pdf_image_slot(doc.pdf, slot);
         image->height = static_cast<float>(bands[b].size() / kWidth);
         pdf_set_memory_source(&image->source, bands[b].data(), bands[b].size());
         pdf_write_image_xobject(doc.pdf, slot, b == 0);
@@ -260,6 +261,34 @@ TEST(RawImageBands, BandsStackFromTheTop)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < kWidth; ++x)
             ASSERT_EQ(raster.at(x, y, 1), rows[y * kWidth + x]) << x << "," << y;
+}
+
+const pdf_color kGold = {PDF_CS_DEVICECMYK, {0, 0.2f, 1, 0}};
+
+// A gray image drawn in a spot colour refers to the slot's object, inverts
+// its samples once, and makes the page list the slot.
+TEST(Colorspaces, ImageInSpotColourUsesTheSlot)
+{
+    testsupport::TempDir dir;
+    std::string path = dir.file("colorized.pdf");
+    Doc doc;
+    PDF_GUARD(doc);
+    ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
+    int spot = pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, "Gold", &kGold);
+    long object = doc.pdf->colorspaces->slots[spot].object_number;
+    std::vector<unsigned char> gray = {0, 128, 255, 64};
+    int slot = FillRawSlot(doc.pdf, gray, 2, 2, 1, 8, PDF_CS_SLOT_BASE + spot);
+    pdf_write_image_xobject(doc.pdf, slot, 1);
+    ShowOnLastPage(doc.pdf, slot, 2, 2);
+
+    std::string pdf = ReadFile(path);
+    EXPECT_NE(pdf.find("/ColorSpace " + std::to_string(object) + " 0 R\n"), std::string::npos);
+    EXPECT_NE(pdf.find("/Decode[1 0]\n"), std::string::npos);
+    EXPECT_NE(pdf.find("/ColorSpace<</CS0 " + std::to_string(object) + " 0 R\n>>\n"),
+              std::string::npos);
+    EXPECT_NE(pdf.find("/ProcSet[/PDF]\n"), std::string::npos);
+    std::string report;
+    EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/colorspace.h"
+#include "draw/colorspace.h"
 #include "test_tiff_util.h"
 
 using namespace foliotest;

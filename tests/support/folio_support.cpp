@@ -273,7 +273,7 @@ std::string ImageReaderTest::Named(std::string message) const {
 int FillRawSlot(pdf_document *pdf, const std::vector<unsigned char> &data, int width, int height,
                 int components, int bpc, int colorspace) {
     int slot = pdf_find_free_image_slot(pdf);
-    pdf_image *image = &pdf->image_slots[slot];
+    pdf_image *image = pdf_image_slot(pdf, slot);
     image->width = static_cast<float>(width);
     image->height = static_cast<float>(height);
     image->components = components;

@@ -3,14 +3,15 @@
  *
  * Images and colours carry a one-byte colour space code. Codes 0 to 9 are
  * fixed; a code of 10 or above names registry slot (code - 10). Registry
- * slots (spot colours as Separation spaces, pattern colour spaces) reserve
- * their object number when created and are written at document end; pages,
- * patterns and templates that use a slot list it as /CS<n>.
+ * slots (spot colours as Separation spaces, pattern colour spaces) are made
+ * by drawing; they reserve their object number when created and are written
+ * at document end; pages, patterns and templates that use a slot list it as
+ * /CS<n>. Images refer to a slot through the "colorize" parameter.
  */
 #ifndef FOLIO_COLORSPACE_H
 #define FOLIO_COLORSPACE_H
 
-#include "../core/document.h"
+#include "../core/subsystem.h"
 
 enum {
     PDF_CS_DEVICEGRAY = 0,
@@ -26,7 +27,7 @@ enum {
     PDF_CS_SLOT_BASE = 10  /* code of registry slot 0 */
 };
 
-/* Initial number of registry slots. */
+/* Initial number of registry slots; the table doubles when full. */
 #define PDF_COLORSPACES_CHUNKSIZE 4
 
 /* A colour: its space code and up to four values. For a Separation alternate
@@ -38,31 +39,40 @@ typedef struct {
 } pdf_color;
 
 /* One registry slot. */
-struct pdf_colorspace_s {
+typedef struct {
     pdf_id object_number;
-    int used_on_page;
+    int used;            /* used by the content stream being written */
     char *name;          /* Separation: escaped name written after "/" */
     pdf_byte kind;       /* PDF_CS_PATTERN or PDF_CS_SEPARATION */
     pdf_color alternate;
+} pdf_colorspace;
+
+/* The subsystem's record (document->colorspaces). */
+struct pdf_colorspace_table_s {
+    pdf_colorspace *slots;
+    int count;           /* slots in use, always the first ones */
+    int capacity;
 };
+
+/* Sets up and releases the registry, writes the /ColorSpace entry of a
+ * resource dictionary and the registry's objects at the end. */
+extern const pdf_subsystem pdf_colorspace_subsystem;
 
 /* The name written for codes 0 to 9 ("Invalid_CS" for 9, never written);
  * null for any other code. */
 const char *pdf_colorspace_name(int code);
 
-void pdf_init_colorspaces(pdf_document *document);
-void pdf_grow_colorspaces(pdf_document *document);
 /* Returns the slot index for a colour space of `kind` (Separation or
  * Pattern). A Separation whose escaped `name` is registered already returns
  * that slot. `fill_color` is the drawing state's current fill colour, which
  * becomes the new slot's alternate (null: gray 0). The new slot is marked as
- * used by the page being written. */
+ * used by the content stream being written. */
 int pdf_add_colorspace(pdf_document *document, int kind, const char *name,
                        const pdf_color *fill_color);
-/* Writes the colourspace objects at document end. */
-void pdf_write_doc_colorspaces(pdf_document *document);
-/* Writes the /ColorSpace entry of a page's resources when the page used one. */
-void pdf_write_page_colorspaces(pdf_document *document);
-void pdf_cleanup_colorspaces(pdf_document *document);
+/* The number of slots in use (0 without a document). */
+int pdf_colorspace_count(const pdf_document *document);
+/* Marks slot `slot` as used by the content stream being written and returns
+ * its object number. */
+pdf_id pdf_use_colorspace(pdf_document *document, int slot);
 
 #endif /* FOLIO_COLORSPACE_H */

@@ -3,8 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "image/colorspace.h"
-#include "image/images.h"
+#include "draw/colorspace.h"
 #include "folio_support.h"
 
 using namespace foliotest;
@@ -24,10 +23,10 @@ TEST(Colorspaces, SpotColourObjectAndPageResource)
     PDF_set_value(doc.pdf, "compress", 0);
     PDF_begin_page(doc.pdf, 10, 10);
     int slot = pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, "Deep#20Gold", &kGold);
-    long object = doc.pdf->colorspaces[slot].object_number;
+    long object = doc.pdf->colorspaces->slots[slot].object_number;
     EXPECT_EQ(slot, 0);
     EXPECT_EQ(pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, "Deep#20Gold", nullptr), 0);
-    EXPECT_EQ(doc.pdf->colorspace_count, 1);
+    EXPECT_EQ(doc.pdf->colorspaces->count, 1);
     PDF_end_page(doc.pdf);
     PDF_begin_page(doc.pdf, 10, 10);  // not used here: no entry
     PDF_end_page(doc.pdf);
@@ -79,41 +78,15 @@ TEST(Colorspaces, TableGrowsAndKeepsItsSlots)
     for (int i = 0; i < 5; ++i) {
         std::string name = "S" + std::to_string(i);
         EXPECT_EQ(pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, name.c_str(), &kGold), i);
-        objects.push_back(doc.pdf->colorspaces[i].object_number);
+        objects.push_back(doc.pdf->colorspaces->slots[i].object_number);
     }
-    EXPECT_EQ(doc.pdf->colorspace_capacity, 8);
+    EXPECT_EQ(doc.pdf->colorspaces->capacity, 8);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(doc.pdf->colorspaces[i].object_number, objects[i]);
-        EXPECT_EQ(std::string(doc.pdf->colorspaces[i].name), "S" + std::to_string(i));
+        EXPECT_EQ(doc.pdf->colorspaces->slots[i].object_number, objects[i]);
+        EXPECT_EQ(std::string(doc.pdf->colorspaces->slots[i].name), "S" + std::to_string(i));
     }
     EXPECT_PDF_ERROR(doc, pdf_add_colorspace(doc.pdf, PDF_CS_DEVICERGB, "X", nullptr),
                      PDF_ERR_SYSTEM, "Unknown color space in pdf_add_colorspace");
-}
-
-// A gray image drawn in a spot colour refers to the slot's object, inverts
-// its samples once, and makes the page list the slot.
-TEST(Colorspaces, ImageInSpotColourUsesTheSlot)
-{
-    testsupport::TempDir dir;
-    std::string path = dir.file("colorized.pdf");
-    Doc doc;
-    PDF_GUARD(doc);
-    ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
-    int spot = pdf_add_colorspace(doc.pdf, PDF_CS_SEPARATION, "Gold", &kGold);
-    long object = doc.pdf->colorspaces[spot].object_number;
-    std::vector<unsigned char> gray = {0, 128, 255, 64};
-    int slot = FillRawSlot(doc.pdf, gray, 2, 2, 1, 8, PDF_CS_SLOT_BASE + spot);
-    pdf_write_image_xobject(doc.pdf, slot, 1);
-    ShowOnLastPage(doc.pdf, slot, 2, 2);
-
-    std::string pdf = ReadFile(path);
-    EXPECT_NE(pdf.find("/ColorSpace " + std::to_string(object) + " 0 R\n"), std::string::npos);
-    EXPECT_NE(pdf.find("/Decode[1 0]\n"), std::string::npos);
-    EXPECT_NE(pdf.find("/ColorSpace<</CS0 " + std::to_string(object) + " 0 R\n>>\n"),
-              std::string::npos);
-    EXPECT_NE(pdf.find("/ProcSet[/PDF]\n"), std::string::npos);
-    std::string report;
-    EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
 }
 
 }  // namespace
