@@ -60,7 +60,7 @@ void write_boxes(pdf_document *document) {
 
 /* The leaf /Pages node that receives the page being ended: a new leaf every
  * ten pages. */
-pdf_id get_leaf_id(pdf_document *document) {
+pdf_id pdf_get_pnode_id(pdf_document *document) {
     if (document->current_pnode_kids < PDF_MAX_KIDS) {
         document->current_pnode_kids++;
         return document->pnodes[document->current_pnode];
@@ -84,7 +84,7 @@ void write_page_object(pdf_document *document) {
     pdf_begin_obj(document, document->page_ids[document->current_page]);
     pdf_puts(document, "<<");
     pdf_puts(document, "/Type/Page\n");
-    pdf_printf(document, "/Parent %ld 0 R\n", get_leaf_id(document));
+    pdf_printf(document, "/Parent %ld 0 R\n", pdf_get_pnode_id(document));
     document->content.resources_id = pdf_alloc_id(document);
     pdf_printf(document, "/Resources %ld 0 R\n", document->content.resources_id);
     pdf_printf(document, "/MediaBox[0 0 %f %f]\n", document->width, document->height);

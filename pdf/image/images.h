@@ -34,34 +34,39 @@ enum {
 /* Where the image data live. */
 enum { PDF_REFERENCE_NONE = 0, PDF_REFERENCE_FILE = 1, PDF_REFERENCE_URL = 2 };
 
-/* What a reader holds, released before it reports a failure or when an
- * error left the reader. */
-typedef void (*pdf_reader_release_proc)(pdf_document *document, pdf_image *image);
+/* The decoded samples of an image (see decoded.h): `row_count` rows of
+ * `row_length` bytes, top row first. */
+typedef struct {
+    pdf_byte *rows;
+    size_t row_length;
+    long row_count;
+    long next_row;  /* the next row the raster source delivers */
+} pdf_raster;
 
-/* Copies an image's pass-through data straight from its file into the
- * output (see pdf_copy_file_range), reporting the reader's own errors.
- * Returns 0 when it copied nothing and the data go through the source. */
-typedef int (*pdf_direct_copy_proc)(pdf_document *document, pdf_image *image);
+typedef struct pdf_reader_operations_s pdf_reader_operations;
 
-/* One image slot. Fields marked "reader" are private to the reader that
- * opened the image; they keep stale values in a free slot. */
+/* One image slot. The reader that opened the image keeps its own state
+ * behind `reader` (reader.h) until it returns; fields marked "not reset"
+ * keep stale values in a free slot. */
 struct pdf_image_s {
-    FILE *file;
+    FILE *file;                /* the reader's open input file */
     char *file_name;
     pdf_byte reference_kind;
-    float width;
-    float height;
-    int bits_per_component;
-    int components;
+    float width;               /* not reset */
+    float height;              /* not reset */
+    int bits_per_component;    /* not reset */
+    int components;            /* not reset */
     pdf_byte compression;
-    pdf_byte colorspace;
+    pdf_byte colorspace;       /* not reset */
     int inverted;
     int has_key_color;
     pdf_byte key_color[4];
     int mask_image;
     pdf_byte predictor;
-    int palette_count;
-    pdf_byte *palette;         /* palette_count RGB triplets */
+    int palette_count;         /* not reset */
+    /* palette_count RGB triplets, held by the reader's state: there only
+     * while the reader writes the XObject. */
+    pdf_byte *palette;
     float resolution_x, resolution_y;
     int occupied;
     char *decode_params_text;
@@ -69,42 +74,14 @@ struct pdf_image_s {
     int rows_per_band;
     pdf_id palette_object;
     int pass_through;
-    /* Set by a reader while it holds state that an error leaving it would
-     * strand (libraries' handles, buffers, its file): releasing the slot
-     * calls it, and it releases all of that, its source's buffer included. */
-    pdf_reader_release_proc release_reader;
-    /* Set by readers whose pass-through data lie unchanged in their file. */
-    pdf_direct_copy_proc copy_direct;
+    /* The reader's operations and private state, while it runs. */
+    const pdf_reader_operations *reader_operations;
+    void *reader;
+    /* The decoded samples, for images that do not pass through. */
+    pdf_raster raster;
 
-    /* Reader state: JPEG. */
-    long jpeg_start;
-    /* Reader state: PNG (png_read and png_info are libpng's structures). */
-    void *png_read;
-    void *png_info;
-    size_t row_length;
-    pdf_byte *row_buffer;
-    long current_row;
-    unsigned long idat_remaining;
-    /* Reader state: TIFF (tiff is the TIFF* handle). */
-    void *tiff;
-    uint32_t *tiff_raster;
-    int current_band;
-    /* Reader state: GIF. */
-    int gif_code_width;
-    int gif_next_code;
-    uint32_t gif_bit_buffer;
-    int gif_bit_count;
-    int gif_pending_byte;
-    int gif_pending_bits;
-    int gif_phase;             /* codes, after the end code, or done */
-    /* Reader state: raw CCITT files. */
-    int ccitt_bit_reverse;
-    /* Spare reader state for whatever else a reader needs. */
-    void *reader_data;
-    long reader_value;
-
-    int xobject_index;
-    pdf_data_source source;
+    int xobject_index;         /* not reset */
+    pdf_data_source source;    /* not reset */
 };
 
 /* The subsystem's record (document->images). */
@@ -132,43 +109,11 @@ void pdf_release_image_slot(pdf_document *document, int slot);
 
 /* True for the handle of an open image. */
 int pdf_is_image_handle(const pdf_document *document, int handle);
+/* True for the handle of an open image (or template) that may be placed or
+ * closed: its XObject is one of the table's and no imported page. */
+int pdf_is_open_image(pdf_document *document, int handle);
 
-/* Checks of the readers' string parameters: "masked" needs an open one-band
- * stencil mask image; "colorize" needs a colourspace slot whose code still
- * fits the slot's one-byte colourspace field. */
+/* True for an open one-band stencil mask image, as "masked" needs. */
 int pdf_is_stencil_mask(const pdf_document *document, int handle);
-int pdf_is_colorspace_slot(const pdf_document *document, int number);
-
-/* Installs a reader's source kind as the slot's source over the slot
- * itself (`context`), with no buffer yet. */
-void pdf_set_image_source(pdf_image *image, const pdf_source_operations *operations);
-
-/* Closes the slot's image file if it is open. */
-void pdf_close_image_file(pdf_document *document, pdf_image *image);
-
-/* Ends a reader's failed attempt: `release` (if any) frees what the reader
- * holds, since a fatal report does not come back; then the message is
- * reported, a refusal (PDF_ERR_NONFATAL) only with "imagewarning", any
- * other type always. Returns -1 for the reader to pass on. */
-int pdf_reader_fail(pdf_document *document, pdf_image *image,
-                    pdf_reader_release_proc release, int type,
-                    const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 5, 6)))
-#endif
-    ;
-
-/* The "colorize" and "masked" parameters as the JPEG, PNG and TIFF readers
- * take them. "colorize" gives a one-component image the colourspace of slot
- * `number`; `kind` names the format in the message. "masked" masks the
- * image with the stencil mask image `mask`, or leaves it unmasked when
- * `mask` is negative. Each returns 0, or -1 after giving up through
- * pdf_reader_fail (PDF_ERR_VALUE) with `release`. */
-int pdf_apply_colorize(pdf_document *document, pdf_image *image,
-                       pdf_reader_release_proc release, const char *kind,
-                       const char *filename, int number);
-int pdf_apply_masked(pdf_document *document, pdf_image *image,
-                     pdf_reader_release_proc release, const char *filename,
-                     int mask);
 
 #endif /* FOLIO_IMAGES_H */

@@ -11,13 +11,14 @@
  * read from the file are never trusted to lie inside it or inside a
  * buffer: a damaged file makes the reader give up, never read too far.
  */
-#include <stdarg.h>
+#include "jpeg.h"
+
 #include <stdio.h>
 #include <string.h>
 
 #include "../core/output.h"
 #include "../draw/colorspace.h"
-#include "readers.h"
+#include "reader.h"
 #include "xobject.h"
 
 /* A JPEG stream may be preceded by at most this many bytes of other data
@@ -42,6 +43,8 @@ enum {
     M_TEM = 0x01
 };
 
+namespace {
+
 /* What the marker scan learns. */
 typedef struct {
     int frame_found;
@@ -52,53 +55,54 @@ typedef struct {
     int components;
 } jpeg_scan_state;
 
+/* The reader's state: where the JPEG stream starts in the file. */
+typedef struct {
+    long start;
+} jpeg_state;
+
+long jpeg_start(const pdf_image *image) { return ((const jpeg_state *)image->reader)->start; }
+
 /* ---- Data source --------------------------------------------------------- */
 
-/* The source delivers the file from `jpeg_start` to its end; `context` is
- * the image slot, whose `file` is open while the reader runs. */
-static void jpeg_source_init(pdf_document *document, pdf_data_source *source)
-{
+/* The source delivers the file from the stream's start to its end;
+ * `context` is the image slot, whose `file` is open while the reader runs. */
+void jpeg_source_init(pdf_document *document, pdf_data_source *source) {
     pdf_image *image = (pdf_image *)source->context;
-
-    source->buffer = (pdf_byte *)pdf_malloc(document, JPEG_SOURCE_BUFFER_SIZE,
-                                            "jpeg_source_init");
+    source->buffer =
+        (pdf_byte *)pdf_malloc(document, JPEG_SOURCE_BUFFER_SIZE, "jpeg_source_init");
     source->buffer_size = JPEG_SOURCE_BUFFER_SIZE;
-    fseek(image->file, image->jpeg_start, SEEK_SET);
+    fseek(image->file, jpeg_start(image), SEEK_SET);
 }
 
-static int jpeg_source_refill(pdf_document *document, pdf_data_source *source)
-{
-    pdf_image *image = (pdf_image *)source->context;
-    size_t count;
-
+int jpeg_source_refill(pdf_document *document, pdf_data_source *source) {
     (void)document;
-    count = fread(source->buffer, 1, source->buffer_size, image->file);
+    pdf_image *image = (pdf_image *)source->context;
+    size_t count = fread(source->buffer, 1, source->buffer_size, image->file);
     source->chunk = source->buffer;
     source->chunk_length = count;
     return count != 0;
 }
 
-static void jpeg_source_release(pdf_document *document, pdf_data_source *source)
-{
+void jpeg_source_release(pdf_document *document, pdf_data_source *source) {
     pdf_free(document, source->buffer);
     source->buffer = NULL;
 }
 
-static const pdf_source_operations jpeg_source = {
-    jpeg_source_init, jpeg_source_refill, jpeg_source_release
-};
+const pdf_source_operations jpeg_source = {jpeg_source_init, jpeg_source_refill,
+                                           jpeg_source_release};
 
 /* The same bytes as the source delivers, copied file to file. */
-static int jpeg_copy_direct(pdf_document *document, pdf_image *image)
-{
-    return pdf_copy_file_range(document, fileno(image->file), image->jpeg_start,
-                               -1) >= 0;
+int jpeg_copy_direct(pdf_document *document, pdf_image *image) {
+    return pdf_copy_file_range(document, fileno(image->file), jpeg_start(image), -1) >= 0;
 }
+
+/* The state holds nothing but the stream's start; the file is the slot's. */
+const pdf_reader_operations jpeg_reader = {NULL, jpeg_copy_direct};
 
 /* ---- Reading the file ---------------------------------------------------- */
 
 /* Two bytes, big-endian; -1 when the file ends first. */
-static long jpeg_read_u16(FILE *fp)
+long jpeg_read_u16(FILE *fp)
 {
     int high = getc(fp);
     int low;
@@ -113,7 +117,7 @@ static long jpeg_read_u16(FILE *fp)
 
 /* The code of the next marker: the first byte after one or more 0xFF bytes
  * that is neither 0xFF nor a stuffed 0x00. JPEG_END_OF_FILE at the end. */
-static int jpeg_next_marker(FILE *fp)
+int jpeg_next_marker(FILE *fp)
 {
     int c;
 
@@ -135,7 +139,7 @@ static int jpeg_next_marker(FILE *fp)
 
 /* Reads the length field of a segment and returns the number of data bytes
  * that follow it; -1 when the field is missing or below its own size. */
-static long jpeg_segment_data_length(FILE *fp)
+long jpeg_segment_data_length(FILE *fp)
 {
     long length = jpeg_read_u16(fp);
 
@@ -146,7 +150,7 @@ static long jpeg_segment_data_length(FILE *fp)
 
 /* Reads `count` data bytes, keeping the first `capacity` in `buffer`.
  * Returns 0 when the file ends before all of them arrived. */
-static int jpeg_read_segment(FILE *fp, long count, pdf_byte *buffer,
+int jpeg_read_segment(FILE *fp, long count, pdf_byte *buffer,
                              long capacity)
 {
     long i;
@@ -161,29 +165,33 @@ static int jpeg_read_segment(FILE *fp, long count, pdf_byte *buffer,
     return 1;
 }
 
-static unsigned long jpeg_get_u16(const pdf_byte *p)
+unsigned long jpeg_get_u16(const pdf_byte *p)
 {
     return ((unsigned long)p[0] << 8) | p[1];
 }
 
-static unsigned long jpeg_get_u32(const pdf_byte *p)
+unsigned long jpeg_get_u32(const pdf_byte *p)
 {
     return (jpeg_get_u16(p) << 16) | jpeg_get_u16(p + 2);
 }
 
 /* ---- Failure paths ------------------------------------------------------- */
 
-/* Failures end through pdf_reader_fail; the reader holds only its file. */
+/* A file the reader cannot take; its state and file are released first. */
 #define jpeg_give_up(document, image, ...) \
-    pdf_reader_fail(document, image, pdf_close_image_file, PDF_ERR_NONFATAL, __VA_ARGS__)
+    pdf_reader_fail(document, image, PDF_ERR_NONFATAL, __VA_ARGS__)
 #define jpeg_parameter_error(document, image, ...) \
-    pdf_reader_fail(document, image, pdf_close_image_file, PDF_ERR_VALUE, __VA_ARGS__)
+    pdf_reader_fail(document, image, PDF_ERR_VALUE, __VA_ARGS__)
+
+int jpeg_damaged(pdf_document *document, pdf_image *image, const char *filename) {
+    return jpeg_give_up(document, image, "JPEG file '%s' is damaged", filename);
+}
 
 /* ---- Segments ------------------------------------------------------------ */
 
 /* APP0: the JFIF header carries the density. Returns 0 for a damaged
  * segment. */
-static int jpeg_read_app0(FILE *fp, pdf_image *image)
+int jpeg_read_app0(FILE *fp, pdf_image *image)
 {
     pdf_byte data[JPEG_SEGMENT_BUFFER_SIZE];
     long count = jpeg_segment_data_length(fp);
@@ -218,7 +226,7 @@ static int jpeg_read_app0(FILE *fp, pdf_image *image)
 /* Walks the image resource blocks of a Photoshop segment of `count` bytes
  * for the resolution block (id 0x03ED) and takes its horizontal and vertical
  * resolution, 16.16 fixed-point numbers at data bytes 0 and 8. */
-static void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
+void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
                                       pdf_image *image)
 {
     unsigned long position = 14;
@@ -252,164 +260,13 @@ static void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
     }
 }
 
-/* ---- The reader ---------------------------------------------------------- */
-
-
-/* Applies the string parameter ("mask", "colorize" or "masked"; null or
- * empty for none). Sets *colorize when a spot colour was chosen. Returns 0,
- * or -1 after a parameter error. */
-static int jpeg_apply_parameter(pdf_document *document, pdf_image *image,
-                                const char *filename,
-                                const char *stringparam, int intparam,
-                                int *colorize)
-{
-    image->mask_image = -1;
-    if (stringparam == NULL || *stringparam == '\0')
-        return 0;
-
-    if (strcmp(stringparam, "mask") == 0)
-        return jpeg_parameter_error(document, image,
-                                    "Can't handle JPEG image mask");
-
-    if (strcmp(stringparam, "colorize") == 0) {
-        if (pdf_apply_colorize(document, image, pdf_close_image_file, "JPEG",
-                               filename, intparam) < 0)
-            return -1;
-        *colorize = 1;
-        return 0;
-    }
-
-    if (strcmp(stringparam, "masked") == 0)
-        return pdf_apply_masked(document, image, pdf_close_image_file, filename,
-                                intparam);
-
-    return jpeg_parameter_error(document, image,
-        "Unknown parameter %s in pdf_open_JPEG", stringparam);
-}
-
-/* Scans the markers up to the frame header (or the end-of-image marker).
- * Returns -1 after giving up (file closed), else 0. */
-static int jpeg_scan_markers(pdf_document *document, pdf_image *image,
-                             const char *filename, jpeg_scan_state *scan)
-{
-    FILE *fp = image->file;
-
-    while (!scan->frame_found) {
-        int code = jpeg_next_marker(fp);
-        long count;
-
-        switch (code) {
-        case M_EOI:
-            return 0;
-
-        case M_TEM:
-        case M_RST0: case M_RST0 + 1: case M_RST0 + 2: case M_RST0 + 3:
-        case M_RST0 + 4: case M_RST0 + 5: case M_RST0 + 6: case M_RST7:
-        case M_SOI:
-            break;
-
-        case M_SOF2:
-        case M_SOF10:
-            if (document->compatibility == 12)
-                return jpeg_give_up(document, image,
-                    "Progressive JPEG images are not supported in PDF 1.2");
-            /* fall through */
-        case M_SOF0:
-        case M_SOF1: {
-            /* Length, precision, height, width, components, then three
-             * bytes per component, which must all be present. */
-            long length = jpeg_read_u16(fp);
-            int precision = getc(fp);
-            long height = jpeg_read_u16(fp);
-            long width = jpeg_read_u16(fp);
-            int components = getc(fp);
-            pdf_byte unused[1];
-
-            if (length < 8 || precision == EOF || height < 0 || width < 0 ||
-                components == EOF ||
-                !jpeg_read_segment(fp, length - 8, unused, 0))
-                return jpeg_give_up(document, image,
-                                    "JPEG file '%s' is damaged", filename);
-            scan->precision = precision;
-            scan->height = (int)height;
-            scan->width = (int)width;
-            scan->components = components;
-            scan->frame_found = 1;
-            break;
-        }
-
-        case M_SOF3: case M_SOF5: case M_SOF6: case M_SOF7: case M_SOF9:
-        case M_SOF11: case M_SOF13: case M_SOF14: case M_SOF15:
-        case JPEG_END_OF_FILE:
-            return jpeg_give_up(document, image,
-                "JPEG compression scheme '%d' in file '%s' is not supported "
-                "in PDF 1.3", code, filename);
-
-        case M_APP0:
-            if (!jpeg_read_app0(fp, image))
-                return jpeg_give_up(document, image,
-                                    "JPEG file '%s' is damaged", filename);
-            break;
-
-        case M_APP13: {
-            pdf_byte *data;
-
-            count = jpeg_segment_data_length(fp);
-            if (count < 0)
-                return jpeg_give_up(document, image,
-                                    "JPEG file '%s' is damaged", filename);
-            if (count == 0)
-                break;
-            data = (pdf_byte *)pdf_malloc(document, (size_t)count,
-                                          "pdf_open_JPEG_data");
-            if (fread(data, 1, (size_t)count, fp) != (size_t)count) {
-                pdf_free(document, data);
-                return jpeg_give_up(document, image,
-                    "JPEG file '%s' is damaged (Photoshop marker too short)",
-                    filename);
-            }
-            if (count >= 9 && memcmp(data, "Photoshop", 9) == 0)
-                jpeg_photoshop_resolution(data, (unsigned long)count, image);
-            pdf_free(document, data);
-            break;
-        }
-
-        case M_APP14: {
-            pdf_byte data[JPEG_SEGMENT_BUFFER_SIZE];
-
-            count = jpeg_segment_data_length(fp);
-            if (count < 0 ||
-                !jpeg_read_segment(fp, count, data, sizeof data))
-                return jpeg_give_up(document, image,
-                                    "JPEG file '%s' is damaged", filename);
-            /* The transform byte is not needed: any Adobe segment means
-             * the CMYK samples are stored inverted. */
-            if (count + 2 >= 12 && memcmp(data, "Adobe", 5) == 0)
-                scan->adobe_seen = 1;
-            break;
-        }
-
-        default: {
-            pdf_byte unused[1];
-
-            count = jpeg_segment_data_length(fp);
-            if (count < 0 || !jpeg_read_segment(fp, count, unused, 0))
-                return jpeg_give_up(document, image,
-                                    "JPEG file '%s' is damaged", filename);
-            break;
-        }
-        }
-    }
-    return 0;
-}
-
 /* Tells whether an end-of-image marker (0xFF 0xD9) follows the current
  * position of the file; 0 when the file ends without one. Entropy coded data
  * stuff every 0xFF byte, so the marker cannot occur inside them. The marker
  * of a sound file is at or near its end, so the search runs backwards from
  * the end in blocks and usually reads one block only; the answer is the same
  * as that of a forward scan, since any marker after the position counts. */
-static int jpeg_find_end(FILE *fp)
+int jpeg_find_end(FILE *fp)
 {
     pdf_byte block[JPEG_END_SEARCH_SIZE + 1];
     long from = ftell(fp);
@@ -441,122 +298,239 @@ static int jpeg_find_end(FILE *fp)
     return 0;
 }
 
+/* ---- The markers -------------------------------------------------------- */
+
+/* SOF0, SOF1, SOF2 or SOF10: length, precision, height, width, components,
+ * then three bytes per component, which must all be present. Returns -1
+ * after giving up. */
+int jpeg_read_frame(pdf_document *document, pdf_image *image, const char *filename,
+                    jpeg_scan_state *scan) {
+    FILE *fp = image->file;
+    long length = jpeg_read_u16(fp);
+    int precision = getc(fp);
+    long height = jpeg_read_u16(fp);
+    long width = jpeg_read_u16(fp);
+    int components = getc(fp);
+    pdf_byte unused[1];
+    if (length < 8 || precision == EOF || height < 0 || width < 0 || components == EOF ||
+        !jpeg_read_segment(fp, length - 8, unused, 0))
+        return jpeg_damaged(document, image, filename);
+    scan->precision = precision;
+    scan->height = (int)height;
+    scan->width = (int)width;
+    scan->components = components;
+    scan->frame_found = 1;
+    return 0;
+}
+
+/* APP13: a Photoshop segment may carry the resolution. Returns -1 after
+ * giving up. */
+int jpeg_read_app13(pdf_document *document, pdf_image *image, const char *filename) {
+    long count = jpeg_segment_data_length(image->file);
+    if (count < 0) return jpeg_damaged(document, image, filename);
+    if (count == 0) return 0;
+    pdf_byte *data = (pdf_byte *)pdf_malloc(document, (size_t)count, "pdf_open_JPEG_data");
+    if (fread(data, 1, (size_t)count, image->file) != (size_t)count) {
+        pdf_free(document, data);
+        return jpeg_give_up(document, image,
+                            "JPEG file '%s' is damaged (Photoshop marker too short)", filename);
+    }
+    if (count >= 9 && memcmp(data, "Photoshop", 9) == 0)
+        jpeg_photoshop_resolution(data, (unsigned long)count, image);
+    pdf_free(document, data);
+    return 0;
+}
+
+/* APP14: any Adobe segment means that CMYK samples are stored inverted; the
+ * transform byte is not needed. Returns 0 for a damaged segment. */
+int jpeg_read_app14(FILE *fp, jpeg_scan_state *scan) {
+    pdf_byte data[JPEG_SEGMENT_BUFFER_SIZE];
+    long count = jpeg_segment_data_length(fp);
+    if (count < 0 || !jpeg_read_segment(fp, count, data, sizeof data)) return 0;
+    if (count + 2 >= 12 && memcmp(data, "Adobe", 5) == 0) scan->adobe_seen = 1;
+    return 1;
+}
+
+/* Any other segment is skipped. Returns 0 for a damaged one. */
+int jpeg_skip_segment(FILE *fp) {
+    pdf_byte unused[1];
+    long count = jpeg_segment_data_length(fp);
+    return count >= 0 && jpeg_read_segment(fp, count, unused, 0);
+}
+
+/* Handles the marker `code`. Returns 1 to go on, 0 at the end-of-image
+ * marker, -1 after giving up. */
+int jpeg_read_marker(pdf_document *document, pdf_image *image, const char *filename,
+                     jpeg_scan_state *scan, int code) {
+    switch (code) {
+        case M_EOI:
+            return 0;
+        case M_TEM: case M_RST0: case M_RST0 + 1: case M_RST0 + 2: case M_RST0 + 3:
+        case M_RST0 + 4: case M_RST0 + 5: case M_RST0 + 6: case M_RST7: case M_SOI:
+            return 1;
+        case M_SOF2:
+        case M_SOF10:
+            if (document->compatibility == 12)
+                return jpeg_give_up(document, image,
+                                    "Progressive JPEG images are not supported in PDF 1.2");
+            return jpeg_read_frame(document, image, filename, scan) < 0 ? -1 : 1;
+        case M_SOF0:
+        case M_SOF1:
+            return jpeg_read_frame(document, image, filename, scan) < 0 ? -1 : 1;
+        case M_SOF3: case M_SOF5: case M_SOF6: case M_SOF7: case M_SOF9:
+        case M_SOF11: case M_SOF13: case M_SOF14: case M_SOF15:
+        case JPEG_END_OF_FILE:
+            return jpeg_give_up(document, image,
+                                "JPEG compression scheme '%d' in file '%s' is not supported "
+                                "in PDF 1.3", code, filename);
+        case M_APP0:
+            return jpeg_read_app0(image->file, image) ? 1 : jpeg_damaged(document, image, filename);
+        case M_APP13:
+            return jpeg_read_app13(document, image, filename) < 0 ? -1 : 1;
+        case M_APP14:
+            return jpeg_read_app14(image->file, scan) ? 1 : jpeg_damaged(document, image, filename);
+        default:
+            return jpeg_skip_segment(image->file) ? 1 : jpeg_damaged(document, image, filename);
+    }
+}
+
+/* Scans the markers up to the frame header (or the end-of-image marker).
+ * Returns -1 after giving up, else 0. */
+int jpeg_scan_markers(pdf_document *document, pdf_image *image, const char *filename,
+                      jpeg_scan_state *scan) {
+    while (!scan->frame_found) {
+        int status = jpeg_read_marker(document, image, filename, scan,
+                                      jpeg_next_marker(image->file));
+        if (status <= 0) return status;
+    }
+    return 0;
+}
+
 /* Finds the start-of-image marker within the first bytes of the file and
  * leaves the file positioned on it. Returns -1 after giving up. */
-static int jpeg_find_start(pdf_document *document, pdf_image *image,
-                           const char *filename)
-{
+int jpeg_find_start(pdf_document *document, pdf_image *image, const char *filename) {
     FILE *fp = image->file;
     long position = 0;
-
     for (;;) {
         int c;
-
         do {
             c = getc(fp);
             if (c == EOF)
-                return jpeg_give_up(document, image,
-                                    "File problem with JPEG file '%s'",
+                return jpeg_give_up(document, image, "File problem with JPEG file '%s'",
                                     filename);
             position++;
         } while (c != 0xFF);
         do {
             c = getc(fp);
-            if (c == EOF)
-                break;
+            if (c == EOF) break;
             position++;
         } while (c == 0xFF);
 
         /* The marker's 0xFF byte (the last of a run) starts the stream. */
-        image->jpeg_start = position - 2;
-        if (c == M_SOI && image->jpeg_start <= JPEG_MAX_FOREIGN_BYTES) {
-            if (fseek(fp, image->jpeg_start, SEEK_SET) != 0)
-                return jpeg_give_up(document, image,
-                                    "File problem with JPEG file '%s'",
+        long start = position - 2;
+        ((jpeg_state *)image->reader)->start = start;
+        if (c == M_SOI && start <= JPEG_MAX_FOREIGN_BYTES) {
+            if (fseek(fp, start, SEEK_SET) != 0)
+                return jpeg_give_up(document, image, "File problem with JPEG file '%s'",
                                     filename);
             return 0;
         }
         if (c == M_SOI || c == EOF)
-            return jpeg_give_up(document, image,
-                                "File '%s' doesn't appear to be of type JPEG",
+            return jpeg_give_up(document, image, "File '%s' doesn't appear to be of type JPEG",
                                 filename);
     }
 }
 
-int pdf_open_JPEG(pdf_document *document, int slot, const char *filename,
-                  const char *stringparam, int intparam)
-{
-    pdf_image *image = &document->images->slots[slot];
+/* Applies the string parameter ("mask", "colorize" or "masked"; null or
+ * empty for none). Sets *colorize when a spot colour was chosen. Returns 0,
+ * or -1 after a parameter error. */
+int jpeg_apply_parameter(pdf_document *document, pdf_image *image, const char *filename,
+                         const char *stringparam, int intparam, int *colorize) {
+    image->mask_image = -1;
+    if (stringparam == NULL || *stringparam == '\0') return 0;
+    if (strcmp(stringparam, "mask") == 0)
+        return jpeg_parameter_error(document, image, "Can't handle JPEG image mask");
+    if (strcmp(stringparam, "colorize") == 0) {
+        if (pdf_apply_colorize(document, image, "JPEG", filename, intparam) < 0) return -1;
+        *colorize = 1;
+        return 0;
+    }
+    if (strcmp(stringparam, "masked") == 0)
+        return pdf_apply_masked(document, image, filename, intparam);
+    return jpeg_parameter_error(document, image, "Unknown parameter %s in pdf_open_JPEG",
+                                stringparam);
+}
+
+/* Finds the stream and reads its frame header. Returns -1 after giving up. */
+int jpeg_read_header(pdf_document *document, pdf_image *image, const char *filename,
+                     jpeg_scan_state *scan) {
+    if (jpeg_find_start(document, image, filename) < 0) return -1;
+    if (jpeg_scan_markers(document, image, filename, scan) < 0) return -1;
+    /* A file cut short still has its frame header; what it lacks is the
+     * end-of-image marker, which no other data can imitate. */
+    if (scan->frame_found && !jpeg_find_end(image->file))
+        return jpeg_give_up(document, image,
+                            "JPEG file '%s' is damaged (no end-of-image marker)", filename);
+    if (scan->height <= 0 || scan->width <= 0 || scan->components <= 0)
+        return jpeg_give_up(document, image,
+                            "Bad image parameters in JPEG file '%s' (w=%d h=%d, colors=%d",
+                            filename, scan->width, scan->height, scan->components);
+    if (scan->precision != 8)
+        return jpeg_give_up(document, image,
+                            "Bad number of bits per pixel (%d) in JPEG file '%s'",
+                            scan->precision, filename);
+    return 0;
+}
+
+/* The colour space by the number of components; Adobe's CMYK JPEGs store
+ * every component inverted. Returns -1 after giving up. */
+int jpeg_choose_colorspace(pdf_document *document, pdf_image *image, const char *filename,
+                           const jpeg_scan_state *scan, int colorize) {
+    int colorspace = pdf_device_colorspace(scan->components);
+    if (colorspace < 0)
+        return jpeg_give_up(document, image,
+                            "Unknown number of color components (%d) in JPEG file '%s'",
+                            scan->components, filename);
+    if (!colorize) image->colorspace = (pdf_byte)colorspace;
+    if (colorspace == PDF_CS_DEVICECMYK && scan->adobe_seen) image->inverted = 1;
+    return 0;
+}
+
+}  // namespace
+
+int pdf_open_JPEG(pdf_document *document, int slot, const char *filename, const char *stringparam,
+                  int intparam) {
+    pdf_image *image = pdf_image_slot(document, slot);
     jpeg_scan_state scan;
     int colorize = 0;
-
     memset(&scan, 0, sizeof scan);
 
+    if (pdf_begin_reader(document, image, &jpeg_reader, sizeof(jpeg_state), "pdf_open_JPEG") ==
+        NULL)
+        return -1;
     image->file = fopen(filename, "rb");
     if (image->file == NULL)
-        return jpeg_give_up(document, image, "Couldn't open JPEG file '%s'",
-                            filename);
-
+        return jpeg_give_up(document, image, "Couldn't open JPEG file '%s'", filename);
     image->compression = PDF_COMPRESSION_DCT;
     image->pass_through = 1;
     pdf_set_image_source(image, &jpeg_source);
-    image->copy_direct = jpeg_copy_direct;
     image->resolution_x = 0;
     image->resolution_y = 0;
     image->inverted = 0;
 
-    if (jpeg_find_start(document, image, filename) < 0)
-        return -1;
-    if (jpeg_scan_markers(document, image, filename, &scan) < 0)
-        return -1;
-    /* A file cut short still has its frame header; what it lacks is the
-     * end-of-image marker, which no other data can imitate. */
-    if (scan.frame_found && !jpeg_find_end(image->file))
-        return jpeg_give_up(document, image,
-            "JPEG file '%s' is damaged (no end-of-image marker)", filename);
-
-    if (scan.height <= 0 || scan.width <= 0 || scan.components <= 0)
-        return jpeg_give_up(document, image,
-            "Bad image parameters in JPEG file '%s' (w=%d h=%d, colors=%d",
-            filename, scan.width, scan.height, scan.components);
-    if (scan.precision != 8)
-        return jpeg_give_up(document, image,
-            "Bad number of bits per pixel (%d) in JPEG file '%s'",
-            scan.precision, filename);
-
+    if (jpeg_read_header(document, image, filename, &scan) < 0) return -1;
     image->bits_per_component = scan.precision;
     image->width = (float)scan.width;
     image->height = (float)scan.height;
     image->components = scan.components;
-
-    if (jpeg_apply_parameter(document, image, filename, stringparam, intparam,
-                             &colorize) < 0)
+    if (jpeg_apply_parameter(document, image, filename, stringparam, intparam, &colorize) < 0)
         return -1;
-
-    switch (scan.components) {
-    case 1:
-        if (!colorize)
-            image->colorspace = PDF_CS_DEVICEGRAY;
-        break;
-    case 3:
-        image->colorspace = PDF_CS_DEVICERGB;
-        break;
-    case 4:
-        image->colorspace = PDF_CS_DEVICECMYK;
-        /* Adobe's CMYK JPEGs store every component inverted. */
-        if (scan.adobe_seen)
-            image->inverted = 1;
-        break;
-    default:
-        return jpeg_give_up(document, image,
-            "Unknown number of color components (%d) in JPEG file '%s'",
-            scan.components, filename);
-    }
+    if (jpeg_choose_colorspace(document, image, filename, &scan, colorize) < 0) return -1;
 
     image->band_count = 1;
     image->occupied = 1;
     image->file_name = pdf_strdup(document, filename);
     pdf_write_image_xobject(document, slot, 1);
-    pdf_close_image_file(document, image);
+    pdf_end_reader(document, image);
     return slot;
 }

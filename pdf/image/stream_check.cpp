@@ -18,11 +18,14 @@
 #include "../core/data_source.h"
 #include "../core/output.h"
 #include "stream_check.h"
+#include "reader.h"
 
 /* Room for inflate's state (about 7 KB) and its 32 KB window. */
 #define CHECK_ARENA_SIZE (64 * 1024)
 /* Decoded bytes are written here and dropped. */
 #define CHECK_SCRATCH_SIZE 32768
+
+namespace {
 
 /* ---- Flate ----------------------------------------------------------------- */
 
@@ -35,7 +38,7 @@ typedef struct {
     size_t used;
 } check_arena;
 
-static voidpf check_arena_alloc(voidpf opaque, uInt items, uInt size)
+voidpf check_arena_alloc(voidpf opaque, uInt items, uInt size)
 {
     check_arena *arena = (check_arena *)opaque;
     size_t bytes = (size_t)items * size;
@@ -49,7 +52,7 @@ static voidpf check_arena_alloc(voidpf opaque, uInt items, uInt size)
     return arena->memory.bytes + arena->used - bytes;
 }
 
-static void check_arena_free(voidpf opaque, voidpf address)
+void check_arena_free(voidpf opaque, voidpf address)
 {
     (void)opaque;
     (void)address;
@@ -63,7 +66,7 @@ typedef struct {
 } flate_check;
 
 /* Returns 0 when the stream cannot be set up (no room in the arena). */
-static int flate_check_begin(flate_check *check)
+int flate_check_begin(flate_check *check)
 {
     memset(&check->stream, 0, sizeof check->stream);
     check->arena.used = 0;
@@ -76,7 +79,7 @@ static int flate_check_begin(flate_check *check)
 
 /* Decodes one chunk. Returns null when it is sound, else the reason. Bytes
  * after the end of the zlib stream are ignored, as PDF readers do. */
-static const char *flate_check_chunk(flate_check *check, const pdf_byte *data,
+const char *flate_check_chunk(flate_check *check, const pdf_byte *data,
                                      size_t length)
 {
     z_stream *stream = &check->stream;
@@ -110,7 +113,7 @@ static const char *flate_check_chunk(flate_check *check, const pdf_byte *data,
     return NULL;
 }
 
-static const char *flate_check_end(flate_check *check)
+const char *flate_check_end(flate_check *check)
 {
     inflateEnd(&check->stream);
     return check->finished ? NULL : "Flate data end too early";
@@ -131,7 +134,7 @@ typedef struct {
     pdf_byte first_byte[LZW_LIMIT - LZW_FIRST_FREE];
 } lzw_check;
 
-static void lzw_check_begin(lzw_check *check, const pdf_image *image)
+void lzw_check_begin(lzw_check *check, const pdf_image *image)
 {
     const char *params = image->decode_params_text;
 
@@ -144,14 +147,14 @@ static void lzw_check_begin(lzw_check *check, const pdf_image *image)
     check->ended = 0;
 }
 
-static pdf_byte lzw_first_byte(const lzw_check *check, int code)
+pdf_byte lzw_first_byte(const lzw_check *check, int code)
 {
     return code < 256 ? (pdf_byte)code : check->first_byte[code - LZW_FIRST_FREE];
 }
 
 /* Follows one code through the decoder's table. Returns null or the reason
  * the code cannot be decoded. */
-static const char *lzw_check_code(lzw_check *check, int code)
+const char *lzw_check_code(lzw_check *check, int code)
 {
     if (code == LZW_CLEAR) {
         check->table_size = 0;
@@ -187,7 +190,7 @@ static const char *lzw_check_code(lzw_check *check, int code)
     return NULL;
 }
 
-static const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data,
+const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data,
                                    size_t length)
 {
     size_t i;
@@ -213,7 +216,7 @@ static const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data,
 
 /* Releases the source and raises the error; does not return for handlers
  * that obey the library's contract. */
-static void check_failed(pdf_document *document, pdf_image *image,
+void check_failed(pdf_document *document, pdf_image *image,
                          const char *reason)
 {
     pdf_data_source *source = &image->source;
@@ -229,6 +232,8 @@ static void check_failed(pdf_document *document, pdf_image *image,
               name != NULL ? name : "", reason_copy);
 }
 
+}  // namespace
+
 void pdf_copy_source_checked(pdf_document *document, pdf_image *image)
 {
     pdf_data_source *source = &image->source;
@@ -238,7 +243,8 @@ void pdf_copy_source_checked(pdf_document *document, pdf_image *image)
     const char *fault = NULL;
 
     if (!flate && image->compression != PDF_COMPRESSION_LZW) {
-        if (image->copy_direct == NULL || !image->copy_direct(document, image))
+        const pdf_reader_operations *reader = image->reader_operations;
+        if (reader == NULL || reader->copy_direct == NULL || !reader->copy_direct(document, image))
             pdf_copy_source_raw(document, source);
         return;
     }

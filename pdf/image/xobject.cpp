@@ -90,7 +90,9 @@ void pdf_write_xobject_resources(pdf_document *document)
 
 /* ---- The image XObject writer --------------------------------------------- */
 
-static const char *pdf_filter_name(int compression)
+namespace {
+
+const char *pdf_filter_name(int compression)
 {
     switch (compression) {
     case PDF_COMPRESSION_LZW: return "LZWDecode";
@@ -103,7 +105,7 @@ static const char *pdf_filter_name(int compression)
 }
 
 /* Ends the stream begun at `start` and writes its length object. */
-static void pdf_end_image_stream(pdf_document *document, pdf_id length_id,
+void pdf_end_image_stream(pdf_document *document, pdf_id length_id,
                                  long start)
 {
     long length = pdf_tell(document) - start;
@@ -115,7 +117,7 @@ static void pdf_end_image_stream(pdf_document *document, pdf_id length_id,
     pdf_puts(document, "endobj\n");
 }
 
-static void pdf_write_image_mask(pdf_document *document, pdf_image *image)
+void pdf_write_image_mask(pdf_document *document, pdf_image *image)
 {
     const pdf_byte *key = image->key_color;
 
@@ -159,7 +161,7 @@ static void pdf_write_image_mask(pdf_document *document, pdf_image *image)
     }
 }
 
-static void pdf_write_image_colorspace(pdf_document *document, pdf_image *image,
+void pdf_write_image_colorspace(pdf_document *document, pdf_image *image,
                                        int first_band)
 {
     int code = image->colorspace;
@@ -188,7 +190,7 @@ static void pdf_write_image_colorspace(pdf_document *document, pdf_image *image,
 }
 
 /* The rest of the dictionary of an image whose data live elsewhere. */
-static void pdf_write_external_image(pdf_document *document, pdf_image *image)
+void pdf_write_external_image(pdf_document *document, pdf_image *image)
 {
     int width = (int)image->width;
     const char *name = image->file_name ? image->file_name : "";
@@ -221,7 +223,7 @@ static void pdf_write_external_image(pdf_document *document, pdf_image *image)
     pdf_puts(document, "endobj\n");
 }
 
-static void pdf_write_decode_parms(pdf_document *document, pdf_image *image,
+void pdf_write_decode_parms(pdf_document *document, pdf_image *image,
                                    int hex)
 {
     int width = (int)image->width;
@@ -259,7 +261,7 @@ static void pdf_write_decode_parms(pdf_document *document, pdf_image *image,
     pdf_puts(document, ">>]\n");
 }
 
-static void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
+void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
 {
     pdf_data_source source;
     pdf_id length_id;
@@ -291,6 +293,56 @@ static void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
     pdf_end_image_stream(document, length_id, start);
 }
 
+/* The filter, decode parameters and /Decode entries. Data that do not
+ * pass through are deflated at the document's level. */
+void pdf_write_image_filters(pdf_document *document, pdf_image *image, int hex)
+{
+    if (hex) {
+        pdf_puts(document, "/Filter[/ASCIIHexDecode");
+        if (image->compression != PDF_COMPRESSION_NONE)
+            pdf_printf(document, "/%s", pdf_filter_name(image->compression));
+        pdf_puts(document, "]\n");
+    } else {
+        if (!image->pass_through && document->compress != 0)
+            image->compression = PDF_COMPRESSION_FLATE;
+        if (image->compression != PDF_COMPRESSION_NONE)
+            pdf_printf(document, "/Filter[/%s]\n", pdf_filter_name(image->compression));
+    }
+    if (image->pass_through)
+        pdf_write_decode_parms(document, image, hex);
+    if (image->inverted) {
+        int i;
+
+        pdf_puts(document, "/Decode[1 0");
+        for (i = 1; i < image->components; i++)
+            pdf_puts(document, " 1 0");
+        pdf_puts(document, "]\n");
+    }
+}
+
+/* The end of the dictionary, the stream with the data the source delivers,
+ * and the length object. */
+void pdf_write_image_data(pdf_document *document, pdf_image *image, int hex)
+{
+    pdf_id length_id = pdf_alloc_id(document);
+    long start;
+
+    pdf_printf(document, "/Length %ld 0 R\n", length_id);
+    pdf_puts(document, ">>\n");
+    pdf_puts(document, "stream\n");
+    start = pdf_tell(document);
+    image->source.chunk = NULL;
+    if (hex)
+        pdf_copy_source_hex(document, &image->source);
+    else if (image->pass_through)
+        pdf_copy_source_checked(document, image);
+    else
+        pdf_copy_source_compressed(document, &image->source);
+    pdf_end_image_stream(document, length_id, start);
+}
+
+}  // namespace
+
 /*
  * Writes the XObject of one image (or of one band of it) with the data its
  * source delivers. A page that is open has its content section closed
@@ -298,11 +350,9 @@ static void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
  */
 void pdf_write_image_xobject(pdf_document *document, int slot, int first_band)
 {
-    pdf_image *image = &document->images->slots[slot];
+    pdf_image *image = pdf_image_slot(document, slot);
     int in_page = pdf_current_scope(document) == PDF_SCOPE_PAGE;
     int hex = document->debug['a'] != 0;
-    pdf_id length_id;
-    long start;
 
     if (in_page)
         pdf_end_contents_section(document);
@@ -315,67 +365,23 @@ void pdf_write_image_xobject(pdf_document *document, int slot, int first_band)
     pdf_printf(document, "/Width %d\n", (int)image->width);
     pdf_printf(document, "/Height %d\n", (int)image->height);
     pdf_printf(document, "/BitsPerComponent %d\n", image->bits_per_component);
-
     pdf_write_image_mask(document, image);
     pdf_write_image_colorspace(document, image, first_band);
 
     if (image->reference_kind != PDF_REFERENCE_NONE) {
         pdf_write_external_image(document, image);
-        if (in_page)
-            pdf_begin_contents_section(document);
-        return;
-    }
-
-    if (hex) {
-        pdf_puts(document, "/Filter[/ASCIIHexDecode");
-        if (image->compression != PDF_COMPRESSION_NONE)
-            pdf_printf(document, "/%s", pdf_filter_name(image->compression));
-        pdf_puts(document, "]\n");
     } else {
-        if (!image->pass_through && document->compress != 0)
-            image->compression = PDF_COMPRESSION_FLATE;
-        if (image->compression != PDF_COMPRESSION_NONE)
-            pdf_printf(document, "/Filter[/%s]\n",
-                       pdf_filter_name(image->compression));
+        pdf_write_image_filters(document, image, hex);
+        pdf_write_image_data(document, image, hex);
+        if (document->flush & PDF_FLUSH_CONTENT)
+            pdf_flush_stream(document);
+        if (first_band && image->colorspace == PDF_CS_INDEXED)
+            pdf_write_palette(document, image, hex);
     }
-
-    if (image->pass_through)
-        pdf_write_decode_parms(document, image, hex);
-
-    if (image->inverted) {
-        int i;
-
-        pdf_puts(document, "/Decode[1 0");
-        for (i = 1; i < image->components; i++)
-            pdf_puts(document, " 1 0");
-        pdf_puts(document, "]\n");
-    }
-
-    length_id = pdf_alloc_id(document);
-    pdf_printf(document, "/Length %ld 0 R\n", length_id);
-    pdf_puts(document, ">>\n");
-    pdf_puts(document, "stream\n");
-    start = pdf_tell(document);
-
-    image->source.chunk = NULL;
-    if (hex)
-        pdf_copy_source_hex(document, &image->source);
-    else if (image->pass_through)
-        pdf_copy_source_checked(document, image);
-    else
-        pdf_copy_source_compressed(document, &image->source);
-
-    pdf_end_image_stream(document, length_id, start);
-
-    if (document->flush & PDF_FLUSH_CONTENT)
-        pdf_flush_stream(document);
-
-    if (first_band && image->colorspace == PDF_CS_INDEXED)
-        pdf_write_palette(document, image, hex);
 
     if (in_page) {
         pdf_begin_contents_section(document);
-        if (document->flush & PDF_FLUSH_CONTENT)
+        if (image->reference_kind == PDF_REFERENCE_NONE && (document->flush & PDF_FLUSH_CONTENT))
             pdf_flush_stream(document);
     }
 }
