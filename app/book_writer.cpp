@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 
+#include "bindwick_version.h"
 #include "staging_file.h"
 
 namespace bindwick {
@@ -20,7 +21,7 @@ const char kBookWrittenText[] = "PDFファイルの生成に成功しました�
 namespace {
 
 constexpr const char kStandardOutput[] = "-";
-constexpr const char kVersion[] = "0.02";
+constexpr const char kVersion[] = BINDWICK_VERSION;
 
 // The program name, each byte one less than the character it stands for.
 constexpr std::size_t kCreatorNameLength = 13;

@@ -116,7 +116,7 @@ public:
 
     // The 13-character program name, kept shifted in the program's data.
     static std::string GetCreatorName();
-    // The Creator entry: the program name, " ver." and "0.02".
+    // The Creator entry: the program name, " ver." and the version.
     static std::string CreatorText();
 
 private:

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bindwick_version.h"
 #include "book_writer.h"
 #include "image_files.h"
 #include "page_options.h"
@@ -20,7 +21,7 @@
 namespace {
 
 constexpr const char kProgram[] = "bindwick-cli";
-constexpr const char kVersion[] = "0.02";
+constexpr const char kVersion[] = BINDWICK_VERSION;
 
 enum ExitStatus {
     kExitOk = 0,
