@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds Bindwick with its tests and runs them all:
+#   0. the library's format (pdf/.clang-format), checked without changing it.
 #   1. build/       the ordinary build; every CTest test (unit, build-level,
 #                   install and GUI tests).
 #   2. build-asan/  a debug build with AddressSanitizer and
@@ -24,6 +25,10 @@ step() {
 
 step "Checking packages"
 "$root/scripts/ensure-packages.sh" build gui test fuzz
+
+step "Checking the library's format (pdf/.clang-format)"
+find "$root/pdf" -name '*.cpp' -o -name '*.h' | sort |
+  xargs clang-format --dry-run --Werror --style=file
 
 # Qt's GUI tests run on the offscreen platform; they need no display.
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"

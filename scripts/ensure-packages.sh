@@ -11,7 +11,8 @@
 #          Japanese translations (the standard dialogs).
 # test:    GoogleTest, the independent checkers and image libraries the tests
 #          compare with, a virtual X server for the GUI tests with Qt's image
-#          plugins and Japanese translations, and the desktop-entry validator.
+#          plugins and Japanese translations, the desktop-entry validator, and
+#          clang-format for the library's format.
 # fuzz:    clang with libFuzzer and its sanitizer runtimes.
 # bench:   what ./bench.sh needs besides the build: libjpeg for the generated
 #          inputs, img2pdf to compare with, pdfinfo to check the outputs.
@@ -34,7 +35,7 @@ packages_run=(fonts-ipafont-gothic qt6-image-formats-plugins qt6-translations-l1
 packages_test=(libgtest-dev qpdf poppler-utils mupdf-tools libjpeg-dev
                libgif-dev python3-pil python3-numpy xvfb xauth
                qt6-image-formats-plugins qt6-translations-l10n
-               desktop-file-utils)
+               desktop-file-utils clang-format)
 packages_fuzz=(clang libclang-rt-14-dev)
 packages_bench=(libjpeg-dev img2pdf poppler-utils)
 packages_desktop=(xvfb xauth openbox xdotool python3-pil fonts-ipafont-gothic

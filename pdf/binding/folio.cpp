@@ -6,10 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-extern "C" void wrapper_error_handler(pdf_document *document, int type,
-                                      const char *message) {
-    auto *record =
-        static_cast<Folio::ErrorRecord *>(PDF_get_client_data(document));
+extern "C" void wrapper_error_handler(pdf_document *document, int type, const char *message) {
+    auto *record = static_cast<Folio::ErrorRecord *>(PDF_get_client_data(document));
     if (record == nullptr) {
         // Not a document made by Folio: there is no return point to go to.
         // A nonfatal report may return into the library; anything else
@@ -29,19 +27,30 @@ extern "C" void wrapper_error_handler(pdf_document *document, int type,
 
 void Folio::throw_error(int type, const std::string &message, void *opaque) {
     switch (type) {
-    case PDF_ERR_MEMORY: throw MemoryException(message, opaque);
-    case PDF_ERR_IO: throw IOException(message, opaque);
-    case PDF_ERR_RUNTIME: throw RuntimeException(message, opaque);
-    case PDF_ERR_INDEX: throw IndexException(message, opaque);
-    case PDF_ERR_TYPE: throw TypeException(message, opaque);
-    case PDF_ERR_DIVISION_BY_ZERO:
-        throw DivisionByZeroException(message, opaque);
-    case PDF_ERR_OVERFLOW: throw OverflowException(message, opaque);
-    case PDF_ERR_SYNTAX: throw SyntaxException(message, opaque);
-    case PDF_ERR_VALUE: throw ValueException(message, opaque);
-    case PDF_ERR_SYSTEM: throw SystemException(message, opaque);
-    case PDF_ERR_NONFATAL: throw NonfatalException(message, opaque);
-    default: throw UnknownException(message, opaque);
+        case PDF_ERR_MEMORY:
+            throw MemoryException(message, opaque);
+        case PDF_ERR_IO:
+            throw IOException(message, opaque);
+        case PDF_ERR_RUNTIME:
+            throw RuntimeException(message, opaque);
+        case PDF_ERR_INDEX:
+            throw IndexException(message, opaque);
+        case PDF_ERR_TYPE:
+            throw TypeException(message, opaque);
+        case PDF_ERR_DIVISION_BY_ZERO:
+            throw DivisionByZeroException(message, opaque);
+        case PDF_ERR_OVERFLOW:
+            throw OverflowException(message, opaque);
+        case PDF_ERR_SYNTAX:
+            throw SyntaxException(message, opaque);
+        case PDF_ERR_VALUE:
+            throw ValueException(message, opaque);
+        case PDF_ERR_SYSTEM:
+            throw SystemException(message, opaque);
+        case PDF_ERR_NONFATAL:
+            throw NonfatalException(message, opaque);
+        default:
+            throw UnknownException(message, opaque);
     }
 }
 
@@ -67,8 +76,8 @@ void delete_quietly(pdf_document *document, Folio::ErrorRecord &record) {
 
 }  // namespace
 
-Folio::Folio(pdf_alloc_proc alloc_proc, pdf_realloc_proc realloc_proc,
-             pdf_free_proc free_proc, void *opaque)
+Folio::Folio(pdf_alloc_proc alloc_proc, pdf_realloc_proc realloc_proc, pdf_free_proc free_proc,
+             void *opaque)
     : opaque(opaque) {
     PDF_library_startup();
     if (setjmp(record.jump_buffer) != 0) {
@@ -83,8 +92,8 @@ Folio::Folio(pdf_alloc_proc alloc_proc, pdf_realloc_proc realloc_proc,
         PDF_library_shutdown();
         throw_error(type, text, this->opaque);
     }
-    document = PDF_new_with_handlers(wrapper_error_handler, alloc_proc,
-                                     realloc_proc, free_proc, &record);
+    document =
+        PDF_new_with_handlers(wrapper_error_handler, alloc_proc, realloc_proc, free_proc, &record);
     if (document == nullptr) {
         // The library reports a failed allocation through the handler; this
         // only guards against a library that returned null silently.
@@ -118,20 +127,18 @@ void Folio::end_page() {
 }
 
 float Folio::get_value(const std::string &key, float modifier) {
-    return guarded(
-        [&] { return PDF_get_value(document, key.c_str(), modifier); });
+    return guarded([&] { return PDF_get_value(document, key.c_str(), modifier); });
 }
 
 void Folio::set_value(const std::string &key, float value) {
     guarded([&] { PDF_set_value(document, key.c_str(), value); });
 }
 
-int Folio::open_image_file(const std::string &type,
-                           const std::string &filename,
+int Folio::open_image_file(const std::string &type, const std::string &filename,
                            const std::string &stringparam, int intparam) {
     return guarded([&] {
-        return PDF_open_image_file(document, type.c_str(), filename.c_str(),
-                                   stringparam.c_str(), intparam);
+        return PDF_open_image_file(document, type.c_str(), filename.c_str(), stringparam.c_str(),
+                                   intparam);
     });
 }
 

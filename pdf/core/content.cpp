@@ -65,8 +65,7 @@ void pdf_begin_contents_section(pdf_document *document) {
     if (document->content.state != PDF_CONTENT_NONE) return;
     if (document->contents_count >= document->contents_capacity) {
         pdf_id *grown = (pdf_id *)pdf_realloc(
-            document, document->contents,
-            sizeof(pdf_id) * (size_t)document->contents_capacity * 2,
+            document, document->contents, sizeof(pdf_id) * (size_t)document->contents_capacity * 2,
             "pdf_begin_contents_section");
         if (grown == NULL) return;
         document->contents = grown;

@@ -17,8 +17,7 @@ namespace {
 void file_source_init(pdf_document *document, pdf_data_source *source) {
     const char *filename = source->name;
     source->buffer_size = PDF_FILE_SOURCE_BUFFER_SIZE;
-    source->buffer =
-        (pdf_byte *)pdf_malloc(document, source->buffer_size, "pdf_file_source_init");
+    source->buffer = (pdf_byte *)pdf_malloc(document, source->buffer_size, "pdf_file_source_init");
     FILE *fp = filename ? fopen(filename, "rb") : NULL;
     if (fp == NULL) {
         pdf_free(document, source->buffer);

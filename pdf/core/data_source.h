@@ -26,17 +26,17 @@ typedef struct {
 
 struct pdf_data_source_s {
     const pdf_source_operations *operations;
-    pdf_byte *chunk;       /* the bytes the last refill delivered */
+    pdf_byte *chunk; /* the bytes the last refill delivered */
     size_t chunk_length;
-    pdf_byte *buffer;      /* the source's buffer, or the caller's block */
+    pdf_byte *buffer; /* the source's buffer, or the caller's block */
     size_t buffer_size;
-    void *context;         /* the kind's own: open file, image slot, rows */
-    long start_offset;     /* file source: where reading starts */
-    long byte_limit;       /* file source: bytes to deliver, 0 to the end */
-    long bytes_read;       /* file source: bytes delivered so far */
-    const char *name;      /* file source: the file name, for messages */
-    int active;            /* between init and release of a copy, so that
-                              an error that leaves the copy can release it */
+    void *context;     /* the kind's own: open file, image slot, rows */
+    long start_offset; /* file source: where reading starts */
+    long byte_limit;   /* file source: bytes to deliver, 0 to the end */
+    long bytes_read;   /* file source: bytes delivered so far */
+    const char *name;  /* file source: the file name, for messages */
+    int active;        /* between init and release of a copy, so that
+                          an error that leaves the copy can release it */
 };
 
 /* Size of the file source's buffer. */

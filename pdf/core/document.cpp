@@ -14,18 +14,16 @@
 
 namespace {
 
-const char *const kScopeNames[] = {"object", "document", "page",
-                                   "pattern", "template", "path"};
+const char *const kScopeNames[] = {"object", "document", "page", "pattern", "template", "path"};
 
 const char *const kErrorTypeNames[] = {
-    "memory error", "I/O error", "runtime error", "index error",
-    "type error", "division by zero error", "overflow error", "syntax error",
-    "value error", "system error", "warning (ignored)", "unknown error"};
+    "memory error",           "I/O error",      "runtime error", "index error", "type error",
+    "division by zero error", "overflow error", "syntax error",  "value error", "system error",
+    "warning (ignored)",      "unknown error"};
 
 /* Sets the initial values of a freshly zero-filled record. */
-void init_record(pdf_document *document, pdf_error_handler error_handler,
-                 pdf_alloc_proc alloc_proc, pdf_realloc_proc realloc_proc,
-                 pdf_free_proc free_proc, void *client_data) {
+void init_record(pdf_document *document, pdf_error_handler error_handler, pdf_alloc_proc alloc_proc,
+                 pdf_realloc_proc realloc_proc, pdf_free_proc free_proc, void *client_data) {
     document->magic = PDF_MAGIC;
     document->compatibility = 13;
     document->error_handler = error_handler;
@@ -65,10 +63,8 @@ pdf_document *PDF_new(void) {
     return PDF_new_with_handlers(NULL, NULL, NULL, NULL, NULL);
 }
 
-pdf_document *PDF_new_with_handlers(pdf_error_handler error_handler,
-                                    pdf_alloc_proc alloc_proc,
-                                    pdf_realloc_proc realloc_proc,
-                                    pdf_free_proc free_proc,
+pdf_document *PDF_new_with_handlers(pdf_error_handler error_handler, pdf_alloc_proc alloc_proc,
+                                    pdf_realloc_proc realloc_proc, pdf_free_proc free_proc,
                                     void *client_data) {
     if (error_handler == NULL) error_handler = pdf_default_error_handler;
     if (alloc_proc == NULL) {
@@ -80,24 +76,23 @@ pdf_document *PDF_new_with_handlers(pdf_error_handler error_handler,
     /* The record and its output stream come first, before any report can
      * reach the handler: a handler that leaves by longjmp would otherwise
      * lose a record nobody holds yet. */
-    pdf_document *document =
-        (pdf_document *)alloc_proc(NULL, sizeof(pdf_document), "PDF_new");
+    pdf_document *document = (pdf_document *)alloc_proc(NULL, sizeof(pdf_document), "PDF_new");
     pdf_output_stream *stream = NULL;
     if (document != NULL) {
-        stream = (pdf_output_stream *)alloc_proc(NULL, sizeof(pdf_output_stream),
-                                                 "pdf_boot_stream");
+        stream =
+            (pdf_output_stream *)alloc_proc(NULL, sizeof(pdf_output_stream), "pdf_boot_stream");
         if (stream == NULL) free_proc(NULL, document);
     }
     if (stream == NULL) {
         report_creation_failure(error_handler, client_data,
-                                document == NULL ? "Couldn't allocate Folio object"
-                                                 : "Couldn't allocate memory in pdf_boot_stream!\n");
+                                document == NULL
+                                    ? "Couldn't allocate Folio object"
+                                    : "Couldn't allocate memory in pdf_boot_stream!\n");
         return NULL;
     }
     memset(document, 0, sizeof(pdf_document));
     memset(stream, 0, sizeof(pdf_output_stream));
-    init_record(document, error_handler, alloc_proc, realloc_proc, free_proc,
-                client_data);
+    init_record(document, error_handler, alloc_proc, realloc_proc, free_proc, client_data);
     document->stream = stream;
     return document;
 }
@@ -115,10 +110,9 @@ void PDF_delete(pdf_document *document) {
     in_error = pdf_current_scope(document) == PDF_SCOPE_ERROR;
 
     pdf_output_stream *stream = document->stream;
-    if (!in_error && document->writeproc == NULL && stream != NULL &&
-        stream->start != NULL && stream->position > stream->start)
-        pdf_error(document, PDF_ERR_RUNTIME,
-                  "Must call PDF_get_buffer() after PDF_close()");
+    if (!in_error && document->writeproc == NULL && stream != NULL && stream->start != NULL &&
+        stream->position > stream->start)
+        pdf_error(document, PDF_ERR_RUNTIME, "Must call PDF_get_buffer() after PDF_close()");
 
     if (document->object_offsets != NULL) pdf_cleanup_document(document);
     pdf_free_stream(document);
@@ -144,8 +138,7 @@ void pdf_set_scope(pdf_document *document, int scope) {
 
 void pdf_push_scope(pdf_document *document, int scope, const char *routine) {
     if (document->state_index >= PDF_STATE_STACK_SIZE - 1) {
-        pdf_error(document, PDF_ERR_SYSTEM,
-                  "state stack overflow in function '%s'", routine);
+        pdf_error(document, PDF_ERR_SYSTEM, "state stack overflow in function '%s'", routine);
         return;
     }
     document->state_stack[++document->state_index] = (pdf_byte)scope;
@@ -153,8 +146,7 @@ void pdf_push_scope(pdf_document *document, int scope, const char *routine) {
 
 void pdf_pop_scope(pdf_document *document, const char *routine) {
     if (document->state_index == 0) {
-        pdf_error(document, PDF_ERR_SYSTEM,
-                  "state stack underflow in function '%s'", routine);
+        pdf_error(document, PDF_ERR_SYSTEM, "state stack underflow in function '%s'", routine);
         return;
     }
     document->state_index--;
@@ -169,16 +161,14 @@ const char *pdf_scope_name(int scope) {
 const char *pdf_current_scope_name(pdf_document *document) {
     int scope = pdf_current_scope(document);
     const char *name = pdf_scope_name(scope);
-    if (name == NULL)
-        pdf_error(document, PDF_ERR_SYSTEM, "illegal state 0x%08X", scope);
+    if (name == NULL) pdf_error(document, PDF_ERR_SYSTEM, "illegal state 0x%08X", scope);
     return name;
 }
 
 void pdf_report_scope_violation(pdf_document *document, const char *function) {
     if (pdf_current_scope(document) == PDF_SCOPE_ERROR) return;
     const char *scope = pdf_current_scope_name(document);
-    pdf_error(document, PDF_ERR_RUNTIME,
-              "function '%s' must not be called in '%s' scope", function,
+    pdf_error(document, PDF_ERR_RUNTIME, "function '%s' must not be called in '%s' scope", function,
               scope != NULL ? scope : "(unknown)");
 }
 
@@ -217,8 +207,7 @@ void pdf_error(pdf_document *document, int type, const char *format, ...) {
          * the handler hears of the overflow instead. */
         document->state_stack[document->state_index] = PDF_SCOPE_ERROR;
         type = PDF_ERR_SYSTEM;
-        snprintf(message, sizeof message,
-                 "state stack overflow in function '%s'", "pdf_error");
+        snprintf(message, sizeof message, "state stack overflow in function '%s'", "pdf_error");
     } else {
         document->state_stack[++document->state_index] = PDF_SCOPE_ERROR;
     }
@@ -229,18 +218,15 @@ void pdf_error(pdf_document *document, int type, const char *format, ...) {
     if (full) {
         document->state_stack[document->state_index] = replaced;
     } else if (document->state_index == 0) {
-        pdf_error(document, PDF_ERR_SYSTEM,
-                  "state stack underflow in function '%s'", "pdf_error");
+        pdf_error(document, PDF_ERR_SYSTEM, "state stack underflow in function '%s'", "pdf_error");
     } else {
         document->state_index--;
     }
 }
 
-void pdf_default_error_handler(pdf_document *document, int type,
-                               const char *message) {
+void pdf_default_error_handler(pdf_document *document, int type, const char *message) {
     char line[PDF_MESSAGE_SIZE];
-    snprintf(line, sizeof line, "Folio %s: %s\n", pdf_error_type_name(type),
-             message);
+    snprintf(line, sizeof line, "Folio %s: %s\n", pdf_error_type_name(type), message);
     fputs(line, stderr);
     if (type == PDF_ERR_NONFATAL) return;
     PDF_delete(document);

@@ -43,22 +43,25 @@ enum {
 };
 
 /* State of the content stream being written. */
-enum { PDF_CONTENT_NONE = 0, PDF_CONTENT_SECTION = 1, PDF_CONTENT_PATH = 2,
-       PDF_CONTENT_TEXT = 3 };
+enum { PDF_CONTENT_NONE = 0, PDF_CONTENT_SECTION = 1, PDF_CONTENT_PATH = 2, PDF_CONTENT_TEXT = 3 };
 
 /* Procedure-set flags of a content stream. */
-enum { PDF_PROCSET_IMAGEB = 0x01, PDF_PROCSET_IMAGEC = 0x02,
-       PDF_PROCSET_IMAGEI = 0x04, PDF_PROCSET_TEXT = 0x08 };
+enum {
+    PDF_PROCSET_IMAGEB = 0x01,
+    PDF_PROCSET_IMAGEC = 0x02,
+    PDF_PROCSET_IMAGEI = 0x04,
+    PDF_PROCSET_TEXT = 0x08
+};
 
 /* The output stream: one growable buffer in front of the sink. */
 typedef struct {
-    pdf_byte *start;       /* null until the first document is opened */
-    pdf_byte *position;    /* next free byte */
-    pdf_byte *end;         /* one past the buffer */
-    long base_offset;      /* bytes handed out before `start` */
-    int compressing;       /* a Flate section is open */
-    z_stream compressor;   /* kept between sections and reset for each */
-    int compressor_level;  /* level the compressor was set up with; 0 none */
+    pdf_byte *start;         /* null until the first document is opened */
+    pdf_byte *position;      /* next free byte */
+    pdf_byte *end;           /* one past the buffer */
+    long base_offset;        /* bytes handed out before `start` */
+    int compressing;         /* a Flate section is open */
+    z_stream compressor;     /* kept between sections and reset for each */
+    int compressor_level;    /* level the compressor was set up with; 0 none */
     int kernel_copy_refused; /* the sink took no file-to-file copy: not tried
                                 again for this document */
 } pdf_output_stream;
@@ -70,27 +73,26 @@ typedef struct {
  * is open at a time.
  */
 typedef struct {
-    pdf_byte state;        /* PDF_CONTENT_NONE: no stream open */
-    pdf_id object_id;      /* the stream object */
-    pdf_id length_id;      /* its length object, written after the data */
-    long start;            /* offset of its first data byte */
-    pdf_id resources_id;   /* the resource dictionary of the stream's owner */
-    int procset;           /* procedure sets its operators need */
-    int save_level;        /* graphics-state levels saved and not restored */
+    pdf_byte state;      /* PDF_CONTENT_NONE: no stream open */
+    pdf_id object_id;    /* the stream object */
+    pdf_id length_id;    /* its length object, written after the data */
+    long start;          /* offset of its first data byte */
+    pdf_id resources_id; /* the resource dictionary of the stream's owner */
+    int procset;         /* procedure sets its operators need */
+    int save_level;      /* graphics-state levels saved and not restored */
 } pdf_content_stream;
 
 /* Page boxes, indexed by pdf_box_kind; coordinates llx, lly, urx, ury. */
-typedef enum { PDF_CROPBOX = 0, PDF_BLEEDBOX, PDF_TRIMBOX, PDF_ARTBOX,
-               PDF_BOX_COUNT } pdf_box_kind;
+typedef enum { PDF_CROPBOX = 0, PDF_BLEEDBOX, PDF_TRIMBOX, PDF_ARTBOX, PDF_BOX_COUNT } pdf_box_kind;
 
 typedef struct pdf_info_entry_s pdf_info_entry;
 typedef struct pdf_outline_entry_s pdf_outline_entry;
 typedef struct pdf_resource_entry_s pdf_resource_entry;
 /* Records of the subsystems above the core: the core only carries them.
  * Each is defined, set up and released by its owner (subsystem.h). */
-typedef struct pdf_graphics_s pdf_graphics;             /* draw/gstate.h */
+typedef struct pdf_graphics_s pdf_graphics;                 /* draw/gstate.h */
 typedef struct pdf_colorspace_table_s pdf_colorspace_table; /* draw/colorspace.h */
-typedef struct pdf_image_table_s pdf_image_table;       /* image/images.h */
+typedef struct pdf_image_table_s pdf_image_table;           /* image/images.h */
 
 struct pdf_document_s {
     unsigned long magic;
@@ -143,7 +145,7 @@ struct pdf_document_s {
     /* The page being written. */
     float width, height;
     float boxes[PDF_BOX_COUNT][4];
-    pdf_id *contents;     /* its content sections */
+    pdf_id *contents; /* its content sections */
     int contents_capacity;
     int contents_count;
     pdf_id thumbnail_id;
@@ -175,8 +177,8 @@ struct pdf_document_s {
     int underline, overline, strikeout;
     int pdi_strict;
     pdf_byte pdi_usebox;
-    float text_leading, text_rise, text_horizscaling, text_rendering,
-        text_charspacing, text_wordspacing;
+    float text_leading, text_rise, text_horizscaling, text_rendering, text_charspacing,
+        text_wordspacing;
 };
 
 /* ---- Validity and scopes ------------------------------------------------ */
@@ -218,8 +220,7 @@ void pdf_error(pdf_document *document, int type, const char *format, ...)
  * number outside 1..12. */
 const char *pdf_error_type_name(int type);
 
-void pdf_default_error_handler(pdf_document *document, int type,
-                               const char *message);
+void pdf_default_error_handler(pdf_document *document, int type, const char *message);
 
 #include "memory.h"
 

@@ -45,9 +45,12 @@ FILE *create_output_file(const char *filename) {
 
 void write_header(pdf_document *document) {
     static const pdf_byte kBinaryMarker[] = {0x25, 0xE4, 0xE3, 0xCF, 0xD2, 0x0A};
-    if (document->compatibility == 14) pdf_puts(document, "%PDF-1.4\n");
-    else if (document->compatibility == 13) pdf_puts(document, "%PDF-1.3\n");
-    else pdf_puts(document, "%PDF-1.2\n");
+    if (document->compatibility == 14)
+        pdf_puts(document, "%PDF-1.4\n");
+    else if (document->compatibility == 13)
+        pdf_puts(document, "%PDF-1.3\n");
+    else
+        pdf_puts(document, "%PDF-1.2\n");
     pdf_write(document, kBinaryMarker, sizeof kBinaryMarker);
 }
 
@@ -56,8 +59,7 @@ void write_catalog(pdf_document *document, pdf_id root) {
         "", "/OpenAction[%ld 0 R/Fit]\n", "/OpenAction[%ld 0 R/FitH]\n",
         "/OpenAction[%ld 0 R/FitV 0]\n", "/OpenAction[%ld 0 R/FitB]\n"};
     static const char *const kPageModes[] = {"", "", "/PageMode/UseOutlines\n",
-                                             "/PageMode/UseThumbs\n",
-                                             "/PageMode/FullScreen\n"};
+                                             "/PageMode/UseThumbs\n", "/PageMode/FullScreen\n"};
     pdf_begin_obj(document, document->catalog_id);
     pdf_puts(document, "<<");
     pdf_puts(document, "/Type/Catalog\n");
@@ -168,8 +170,8 @@ void pdf_init_document(pdf_document *document) {
     document->open_action = 0;
     document->open_mode = 0;
     pdf_free_text(document, &document->base_uri);
-    document->digest = (pdf_md5_context *)pdf_malloc(document, sizeof(pdf_md5_context),
-                                                     "pdf_init_document");
+    document->digest =
+        (pdf_md5_context *)pdf_malloc(document, sizeof(pdf_md5_context), "pdf_init_document");
     pdf_md5_init(document->digest);
     pdf_set_scope(document, PDF_SCOPE_DOCUMENT);
 

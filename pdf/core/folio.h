@@ -65,23 +65,20 @@ enum {
 
 /* The error handler. The message is valid only during the call. For any type
  * but PDF_ERR_NONFATAL the handler must not return. */
-typedef void (*pdf_error_handler)(pdf_document *document, int type,
-                                  const char *message);
+typedef void (*pdf_error_handler)(pdf_document *document, int type, const char *message);
 
 /* Memory hooks. The allocation hook may be called with a null document (for
  * the document record itself). `routine` names the requesting routine. A
  * hook that fails returns null; the library then reports PDF_ERR_MEMORY. */
-typedef void *(*pdf_alloc_proc)(pdf_document *document, size_t size,
-                                const char *routine);
-typedef void *(*pdf_realloc_proc)(pdf_document *document, void *block,
-                                  size_t size, const char *routine);
+typedef void *(*pdf_alloc_proc)(pdf_document *document, size_t size, const char *routine);
+typedef void *(*pdf_realloc_proc)(pdf_document *document, void *block, size_t size,
+                                  const char *routine);
 typedef void (*pdf_free_proc)(pdf_document *document, void *block);
 
 /* A sink for PDF_open_mem: receives `count` bytes and returns the number it
  * accepted. Anything other than `count` is a write failure (PDF_ERR_IO).
  * The bytes are reused by the library as soon as the sink returns. */
-typedef size_t (*pdf_write_proc)(pdf_document *document, void *data,
-                                 size_t count);
+typedef size_t (*pdf_write_proc)(pdf_document *document, void *data, size_t count);
 
 /* ---- Document objects ------------------------------------------------ */
 
@@ -99,10 +96,8 @@ pdf_document *PDF_new(void);
  * When the record cannot be allocated the error handler receives
  * PDF_ERR_MEMORY "Couldn't allocate Folio object" with a temporary record on
  * which PDF_get_client_data works, and the call returns null. */
-pdf_document *PDF_new_with_handlers(pdf_error_handler error_handler,
-                                    pdf_alloc_proc alloc_proc,
-                                    pdf_realloc_proc realloc_proc,
-                                    pdf_free_proc free_proc,
+pdf_document *PDF_new_with_handlers(pdf_error_handler error_handler, pdf_alloc_proc alloc_proc,
+                                    pdf_realloc_proc realloc_proc, pdf_free_proc free_proc,
                                     void *client_data);
 
 /* The client data given at creation; null for an invalid object. */
@@ -168,21 +163,18 @@ void PDF_set_info(pdf_document *document, const char *key, const char *value);
 /* Adds a bookmark to the current page under `parent` (0 for top level, else
  * a bookmark number) and returns its number. An empty text or a bad parent
  * is PDF_ERR_VALUE. Scope: page. */
-int PDF_add_bookmark(pdf_document *document, const char *text, int parent,
-                     int open);
+int PDF_add_bookmark(pdf_document *document, const char *text, int parent, int open);
 
 /* ---- Parameters -------------------------------------------------------- */
 
 /* Text settings ("compatibility", "flush", "warning", "imagewarning",
  * "openaction", "openmode", "transition", "binding", "debug", ...). Unknown
  * keys, bad values and keys not allowed in the current scope are errors. */
-void PDF_set_parameter(pdf_document *document, const char *key,
-                       const char *value);
+void PDF_set_parameter(pdf_document *document, const char *key, const char *value);
 
 /* Text queries ("version", "scope", ...). The result is owned by the
  * library; null on failure. */
-const char *PDF_get_parameter(pdf_document *document, const char *key,
-                              float modifier);
+const char *PDF_get_parameter(pdf_document *document, const char *key, float modifier);
 
 /* Numeric settings ("compress" 0..9, "floatdigits" 3..6, "pagewidth",
  * "pageheight", the page boxes "CropBox/llx" ..., "duration"). */
@@ -200,30 +192,26 @@ float PDF_get_value(pdf_document *document, const char *key, float modifier);
  * "mask", "masked", "colorize", "invert", "ignoremask" or "page" with
  * `intparam` as its argument. Returns the image handle, or -1 when the
  * reader could not use the file. Scopes: document, page. */
-int PDF_open_image_file(pdf_document *document, const char *type,
-                        const char *filename, const char *stringparam,
-                        int intparam);
+int PDF_open_image_file(pdf_document *document, const char *type, const char *filename,
+                        const char *stringparam, int intparam);
 
 /* Opens image data held by the caller: type "jpeg", "ccitt" or "raw";
  * source "memory", "memory32" (rows padded to 4 bytes), "fileref" or "url"
  * (data is then a file name or URL). The data need stay valid only during
  * the call. Returns the image handle. Scopes: document, page. */
-int PDF_open_image(pdf_document *document, const char *type,
-                   const char *source, const char *data, long length,
-                   int width, int height, int components, int bpc,
-                   const char *params);
+int PDF_open_image(pdf_document *document, const char *type, const char *source, const char *data,
+                   long length, int width, int height, int components, int bpc, const char *params);
 
 /* Opens a file of raw CCITT fax data as a 1-bit image, optionally reversing
  * the bit order of every byte. k is the CCITT K parameter; black_is_1 is
  * the BlackIs1 flag. Returns the image handle or -1 when the file cannot be
  * opened. Scopes: document, page. */
-int PDF_open_CCITT(pdf_document *document, const char *filename, int width,
-                   int height, int bit_reverse, int k, int black_is_1);
+int PDF_open_CCITT(pdf_document *document, const char *filename, int width, int height,
+                   int bit_reverse, int k, int black_is_1);
 
 /* Draws an image (one pixel per unit times scale) with its lower left
  * corner at (x, y). Scopes: page, pattern, template. */
-void PDF_place_image(pdf_document *document, int image, float x, float y,
-                     float scale);
+void PDF_place_image(pdf_document *document, int image, float x, float y, float scale);
 
 /* Frees the image handle; the XObject stays in the file.
  * Scopes: document, page. */

@@ -46,7 +46,8 @@ int pdf_ltoa(char *out, long value, int width, char pad, int base) {
     if (width > kMaxWidth) width = kMaxWidth;
     int length = 0;
     if (value == 0) {
-        do out[length++] = '0'; while (length < width);
+        do out[length++] = '0';
+        while (length < width);
         out[length] = '\0';
         return length;
     }
@@ -79,8 +80,7 @@ int pdf_ftoa(pdf_document *document, char *out, double value, int digits) {
     }
     if (value >= 32768) {
         if (value > 2147483647.0) {
-            pdf_error(document, PDF_ERR_VALUE,
-                      "floating point value too large in pdf_ftoa");
+            pdf_error(document, PDF_ERR_VALUE, "floating point value too large in pdf_ftoa");
             value = 2147483647.0;
         }
         return length + pdf_ltoa(out + length, (long)floor(value + 0.5), 0, ' ', 10);
@@ -106,8 +106,8 @@ int pdf_ftoa(pdf_document *document, char *out, double value, int digits) {
     return length;
 }
 
-int pdf_vsprintf(pdf_document *document, char *out, size_t size,
-                 const char *format, va_list arguments) {
+int pdf_vsprintf(pdf_document *document, char *out, size_t size, const char *format,
+                 va_list arguments) {
     bounded_out o = {out, size, 0};
     char number[40];
     for (const char *p = format; *p != '\0'; p++) {
@@ -127,56 +127,54 @@ int pdf_vsprintf(pdf_document *document, char *out, size_t size,
             p++;
         }
         switch (*p) {
-        case '%':
-            append_char(&o, '%');
-            break;
-        case 'd':
-            pdf_ltoa(number, va_arg(arguments, int), width, pad, 10);
-            append_text(&o, number);
-            break;
-        case 'X':
-            pdf_ltoa(number, va_arg(arguments, int), width, pad, 16);
-            append_text(&o, number);
-            break;
-        case 'l':
-            p++;
-            if (*p == 'd' || *p == 'X') {
-                pdf_ltoa(number, va_arg(arguments, long), width, pad,
-                         *p == 'd' ? 10 : 16);
+            case '%':
+                append_char(&o, '%');
+                break;
+            case 'd':
+                pdf_ltoa(number, va_arg(arguments, int), width, pad, 10);
                 append_text(&o, number);
-            } else {
+                break;
+            case 'X':
+                pdf_ltoa(number, va_arg(arguments, int), width, pad, 16);
+                append_text(&o, number);
+                break;
+            case 'l':
+                p++;
+                if (*p == 'd' || *p == 'X') {
+                    pdf_ltoa(number, va_arg(arguments, long), width, pad, *p == 'd' ? 10 : 16);
+                    append_text(&o, number);
+                } else {
+                    pdf_error(document, PDF_ERR_SYSTEM,
+                              "unknown format 'l%c' (%02X) in pdf_vsprintf",
+                              isprint((unsigned char)*p) ? *p : '?', (unsigned char)*p);
+                    if (*p == '\0') p--;
+                }
+                break;
+            case 'c':
+                append_char(&o, (char)va_arg(arguments, int));
+                break;
+            case 's': {
+                const char *text = va_arg(arguments, const char *);
+                append_text(&o, text != NULL ? text : "(null)");
+                break;
+            }
+            case 'f':
+                pdf_ftoa(document, number, va_arg(arguments, double), document->floatdigits);
+                append_text(&o, number);
+                break;
+            default:
                 pdf_error(document, PDF_ERR_SYSTEM,
-                          "unknown format 'l%c' (%02X) in pdf_vsprintf",
+                          "unknown format specifier '%c' (%02X) in pdf_vsprintf",
                           isprint((unsigned char)*p) ? *p : '?', (unsigned char)*p);
                 if (*p == '\0') p--;
-            }
-            break;
-        case 'c':
-            append_char(&o, (char)va_arg(arguments, int));
-            break;
-        case 's': {
-            const char *text = va_arg(arguments, const char *);
-            append_text(&o, text != NULL ? text : "(null)");
-            break;
-        }
-        case 'f':
-            pdf_ftoa(document, number, va_arg(arguments, double), document->floatdigits);
-            append_text(&o, number);
-            break;
-        default:
-            pdf_error(document, PDF_ERR_SYSTEM,
-                      "unknown format specifier '%c' (%02X) in pdf_vsprintf",
-                      isprint((unsigned char)*p) ? *p : '?', (unsigned char)*p);
-            if (*p == '\0') p--;
-            break;
+                break;
         }
     }
     if (o.size > 0) o.out[o.length] = '\0';
     return (int)o.length;
 }
 
-int pdf_sprintf(pdf_document *document, char *out, size_t size,
-                const char *format, ...) {
+int pdf_sprintf(pdf_document *document, char *out, size_t size, const char *format, ...) {
     va_list arguments;
     va_start(arguments, format);
     int length = pdf_vsprintf(document, out, size, format, arguments);

@@ -12,10 +12,9 @@
 /* Formats into `out`, writing at most `size` bytes including the terminator
  * (longer output is cut). Conversions: %% %d %X %ld %lX %c %s %f with an
  * optional "0" pad and width. Returns the length written. */
-int pdf_vsprintf(pdf_document *document, char *out, size_t size,
-                 const char *format, va_list arguments);
-int pdf_sprintf(pdf_document *document, char *out, size_t size,
-                const char *format, ...);
+int pdf_vsprintf(pdf_document *document, char *out, size_t size, const char *format,
+                 va_list arguments);
+int pdf_sprintf(pdf_document *document, char *out, size_t size, const char *format, ...);
 
 /* Writes `value` in base 10 or 16 with at least `width` digits padded with
  * `pad`; returns the length. `out` must hold 24 bytes. */

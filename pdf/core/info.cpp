@@ -68,9 +68,8 @@ void write_creation_date(pdf_document *document) {
     struct tm local;
     localtime_r(&now, &local);
     char date[16];
-    pdf_sprintf(document, date, sizeof date, "%04d%02d%02d%02d%02d%02d",
-                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                local.tm_min, local.tm_sec);
+    pdf_sprintf(document, date, sizeof date, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     pdf_md5_update(document->digest, date, strlen(date));
     pdf_printf(document, "/CreationDate (D:%s)\n", date);
 }
@@ -93,8 +92,7 @@ const char *pdf_platform_name(void) {
 
 void PDF_set_info(pdf_document *document, const char *key, const char *value) {
     if (!pdf_is_valid(document)) return;
-    if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT | PDF_SCOPE_PAGE, "PDF_set_info"))
-        return;
+    if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT | PDF_SCOPE_PAGE, "PDF_set_info")) return;
     if (key == NULL || key[0] == '\0' || value == NULL || value[0] == '\0') {
         pdf_error(document, PDF_ERR_NONFATAL, "Empty key or value in PDF_set_info");
         return;
@@ -132,8 +130,7 @@ void pdf_init_info(pdf_document *document) {
 }
 
 void pdf_write_info(pdf_document *document) {
-    const char *const names[] = {"/Keywords ", "/Subject ", "/Title ", "/Creator ",
-                                 "/Author "};
+    const char *const names[] = {"/Keywords ", "/Subject ", "/Title ", "/Creator ", "/Author "};
     const char *const values[] = {document->info_keywords, document->info_subject,
                                   document->info_title, document->info_creator,
                                   document->info_author};

@@ -12,7 +12,6 @@ struct pdf_info_entry_s {
     pdf_info_entry *next;
 };
 
-
 /* The Producer's platform name, fixed when the library is built. */
 const char *pdf_platform_name(void);
 

@@ -9,8 +9,8 @@
 
 typedef struct {
     uint32_t state[4];
-    uint64_t length;          /* bytes fed so far */
-    unsigned char block[64];  /* bytes of the block being filled */
+    uint64_t length;         /* bytes fed so far */
+    unsigned char block[64]; /* bytes of the block being filled */
 } pdf_md5_context;
 
 void pdf_md5_init(pdf_md5_context *context);

@@ -7,45 +7,37 @@
 
 #include "document.h"
 
-void *pdf_default_malloc(pdf_document *document, size_t size,
-                         const char *routine) {
+void *pdf_default_malloc(pdf_document *document, size_t size, const char *routine) {
     if (size == 0) {
         if (document != NULL)
-            pdf_error(document, PDF_ERR_NONFATAL,
-                      "Tried to allocate 0 bytes in %s!\n", routine);
+            pdf_error(document, PDF_ERR_NONFATAL, "Tried to allocate 0 bytes in %s!\n", routine);
         size = 1;
     }
     void *block = malloc(size);
     if (block == NULL && document != NULL)
-        pdf_error(document, PDF_ERR_MEMORY, "Couldn't allocate memory in %s!\n",
-                  routine);
+        pdf_error(document, PDF_ERR_MEMORY, "Couldn't allocate memory in %s!\n", routine);
     return block;
 }
 
-void *pdf_default_calloc(pdf_document *document, size_t size,
-                         const char *routine) {
+void *pdf_default_calloc(pdf_document *document, size_t size, const char *routine) {
     if (size == 0) {
-        pdf_error(document, PDF_ERR_NONFATAL,
-                  "Tried to (c)allocate 0 bytes in %s!\n", routine);
+        pdf_error(document, PDF_ERR_NONFATAL, "Tried to (c)allocate 0 bytes in %s!\n", routine);
         size = 1;
     }
     /* Through the allocation hook, so that a caller's hook is honoured. */
     void *block = document->malloc_proc(document, size, routine);
     if (block == NULL) {
-        pdf_error(document, PDF_ERR_MEMORY,
-                  "Couldn't (c)allocate memory in %s!\n", routine);
+        pdf_error(document, PDF_ERR_MEMORY, "Couldn't (c)allocate memory in %s!\n", routine);
         return NULL;
     }
     memset(block, 0, size);
     return block;
 }
 
-void *pdf_default_realloc(pdf_document *document, void *block, size_t size,
-                          const char *routine) {
+void *pdf_default_realloc(pdf_document *document, void *block, size_t size, const char *routine) {
     void *moved = realloc(block, size);
     if (moved == NULL)
-        pdf_error(document, PDF_ERR_MEMORY, "Couldn't reallocate memory in %s!\n",
-                  routine);
+        pdf_error(document, PDF_ERR_MEMORY, "Couldn't reallocate memory in %s!\n", routine);
     return moved;
 }
 
@@ -63,8 +55,7 @@ void pdf_default_free(pdf_document *document, void *block) {
 void *pdf_malloc(pdf_document *document, size_t size, const char *routine) {
     void *block = document->malloc_proc(document, size, routine);
     if (block == NULL && document->malloc_proc != pdf_default_malloc)
-        pdf_error(document, PDF_ERR_MEMORY, "Couldn't allocate memory in %s!\n",
-                  routine);
+        pdf_error(document, PDF_ERR_MEMORY, "Couldn't allocate memory in %s!\n", routine);
     return block;
 }
 
@@ -72,12 +63,10 @@ void *pdf_calloc(pdf_document *document, size_t size, const char *routine) {
     return document->calloc_proc(document, size, routine);
 }
 
-void *pdf_realloc(pdf_document *document, void *block, size_t size,
-                  const char *routine) {
+void *pdf_realloc(pdf_document *document, void *block, size_t size, const char *routine) {
     void *moved = document->realloc_proc(document, block, size, routine);
     if (moved == NULL && document->realloc_proc != pdf_default_realloc)
-        pdf_error(document, PDF_ERR_MEMORY, "Couldn't reallocate memory in %s!\n",
-                  routine);
+        pdf_error(document, PDF_ERR_MEMORY, "Couldn't reallocate memory in %s!\n", routine);
     return moved;
 }
 

@@ -9,19 +9,15 @@
 
 #include "folio.h"
 
-void *pdf_default_malloc(pdf_document *document, size_t size,
-                         const char *routine);
-void *pdf_default_calloc(pdf_document *document, size_t size,
-                         const char *routine);
-void *pdf_default_realloc(pdf_document *document, void *block, size_t size,
-                          const char *routine);
+void *pdf_default_malloc(pdf_document *document, size_t size, const char *routine);
+void *pdf_default_calloc(pdf_document *document, size_t size, const char *routine);
+void *pdf_default_realloc(pdf_document *document, void *block, size_t size, const char *routine);
 void pdf_default_free(pdf_document *document, void *block);
 
 /* Calls through the document's hooks. */
 void *pdf_malloc(pdf_document *document, size_t size, const char *routine);
 void *pdf_calloc(pdf_document *document, size_t size, const char *routine);
-void *pdf_realloc(pdf_document *document, void *block, size_t size,
-                  const char *routine);
+void *pdf_realloc(pdf_document *document, void *block, size_t size, const char *routine);
 void pdf_free(pdf_document *document, void *block);
 
 /* Size of an 8-bit text (through its zero byte) or of a Unicode text that

@@ -10,9 +10,9 @@
 pdf_id pdf_alloc_id(pdf_document *document) {
     pdf_id id = document->object_count + 1;
     if (id >= document->object_capacity) {
-        long *grown = (long *)pdf_realloc(
-            document, document->object_offsets,
-            sizeof(long) * (size_t)document->object_capacity * 2, "pdf_alloc_id");
+        long *grown = (long *)pdf_realloc(document, document->object_offsets,
+                                          sizeof(long) * (size_t)document->object_capacity * 2,
+                                          "pdf_alloc_id");
         if (grown == NULL) return 0;
         document->object_offsets = grown;
         document->object_capacity *= 2;

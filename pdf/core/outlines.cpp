@@ -30,8 +30,8 @@ int start_outline(pdf_document *document) {
 
 int grow_outline(pdf_document *document) {
     size_t size = sizeof(pdf_outline_entry) * (size_t)document->outline_capacity;
-    pdf_outline_entry *grown = (pdf_outline_entry *)pdf_realloc(
-        document, document->outline_entries, 2 * size, "PDF_add_bookmark");
+    pdf_outline_entry *grown = (pdf_outline_entry *)pdf_realloc(document, document->outline_entries,
+                                                                2 * size, "PDF_add_bookmark");
     if (grown == NULL) return 0;
     memset((char *)grown + size, 0, size);
     document->outline_entries = grown;
@@ -52,8 +52,8 @@ void count_descendant(pdf_outline_entry *entries, int parent) {
 
 void write_destination(pdf_document *document, const pdf_outline_entry *entry) {
     static const char *const kDestinations[] = {
-        "/Dest[%ld 0 R/XYZ null null 0]\n", "/Dest[%ld 0 R/Fit]\n",
-        "/Dest[%ld 0 R/FitH 2000]\n", "/Dest[%ld 0 R/FitV 0]\n", "/Dest[%ld 0 R/FitB]\n"};
+        "/Dest[%ld 0 R/XYZ null null 0]\n", "/Dest[%ld 0 R/Fit]\n", "/Dest[%ld 0 R/FitH 2000]\n",
+        "/Dest[%ld 0 R/FitV 0]\n", "/Dest[%ld 0 R/FitB]\n"};
     if (entry->dest_type > 4) {
         pdf_error(document, PDF_ERR_SYSTEM, "Unknown outline destination type");
         return;
@@ -139,13 +139,11 @@ void pdf_write_outlines(pdf_document *document) {
     pdf_begin_obj(document, root->self_id);
     pdf_puts(document, "<<");
     if (root->count != 0) pdf_printf(document, "/Count %d\n", root->count);
-    pdf_printf(document, "/First %ld 0 R\n",
-               document->outline_entries[root->first_child].self_id);
+    pdf_printf(document, "/First %ld 0 R\n", document->outline_entries[root->first_child].self_id);
     pdf_printf(document, "/Last %ld 0 R\n", document->outline_entries[root->last_child].self_id);
     pdf_puts(document, ">>\n");
     pdf_puts(document, "endobj\n");
-    for (int index = 1; index <= document->outline_count; index++)
-        write_entry(document, index);
+    for (int index = 1; index <= document->outline_count; index++) write_entry(document, index);
 }
 
 void pdf_cleanup_outlines(pdf_document *document) {

@@ -89,8 +89,7 @@ void pdf_open_stream(pdf_document *document) {
     pdf_output_stream *stream = document->stream;
     if (stream->start != NULL) pdf_free(document, stream->start);
     stream->start = stream->position = stream->end = NULL;
-    stream->start = (pdf_byte *)pdf_malloc(document, PDF_STREAM_BUFFER_SIZE,
-                                           "pdf_open_stream");
+    stream->start = (pdf_byte *)pdf_malloc(document, PDF_STREAM_BUFFER_SIZE, "pdf_open_stream");
     if (stream->start == NULL) return;
     stream->position = stream->start;
     stream->end = stream->start + PDF_STREAM_BUFFER_SIZE;
@@ -122,8 +121,8 @@ void pdf_check_stream(pdf_document *document, size_t count) {
         }
         size_t size = (size_t)(stream->end - stream->start);
         size_t used = (size_t)(stream->position - stream->start);
-        pdf_byte *grown = (pdf_byte *)pdf_realloc(document, stream->start,
-                                                  2 * size, "pdf_check_stream");
+        pdf_byte *grown =
+            (pdf_byte *)pdf_realloc(document, stream->start, 2 * size, "pdf_check_stream");
         if (grown == NULL) return;
         stream->start = grown;
         stream->position = grown + used;
@@ -133,8 +132,7 @@ void pdf_check_stream(pdf_document *document, size_t count) {
 
 void pdf_flush_stream(pdf_document *document) {
     pdf_output_stream *stream = document->stream;
-    if (document->writeproc == NULL || stream->compressing || stream->start == NULL)
-        return;
+    if (document->writeproc == NULL || stream->compressing || stream->start == NULL) return;
     size_t count = (size_t)(stream->position - stream->start);
     if (count == 0) return;
     if (document->writeproc(document, stream->start, count) != count) {
@@ -231,13 +229,12 @@ size_t pdf_file_writer(pdf_document *document, void *data, size_t count) {
     return fwrite(data, 1, count, document->fp);
 }
 
-long long pdf_copy_file_range(pdf_document *document, int fd, long long offset,
-                              long long count) {
+long long pdf_copy_file_range(pdf_document *document, int fd, long long offset, long long count) {
 #ifdef __linux__
     pdf_output_stream *stream = document->stream;
     if (document->writeproc != pdf_file_writer || document->fp == NULL ||
-        document->flush == PDF_FLUSH_NONE || stream->compressing ||
-        stream->start == NULL || stream->kernel_copy_refused)
+        document->flush == PDF_FLUSH_NONE || stream->compressing || stream->start == NULL ||
+        stream->kernel_copy_refused)
         return -1;
     /* Everything before the data must be in the file first. */
     pdf_flush_stream(document);
@@ -288,8 +285,7 @@ void pdf_close_output(pdf_document *document) {
             failed |= fclose(document->fp) != 0;
         document->fp = NULL;
         pdf_free_text(document, &document->filename);
-        if (failed)
-            pdf_error(document, PDF_ERR_IO, "Couldn't write output (disk full?)");
+        if (failed) pdf_error(document, PDF_ERR_IO, "Couldn't write output (disk full?)");
         return;
     }
     document->fp = NULL;
@@ -309,13 +305,23 @@ void pdf_quote_string(pdf_document *document, const char *bytes, size_t count) {
         }
         char c = bytes[i];
         switch (c) {
-        case '\n': piece[used++] = '\\'; piece[used++] = 'n'; break;
-        case '\r': piece[used++] = '\\'; piece[used++] = 'r'; break;
-        case '(': case ')': case '\\':
-            piece[used++] = '\\';
-            piece[used++] = c;
-            break;
-        default: piece[used++] = c; break;
+            case '\n':
+                piece[used++] = '\\';
+                piece[used++] = 'n';
+                break;
+            case '\r':
+                piece[used++] = '\\';
+                piece[used++] = 'r';
+                break;
+            case '(':
+            case ')':
+            case '\\':
+                piece[used++] = '\\';
+                piece[used++] = c;
+                break;
+            default:
+                piece[used++] = c;
+                break;
         }
     }
     pdf_write(document, piece, used);

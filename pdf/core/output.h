@@ -56,8 +56,7 @@ size_t pdf_file_writer(pdf_document *document, void *data, size_t count);
  * after which the output takes no more bytes). The caller then copies
  * through its data source. Once the output itself refused a copy, later
  * calls return -1 at once. The offset of `fd` is left alone. */
-long long pdf_copy_file_range(pdf_document *document, int fd, long long offset,
-                              long long count);
+long long pdf_copy_file_range(pdf_document *document, int fd, long long offset, long long count);
 
 /* Writes bytes as a PDF literal string "(...)". */
 void pdf_quote_string(pdf_document *document, const char *bytes, size_t count);

@@ -12,10 +12,9 @@
 
 namespace {
 
-const char *const kBoxNames[PDF_BOX_COUNT] = {"CropBox", "BleedBox", "TrimBox",
-                                              "ArtBox"};
-const char *const kTransitionStyles[] = {"", "Split", "Blinds", "Box", "Wipe",
-                                         "Dissolve", "Glitter", "R"};
+const char *const kBoxNames[PDF_BOX_COUNT] = {"CropBox", "BleedBox", "TrimBox", "ArtBox"};
+const char *const kTransitionStyles[] = {"",     "Split",    "Blinds",  "Box",
+                                         "Wipe", "Dissolve", "Glitter", "R"};
 
 /* Page sizes the PDF version can display; `fatal` for PDF 1.2 readers. */
 void check_page_size(pdf_document *document, float width, float height) {
@@ -33,8 +32,7 @@ int assign_page_id(pdf_document *document) {
     if (page >= document->pages_capacity) {
         int capacity = document->pages_capacity;
         pdf_id *grown = (pdf_id *)pdf_realloc(
-            document, document->page_ids, sizeof(pdf_id) * (size_t)capacity * 2,
-            "pdf_grow_pages");
+            document, document->page_ids, sizeof(pdf_id) * (size_t)capacity * 2, "pdf_grow_pages");
         if (grown == NULL) return 0;
         for (int i = capacity; i < capacity * 2; i++) grown[i] = -1;
         document->page_ids = grown;
@@ -53,8 +51,7 @@ void write_boxes(pdf_document *document) {
             pdf_error(document, PDF_ERR_VALUE, "Illegal %s dimensions", kBoxNames[kind]);
             continue;
         }
-        pdf_printf(document, "/%s[%f %f %f %f]\n", kBoxNames[kind], box[0], box[1],
-                   box[2], box[3]);
+        pdf_printf(document, "/%s[%f %f %f %f]\n", kBoxNames[kind], box[0], box[1], box[2], box[3]);
     }
 }
 
@@ -68,8 +65,8 @@ pdf_id pdf_get_pnode_id(pdf_document *document) {
     int next = document->current_pnode + 1;
     if (next >= document->pnodes_capacity) {
         pdf_id *grown = (pdf_id *)pdf_realloc(
-            document, document->pnodes,
-            sizeof(pdf_id) * (size_t)document->pnodes_capacity * 2, "pdf_get_pnode_id");
+            document, document->pnodes, sizeof(pdf_id) * (size_t)document->pnodes_capacity * 2,
+            "pdf_get_pnode_id");
         if (grown == NULL) return 0;
         document->pnodes = grown;
         document->pnodes_capacity *= 2;
@@ -106,8 +103,8 @@ void write_page_object(pdf_document *document) {
     pdf_puts(document, "endobj\n");
 }
 
-void write_pages_node(pdf_document *document, pdf_id id, pdf_id parent,
-                      const pdf_id *kids, int kid_count, int count) {
+void write_pages_node(pdf_document *document, pdf_id id, pdf_id parent, const pdf_id *kids,
+                      int kid_count, int count) {
     pdf_begin_obj(document, id);
     pdf_puts(document, "<<");
     pdf_puts(document, "/Type/Pages\n");

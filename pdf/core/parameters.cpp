@@ -19,8 +19,9 @@ namespace {
 
 enum { ALL = 0x3F, OBJ = 0x01, PAGE = 0x04, PPT = 0x1C, DPPT = 0x1E, PPTP = 0x3C };
 
-int is(const char *a, const char *b) { return strcmp(a, b) == 0; }
-
+int is(const char *a, const char *b) {
+    return strcmp(a, b) == 0;
+}
 
 /* The record's field at the row's offset. */
 int *int_field(pdf_document *document, const pdf_parameter *row) {
@@ -42,19 +43,28 @@ void set_flush(pdf_document *document, const pdf_parameter *row, const char *val
                   "Flush points can only be set from C or C++ language bindings");
         return;
     }
-    if (is(value, "none")) document->flush = PDF_FLUSH_NONE;
-    else if (is(value, "page")) document->flush |= PDF_FLUSH_PAGE;
-    else if (is(value, "content")) document->flush |= PDF_FLUSH_CONTENT;
-    else if (is(value, "heavy")) document->flush |= PDF_FLUSH_HEAVY;
-    else pdf_error(document, PDF_ERR_VALUE, "Bogus flush point %s", value);
+    if (is(value, "none"))
+        document->flush = PDF_FLUSH_NONE;
+    else if (is(value, "page"))
+        document->flush |= PDF_FLUSH_PAGE;
+    else if (is(value, "content"))
+        document->flush |= PDF_FLUSH_CONTENT;
+    else if (is(value, "heavy"))
+        document->flush |= PDF_FLUSH_HEAVY;
+    else
+        pdf_error(document, PDF_ERR_VALUE, "Bogus flush point %s", value);
 }
 
 void set_compatibility(pdf_document *document, const pdf_parameter *row, const char *value) {
     (void)row;
-    if (is(value, "1.2")) document->compatibility = 12;
-    else if (is(value, "1.3")) document->compatibility = 13;
-    else if (is(value, "1.4")) document->compatibility = 14;
-    else pdf_error(document, PDF_ERR_VALUE, "Unknown compatibility level '%s'", value);
+    if (is(value, "1.2"))
+        document->compatibility = 12;
+    else if (is(value, "1.3"))
+        document->compatibility = 13;
+    else if (is(value, "1.4"))
+        document->compatibility = 14;
+    else
+        pdf_error(document, PDF_ERR_VALUE, "Unknown compatibility level '%s'", value);
 }
 
 /* The binding is named once; later calls change nothing. */
@@ -93,8 +103,7 @@ void set_debug_flag(pdf_document *document, const pdf_parameter *row, const char
 }
 
 /* "passthrough" sets the flag that turns passing through off. */
-void set_inverted_debug_flag(pdf_document *document, const pdf_parameter *row,
-                             const char *value) {
+void set_inverted_debug_flag(pdf_document *document, const pdf_parameter *row, const char *value) {
     int flag = pdf_parse_boolean(document, row->key, value);
     if (flag >= 0) document->debug[row->argument] = (pdf_byte)!flag;
 }
@@ -113,8 +122,8 @@ void set_debug_letters(pdf_document *document, const pdf_parameter *row, const c
         if (on && *p == 'u') {
             int scope = pdf_current_scope(document);
             if (scope != PDF_SCOPE_DOCUMENT && scope != PDF_SCOPE_ERROR) {
-                pdf_error(document, PDF_ERR_RUNTIME, "Can't %s parameter '%s' in '%s' scope",
-                          "set", "debug", pdf_scope_name(scope));
+                pdf_error(document, PDF_ERR_RUNTIME, "Can't %s parameter '%s' in '%s' scope", "set",
+                          "debug", pdf_scope_name(scope));
                 return;
             }
             if (document->fp != NULL) {
@@ -128,8 +137,8 @@ void set_debug_letters(pdf_document *document, const pdf_parameter *row, const c
 }
 
 /* Sets a byte from a list of names, or reports `message` with the value. */
-void set_choice(pdf_document *document, pdf_byte *slot, const char *const *names,
-                const char *value, const char *message, int offset) {
+void set_choice(pdf_document *document, pdf_byte *slot, const char *const *names, const char *value,
+                const char *message, int offset) {
     int index = pdf_choice_index(names, value);
     if (index < 0) {
         pdf_error(document, PDF_ERR_VALUE, message, value);
@@ -138,31 +147,28 @@ void set_choice(pdf_document *document, pdf_byte *slot, const char *const *names
     *slot = (pdf_byte)(index + offset);
 }
 
-const char *const kDestinations[] = {"retain", "fitpage", "fitwidth", "fitheight",
-                                     "fitbbox", NULL};
+const char *const kDestinations[] = {"retain", "fitpage", "fitwidth", "fitheight", "fitbbox", NULL};
 
 void set_open_action(pdf_document *document, const pdf_parameter *row, const char *value) {
     (void)row;
-    set_choice(document, &document->open_action, kDestinations, value,
-               "Unknown open action '%s'", 0);
+    set_choice(document, &document->open_action, kDestinations, value, "Unknown open action '%s'",
+               0);
 }
 
 void set_open_mode(pdf_document *document, const pdf_parameter *row, const char *value) {
-    static const char *const kOpenModes[] = {"none", "bookmarks", "thumbnails", "fullscreen",
-                                             NULL};
+    static const char *const kOpenModes[] = {"none", "bookmarks", "thumbnails", "fullscreen", NULL};
     (void)row;
     set_choice(document, &document->open_mode, kOpenModes, value, "Unknown open mode '%s'", 1);
 }
 
-void set_bookmark_destination(pdf_document *document, const pdf_parameter *row,
-                              const char *value) {
+void set_bookmark_destination(pdf_document *document, const pdf_parameter *row, const char *value) {
     (void)row;
     set_choice(document, &document->bookmark_dest, kDestinations, value,
                "Unknown bookmark destination '%s'", 0);
 }
 
 void set_transition(pdf_document *document, const pdf_parameter *row, const char *value) {
-    static const char *const kTransitions[] = {"none", "split",    "blinds",  "box", "wipe",
+    static const char *const kTransitions[] = {"none",     "split",   "blinds",  "box", "wipe",
                                                "dissolve", "glitter", "replace", NULL};
     (void)row;
     set_choice(document, &document->transition, kTransitions, value,
@@ -172,8 +178,8 @@ void set_transition(pdf_document *document, const pdf_parameter *row, const char
 void set_pdi_usebox(pdf_document *document, const pdf_parameter *row, const char *value) {
     static const char *const kUseBoxes[] = {"art", "bleed", "crop", "media", "trim", NULL};
     (void)row;
-    set_choice(document, &document->pdi_usebox, kUseBoxes, value,
-               "Unknown 'pdiusebox' value '%s'", 0);
+    set_choice(document, &document->pdi_usebox, kUseBoxes, value, "Unknown 'pdiusebox' value '%s'",
+               0);
 }
 
 /* Stores a "name=file" resource line; "name==file" keeps the file name
@@ -257,12 +263,13 @@ void set_page_dimension(pdf_document *document, const pdf_parameter *row, float 
         return;
     }
     if (value <= 0) {
-        pdf_error(document, PDF_ERR_VALUE, "Illegal value %f for parameter '%s'", value,
-                  row->key);
+        pdf_error(document, PDF_ERR_VALUE, "Illegal value %f for parameter '%s'", value, row->key);
         return;
     }
-    if (row->argument == 0) document->width = value;
-    else document->height = value;
+    if (row->argument == 0)
+        document->width = value;
+    else
+        document->height = value;
 }
 
 /* A corner of a page box: row argument box * 4 + corner. Boxes other than
@@ -331,7 +338,7 @@ const char *get_boolean_field(pdf_document *document, const pdf_parameter *row) 
 /* ---- The registry -------------------------------------------------------- */
 
 #define FIELD(name) ((int)offsetof(pdf_document, name))
-#define BOX(kind, corner) ((kind) * 4 + (corner))
+#define BOX(kind, corner) ((kind)*4 + (corner))
 
 const pdf_parameter kRegistry[] = {
     {"compress", ALL, 0, NULL, set_compression, NULL, NULL, 0},
@@ -380,12 +387,9 @@ const pdf_parameter kRegistry[] = {
     {"textrise", PPT, 0, NULL, set_float_field, get_float_field, NULL, FIELD(text_rise)},
     {"horizscaling", DPPT, 0, NULL, set_float_field, get_float_field, NULL,
      FIELD(text_horizscaling)},
-    {"textrendering", PPT, 0, NULL, set_float_field, get_float_field, NULL,
-     FIELD(text_rendering)},
-    {"charspacing", DPPT, 0, NULL, set_float_field, get_float_field, NULL,
-     FIELD(text_charspacing)},
-    {"wordspacing", DPPT, 0, NULL, set_float_field, get_float_field, NULL,
-     FIELD(text_wordspacing)},
+    {"textrendering", PPT, 0, NULL, set_float_field, get_float_field, NULL, FIELD(text_rendering)},
+    {"charspacing", DPPT, 0, NULL, set_float_field, get_float_field, NULL, FIELD(text_charspacing)},
+    {"wordspacing", DPPT, 0, NULL, set_float_field, get_float_field, NULL, FIELD(text_wordspacing)},
     {"underline", PPT, 0, set_boolean_field, NULL, NULL, get_boolean_field, FIELD(underline)},
     {"overline", PPT, 0, set_boolean_field, NULL, NULL, get_boolean_field, FIELD(overline)},
     {"strikeout", PPT, 0, set_boolean_field, NULL, NULL, get_boolean_field, FIELD(strikeout)},
@@ -492,16 +496,20 @@ void PDF_set_parameter(pdf_document *document, const char *key, const char *valu
         return;
     }
     if (!check_parameter_scope(document, row, "set")) return;
-    if (row->set_text == NULL) report_missing_handler(document, "set", key);
-    else row->set_text(document, row, value);
+    if (row->set_text == NULL)
+        report_missing_handler(document, "set", key);
+    else
+        row->set_text(document, row, value);
 }
 
 void PDF_set_value(pdf_document *document, const char *key, float value) {
     if (!pdf_is_valid(document)) return;
     const pdf_parameter *row = check_key(document, key, "set");
     if (row == NULL || !check_parameter_scope(document, row, "set")) return;
-    if (row->set_value == NULL) report_missing_handler(document, "set", key);
-    else row->set_value(document, row, value);
+    if (row->set_value == NULL)
+        report_missing_handler(document, "set", key);
+    else
+        row->set_value(document, row, value);
 }
 
 float PDF_get_value(pdf_document *document, const char *key, float modifier) {

@@ -21,8 +21,7 @@ typedef void (*pdf_set_text_proc)(pdf_document *document, const pdf_parameter *r
 typedef void (*pdf_set_value_proc)(pdf_document *document, const pdf_parameter *row, float value);
 /* `modifier` is the query's modifier truncated to an integer: 0, or an image
  * or font handle for rows flagged PDF_PARAMETER_TAKES_HANDLE. */
-typedef float (*pdf_get_value_proc)(pdf_document *document, const pdf_parameter *row,
-                                    int modifier);
+typedef float (*pdf_get_value_proc)(pdf_document *document, const pdf_parameter *row, int modifier);
 typedef const char *(*pdf_get_text_proc)(pdf_document *document, const pdf_parameter *row);
 
 enum {
@@ -34,15 +33,15 @@ enum {
 };
 
 struct pdf_parameter_s {
-    const char *key;     /* compared exactly; null ends a table */
-    int scopes;          /* scopes in which it may be set and read */
-    int flags;           /* PDF_PARAMETER_ bits */
+    const char *key; /* compared exactly; null ends a table */
+    int scopes;      /* scopes in which it may be set and read */
+    int flags;       /* PDF_PARAMETER_ bits */
     pdf_set_text_proc set_text;
     pdf_set_value_proc set_value;
     pdf_get_value_proc get_value;
     pdf_get_text_proc get_text;
-    int argument;        /* what the handlers need: a debug letter, a field's
-                            offset in the record, a box corner, a value */
+    int argument; /* what the handlers need: a debug letter, a field's
+                     offset in the record, a box corner, a value */
 };
 
 /* A font resource line ("FontAFM", "FontPFM", "FontOutline", "Encoding"). */

@@ -6,13 +6,17 @@
 #include <string.h>
 
 /* The hooks of one kind; a row may leave any of them unset. */
-#define FOR_EACH_HOOK(hook, document)                                        \
+#define FOR_EACH_HOOK(hook, document)                                           \
     for (const pdf_subsystem *const *row = pdf_subsystems; *row != NULL; row++) \
         if ((*row)->hook != NULL) (*row)->hook(document)
 
-void pdf_init_subsystems(pdf_document *document) { FOR_EACH_HOOK(init_document, document); }
+void pdf_init_subsystems(pdf_document *document) {
+    FOR_EACH_HOOK(init_document, document);
+}
 
-void pdf_cleanup_subsystems(pdf_document *document) { FOR_EACH_HOOK(cleanup_document, document); }
+void pdf_cleanup_subsystems(pdf_document *document) {
+    FOR_EACH_HOOK(cleanup_document, document);
+}
 
 void pdf_begin_subsystem_content(pdf_document *document) {
     FOR_EACH_HOOK(begin_content, document);

@@ -37,8 +37,7 @@ void grow_colorspaces(pdf_document *document) {
     pdf_colorspace_table *table = document->colorspaces;
     int capacity = table->capacity * 2;
     pdf_colorspace *grown = (pdf_colorspace *)pdf_realloc(
-        document, table->slots, sizeof(pdf_colorspace) * (size_t)capacity,
-        "pdf_grow_colorspaces");
+        document, table->slots, sizeof(pdf_colorspace) * (size_t)capacity, "pdf_grow_colorspaces");
     if (grown == NULL) return;
     clear_slots(grown, table->capacity, capacity);
     table->slots = grown;

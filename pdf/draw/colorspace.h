@@ -24,7 +24,7 @@ enum {
     PDF_CS_PATTERN = 7,
     PDF_CS_SEPARATION = 8,
     PDF_CS_IMAGEMASK = 9,
-    PDF_CS_SLOT_BASE = 10  /* code of registry slot 0 */
+    PDF_CS_SLOT_BASE = 10 /* code of registry slot 0 */
 };
 
 /* Initial number of registry slots; the table doubles when full. */
@@ -41,16 +41,16 @@ typedef struct {
 /* One registry slot. */
 typedef struct {
     pdf_id object_number;
-    int used;            /* used by the content stream being written */
-    char *name;          /* Separation: escaped name written after "/" */
-    pdf_byte kind;       /* PDF_CS_PATTERN or PDF_CS_SEPARATION */
+    int used;      /* used by the content stream being written */
+    char *name;    /* Separation: escaped name written after "/" */
+    pdf_byte kind; /* PDF_CS_PATTERN or PDF_CS_SEPARATION */
     pdf_color alternate;
 } pdf_colorspace;
 
 /* The subsystem's record (document->colorspaces). */
 struct pdf_colorspace_table_s {
     pdf_colorspace *slots;
-    int count;           /* slots in use, always the first ones */
+    int count; /* slots in use, always the first ones */
     int capacity;
 };
 

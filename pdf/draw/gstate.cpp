@@ -26,8 +26,10 @@ void set_fill_rule(pdf_document *document, const pdf_parameter *row, const char 
     static const char *const kFillRules[] = {"winding", "evenodd", NULL};
     (void)row;
     int index = pdf_choice_index(kFillRules, value);
-    if (index < 0) pdf_error(document, PDF_ERR_VALUE, "Unknown fill rule '%s'", value);
-    else if (document->graphics != NULL) document->graphics->fill_rule = index;
+    if (index < 0)
+        pdf_error(document, PDF_ERR_VALUE, "Unknown fill rule '%s'", value);
+    else if (document->graphics != NULL)
+        document->graphics->fill_rule = index;
 }
 
 const pdf_parameter kParameters[] = {

@@ -95,7 +95,7 @@ int PDF_open_CCITT(pdf_document *document, const char *filename, int width, int 
     }
     image->file = fp;
     ccitt_state *state = (ccitt_state *)pdf_begin_reader(document, image, &ccitt_reader,
-                                                        sizeof(ccitt_state), "PDF_open_CCITT");
+                                                         sizeof(ccitt_state), "PDF_open_CCITT");
     if (state == NULL) return -1;
     state->bit_reverse = bit_reverse;
     image->file_name = pdf_strdup(document, filename);

@@ -21,8 +21,8 @@
  * raster would be empty or larger than PDF_MAX_RASTER_BYTES. A refused
  * allocation ends the reader (pdf_reader_fail) with the memory error naming
  * `tag`. */
-int pdf_alloc_raster(pdf_document *document, pdf_image *image, size_t row_length,
-                     long row_count, const char *tag);
+int pdf_alloc_raster(pdf_document *document, pdf_image *image, size_t row_length, long row_count,
+                     const char *tag);
 void pdf_free_raster(pdf_document *document, pdf_image *image);
 
 /* Makes the slot's source deliver the raster's rows, one per refill. */

@@ -62,9 +62,9 @@ enum {
 
 /* Phases of the data source. */
 enum {
-    GIF_PHASE_CODES = 0,     /* re-packing codes */
-    GIF_PHASE_TRAILING = 1,  /* the end code was seen; skip to the terminator */
-    GIF_PHASE_DONE = 2       /* the block terminator has been read */
+    GIF_PHASE_CODES = 0,    /* re-packing codes */
+    GIF_PHASE_TRAILING = 1, /* the end code was seen; skip to the terminator */
+    GIF_PHASE_DONE = 2      /* the block terminator has been read */
 };
 
 /* What re-packing one sub-block ends with. */
@@ -74,10 +74,10 @@ enum { GIF_BLOCK_USED, GIF_CODES_ENDED, GIF_CODE_OVERFLOW, GIF_CODE_CORRUPT };
  * carries over from one data sub-block to the next. */
 typedef struct {
     int code_width;
-    int next_code;      /* the decoder's next free table entry */
+    int next_code; /* the decoder's next free table entry */
     uint32_t bit_buffer;
     int bit_count;
-    int pending_byte;   /* output bits that did not complete a byte */
+    int pending_byte; /* output bits that did not complete a byte */
     int pending_bits;
     int phase;
     pdf_byte palette[PDF_PALETTE_SIZE];
@@ -85,16 +85,19 @@ typedef struct {
 
 const pdf_reader_operations gif_reader = {NULL, NULL};
 
-gif_state *gif_of(pdf_image *image) { return (gif_state *)image->reader; }
+gif_state *gif_of(pdf_image *image) {
+    return (gif_state *)image->reader;
+}
 
 /* ---- Small readers --------------------------------------------------------- */
 
-unsigned gif_get_u16(const pdf_byte *p) { return (unsigned)p[0] | ((unsigned)p[1] << 8); }
+unsigned gif_get_u16(const pdf_byte *p) {
+    return (unsigned)p[0] | ((unsigned)p[1] << 8);
+}
 
 /* Reads `count` RGB triplets into `palette`. Returns nonzero when the file
  * ended first. */
-int gif_read_colormap(FILE *file, int count, pdf_byte *palette)
-{
+int gif_read_colormap(FILE *file, int count, pdf_byte *palette) {
     size_t size = (size_t)count * 3;
 
     return fread(palette, 1, size, file) != size;
@@ -103,21 +106,17 @@ int gif_read_colormap(FILE *file, int count, pdf_byte *palette)
 /* Reads one data sub-block into `buffer` (GIF_BLOCK_SIZE bytes). Returns
  * its length, 0 for the block terminator, and -1 when the file ends within
  * the length byte or the contents. */
-int gif_read_data_block(FILE *file, pdf_byte *buffer)
-{
+int gif_read_data_block(FILE *file, pdf_byte *buffer) {
     int length = getc(file);
 
-    if (length == EOF)
-        return -1;
-    if (length > 0 && fread(buffer, 1, (size_t)length, file) != (size_t)length)
-        return -1;
+    if (length == EOF) return -1;
+    if (length > 0 && fread(buffer, 1, (size_t)length, file) != (size_t)length) return -1;
     return length;
 }
 
 /* ---- Data source ----------------------------------------------------------- */
 
-void gif_source_init(pdf_document *document, pdf_data_source *source)
-{
+void gif_source_init(pdf_document *document, pdf_data_source *source) {
     gif_state *gif = gif_of((pdf_image *)source->context);
 
     source->buffer_size = GIF_SOURCE_BUFFER_SIZE;
@@ -133,8 +132,7 @@ void gif_source_init(pdf_document *document, pdf_data_source *source)
     gif->phase = GIF_PHASE_CODES;
 }
 
-void gif_source_release(pdf_document *document, pdf_data_source *source)
-{
+void gif_source_release(pdf_document *document, pdf_data_source *source) {
     if (source->buffer != NULL) {
         pdf_free(document, source->buffer);
         source->buffer = NULL;
@@ -144,8 +142,7 @@ void gif_source_release(pdf_document *document, pdf_data_source *source)
 /* Appends `code` in `width` bits, most significant bit first, to the output
  * at `out` + *produced. Bits that do not complete a byte wait at the top of
  * `pending_byte`. */
-void gif_put_code(gif_state *gif, pdf_byte *out, size_t *produced, unsigned code, int width)
-{
+void gif_put_code(gif_state *gif, pdf_byte *out, size_t *produced, unsigned code, int width) {
     int pending = gif->pending_bits;
     uint32_t bits = ((uint32_t)gif->pending_byte >> (8 - pending) << width) | code;
     int count = pending + width;
@@ -159,8 +156,7 @@ void gif_put_code(gif_state *gif, pdf_byte *out, size_t *produced, unsigned code
 }
 
 /* Writes the pending bits, padded with zeros, as the last byte. */
-void gif_flush_code_bits(gif_state *gif, pdf_byte *out, size_t *produced)
-{
+void gif_flush_code_bits(gif_state *gif, pdf_byte *out, size_t *produced) {
     if (gif->pending_bits > 0) {
         out[(*produced)++] = (pdf_byte)gif->pending_byte;
         gif->pending_bits = 0;
@@ -173,16 +169,13 @@ void gif_flush_code_bits(gif_state *gif, pdf_byte *out, size_t *produced)
  * PDF decoder would read differently from a GIF decoder (a code that does
  * not exist yet, or any code but clear or end once the table is full) stop
  * it. */
-int gif_repack(gif_state *gif, const pdf_byte *block, int length, pdf_byte *out,
-               size_t *produced)
-{
+int gif_repack(gif_state *gif, const pdf_byte *block, int length, pdf_byte *out, size_t *produced) {
     int position = 0;
     uint32_t mask = (1u << gif->code_width) - 1;
 
     for (;;) {
         while (gif->bit_count < gif->code_width) {
-            if (position == length)
-                return GIF_BLOCK_USED;
+            if (position == length) return GIF_BLOCK_USED;
             gif->bit_buffer |= (uint32_t)block[position++] << gif->bit_count;
             gif->bit_count += 8;
         }
@@ -193,8 +186,7 @@ int gif_repack(gif_state *gif, const pdf_byte *block, int length, pdf_byte *out,
         /* A code may name the entry being defined, but nothing above it. */
         if (gif->next_code >= GIF_TABLE_SIZE && code != GIF_CLEAR_CODE && code != GIF_END_CODE)
             return GIF_CODE_OVERFLOW;
-        if ((int)code > gif->next_code)
-            return GIF_CODE_CORRUPT;
+        if ((int)code > gif->next_code) return GIF_CODE_CORRUPT;
 
         gif_put_code(gif, out, produced, code, gif->code_width);
         gif->next_code++;
@@ -214,13 +206,11 @@ int gif_repack(gif_state *gif, const pdf_byte *block, int length, pdf_byte *out,
 /* After the end code the pixels are complete: the rest of the image data,
  * up to the block terminator, is skipped, and a file that ends before the
  * terminator loses nothing. */
-void gif_skip_trailing_blocks(pdf_image *image)
-{
+void gif_skip_trailing_blocks(pdf_image *image) {
     pdf_byte block[GIF_BLOCK_SIZE];
     int length;
 
-    do
-        length = gif_read_data_block(image->file, block);
+    do length = gif_read_data_block(image->file, block);
     while (length > 0);
     gif_of(image)->phase = GIF_PHASE_DONE;
 }
@@ -233,8 +223,7 @@ void gif_skip_trailing_blocks(pdf_image *image)
  * image data that end without an end code get one. Damaged data stop the
  * copy with an I/O error.
  */
-int gif_source_refill(pdf_document *document, pdf_data_source *source)
-{
+int gif_source_refill(pdf_document *document, pdf_data_source *source) {
     pdf_image *image = (pdf_image *)source->context;
     gif_state *gif = gif_of(image);
     pdf_byte block[GIF_BLOCK_SIZE];
@@ -242,8 +231,7 @@ int gif_source_refill(pdf_document *document, pdf_data_source *source)
 
     source->chunk = source->buffer;
     source->chunk_length = 0;
-    if (gif->phase == GIF_PHASE_DONE)
-        return 0;
+    if (gif->phase == GIF_PHASE_DONE) return 0;
     if (gif->phase == GIF_PHASE_TRAILING) {
         gif_skip_trailing_blocks(image);
         return 0;
@@ -268,8 +256,7 @@ int gif_source_refill(pdf_document *document, pdf_data_source *source)
     }
     if (status == GIF_CODES_ENDED) {
         gif_flush_code_bits(gif, source->buffer, &produced);
-        if (gif->phase == GIF_PHASE_CODES)
-            gif->phase = GIF_PHASE_TRAILING;
+        if (gif->phase == GIF_PHASE_CODES) gif->phase = GIF_PHASE_TRAILING;
     }
     source->chunk_length = produced;
     return 1;
@@ -285,17 +272,14 @@ const pdf_source_operations gif_source = {gif_source_init, gif_source_refill, gi
 
 /* Applies the string parameter (null or empty for none). Nothing is held
  * yet, so the errors need no cleanup. Returns 0, or -1 after an error. */
-int gif_apply_parameter(pdf_document *document, pdf_image *image,
-                               const char *filename, const char *stringparam,
-                               int intparam, int *colorize, int *ignore_mask)
-{
-    if (stringparam == NULL || *stringparam == '\0')
-        return 0;
+int gif_apply_parameter(pdf_document *document, pdf_image *image, const char *filename,
+                        const char *stringparam, int intparam, int *colorize, int *ignore_mask) {
+    if (stringparam == NULL || *stringparam == '\0') return 0;
 
     if (strcmp(stringparam, "colorize") == 0) {
         if (!pdf_is_colorspace_slot(document, intparam)) {
-            pdf_error(document, PDF_ERR_VALUE,
-                      "Invalid color number %d for image %s", intparam, filename);
+            pdf_error(document, PDF_ERR_VALUE, "Invalid color number %d for image %s", intparam,
+                      filename);
             return -1;
         }
         image->colorspace = (pdf_byte)(intparam + PDF_CS_SLOT_BASE);
@@ -308,14 +292,13 @@ int gif_apply_parameter(pdf_document *document, pdf_image *image,
     }
     if (strcmp(stringparam, "masked") == 0) {
         if (intparam < 0) {
-            pdf_error(document, PDF_ERR_VALUE,
-                      "Invalid image mask (no %d) for image '%s'", intparam,
-                      filename);
+            pdf_error(document, PDF_ERR_VALUE, "Invalid image mask (no %d) for image '%s'",
+                      intparam, filename);
             return -1;
         }
         if (!pdf_is_stencil_mask(document, intparam)) {
-            pdf_error(document, PDF_ERR_VALUE,
-                      "Bad image mask (no %d) for image '%s'", intparam, filename);
+            pdf_error(document, PDF_ERR_VALUE, "Bad image mask (no %d) for image '%s'", intparam,
+                      filename);
             return -1;
         }
         image->mask_image = intparam;
@@ -325,8 +308,7 @@ int gif_apply_parameter(pdf_document *document, pdf_image *image,
         *ignore_mask = 1;
         return 0;
     }
-    pdf_error(document, PDF_ERR_VALUE, "Unknown parameter %s in pdf_open_GIF_data",
-              stringparam);
+    pdf_error(document, PDF_ERR_VALUE, "Unknown parameter %s in pdf_open_GIF_data", stringparam);
     return -1;
 }
 
@@ -335,8 +317,7 @@ int gif_apply_parameter(pdf_document *document, pdf_image *image,
 /* The palette of a file without any colour table: a grey ramp from black to
  * white over `count` entries, so that the first two are black and white as
  * GIF decoders conventionally assume. */
-void gif_default_palette(pdf_byte *palette, int count)
-{
+void gif_default_palette(pdf_byte *palette, int count) {
     for (int i = 0; i < count; i++) {
         pdf_byte grey = (pdf_byte)(i * 255 / (count - 1));
 
@@ -347,16 +328,14 @@ void gif_default_palette(pdf_byte *palette, int count)
 /* Reads the signature and the logical screen: the global colour table into
  * the palette (or a grey ramp) and the pixel aspect ratio. Returns -1 after
  * giving up. */
-int gif_read_screen(pdf_document *document, pdf_image *image, const char *filename)
-{
+int gif_read_screen(pdf_document *document, pdf_image *image, const char *filename) {
     pdf_byte header[6], screen[7];
 
     if (fread(header, 1, sizeof header, image->file) != sizeof header ||
         memcmp(header, "GIF", 3) != 0 ||
         (memcmp(header + 3, "87a", 3) != 0 && memcmp(header + 3, "89a", 3) != 0) ||
         fread(screen, 1, sizeof screen, image->file) != sizeof screen)
-        return gif_give_up(document, image, "File '%s' doesn't appear to be a GIF file",
-                           filename);
+        return gif_give_up(document, image, "File '%s' doesn't appear to be a GIF file", filename);
 
     /* Logical screen: width, height, packed flags, background, aspect. */
     image->palette = gif_of(image)->palette;
@@ -379,8 +358,7 @@ int gif_read_screen(pdf_document *document, pdf_image *image, const char *filena
  * transparency of the Graphic Control Extension nearest to it. Returns 0
  * with the file positioned after the descriptor's introducer, -1 after
  * giving up. A damaged extension raises an I/O error. */
-int gif_find_image(pdf_document *document, int slot, const char *filename, int ignore_mask)
-{
+int gif_find_image(pdf_document *document, int slot, const char *filename, int ignore_mask) {
     pdf_image *image = pdf_image_slot(document, slot);
     pdf_byte block[GIF_BLOCK_SIZE];
 
@@ -389,22 +367,17 @@ int gif_find_image(pdf_document *document, int slot, const char *filename, int i
         int label, length;
 
         if (introducer == EOF)
-            return gif_give_up(document, image,
-                               "Read error (image data) in GIF file '%s'",
+            return gif_give_up(document, image, "Read error (image data) in GIF file '%s'",
                                filename);
         if (introducer == GIF_TRAILER)
-            return gif_give_up(document, image,
-                               "Couldn't find image number %d in GIF file '%s'",
-                               1, filename);
-        if (introducer == GIF_IMAGE)
-            return 0;
-        if (introducer != GIF_EXTENSION)
-            continue;
+            return gif_give_up(document, image, "Couldn't find image number %d in GIF file '%s'", 1,
+                               filename);
+        if (introducer == GIF_IMAGE) return 0;
+        if (introducer != GIF_EXTENSION) continue;
 
         label = getc(image->file);
         if (label == EOF)
-            return gif_give_up(document, image,
-                               "Read error on extension code in GIF file '%s'",
+            return gif_give_up(document, image, "Read error on extension code in GIF file '%s'",
                                filename);
 
         length = gif_read_data_block(image->file, block);
@@ -417,8 +390,7 @@ int gif_find_image(pdf_document *document, int slot, const char *filename, int i
             image->has_key_color = transparent && !ignore_mask;
             image->key_color[0] = image->has_key_color ? block[3] : 0;
         }
-        while (length > 0)
-            length = gif_read_data_block(image->file, block);
+        while (length > 0) length = gif_read_data_block(image->file, block);
         if (length < 0) {
             pdf_release_image_slot(document, slot);
             pdf_error(document, PDF_ERR_IO, "Corrupt GIF file '%s'", filename);
@@ -431,22 +403,20 @@ int gif_find_image(pdf_document *document, int slot, const char *filename, int i
  * interlace flag, a local colour table, and the LZW code size, which must
  * be 8. Returns -1 after giving up. */
 int gif_read_descriptor(pdf_document *document, pdf_image *image, const char *filename,
-                        int colorize)
-{
+                        int colorize) {
     pdf_byte descriptor[9];
 
     /* Left, top, width, height, packed flags. */
     if (fread(descriptor, 1, sizeof descriptor, image->file) != sizeof descriptor)
-        return gif_give_up(document, image,
-                           "Couldn't read left/top/width/height in GIF file '%s'", filename);
+        return gif_give_up(document, image, "Couldn't read left/top/width/height in GIF file '%s'",
+                           filename);
     int width = (int)gif_get_u16(descriptor + 4);
     int height = (int)gif_get_u16(descriptor + 6);
     /* An empty image would give an XObject and a page without area. */
     if (width == 0 || height == 0)
-        return gif_give_up(document, image,
-                           "Couldn't read left/top/width/height in GIF file '%s'", filename);
-    if (!colorize)
-        image->colorspace = PDF_CS_INDEXED;
+        return gif_give_up(document, image, "Couldn't read left/top/width/height in GIF file '%s'",
+                           filename);
+    if (!colorize) image->colorspace = PDF_CS_INDEXED;
     image->components = 1;
     image->bits_per_component = 8;
     image->width = (float)width;
@@ -463,8 +433,7 @@ int gif_read_descriptor(pdf_document *document, pdf_image *image, const char *fi
 
     int code_size = getc(image->file);
     if (code_size == EOF)
-        return gif_give_up(document, image, "Error reading data block in GIF file '%s'",
-                           filename);
+        return gif_give_up(document, image, "Error reading data block in GIF file '%s'", filename);
     if (code_size != GIF_CODE_SIZE)
         return gif_give_up(document, image,
                            "LZW minimum code size other than 8 bit not supported in GIF file '%s'",
@@ -475,8 +444,7 @@ int gif_read_descriptor(pdf_document *document, pdf_image *image, const char *fi
 /* Writes the XObject: the codes stream from the file, which is positioned
  * at the first data sub-block. An error from here on may leave the reader;
  * the slot's release then closes the file. */
-void gif_write_image(pdf_document *document, int slot, const char *filename)
-{
+void gif_write_image(pdf_document *document, int slot, const char *filename) {
     pdf_image *image = pdf_image_slot(document, slot);
 
     pdf_set_image_source(image, &gif_source);
@@ -493,8 +461,7 @@ void gif_write_image(pdf_document *document, int slot, const char *filename)
 }  // namespace
 
 int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
-                      const char *stringparam, int intparam)
-{
+                      const char *stringparam, int intparam) {
     pdf_image *image = pdf_image_slot(document, slot);
     int colorize = 0, ignore_mask = 0;
 
@@ -527,7 +494,6 @@ int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
     image = pdf_image_slot(document, slot);
     pdf_end_reader(document, image);
     /* The copy stopped with an error whose handler returned. */
-    if (!image->occupied)
-        return -1;
+    if (!image->occupied) return -1;
     return slot;
 }

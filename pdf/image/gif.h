@@ -8,7 +8,7 @@
 
 /* The GIF reader: the first image's LZW codes are re-packed for PDF's LZW
  * filter. Follows the contract of reader.h. */
-int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename, const char *stringparam,
-                      int intparam);
+int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
+                      const char *stringparam, int intparam);
 
 #endif /* FOLIO_GIF_H */

@@ -40,7 +40,7 @@ typedef struct {
     pdf_byte *rows;
     size_t row_length;
     long row_count;
-    long next_row;  /* the next row the raster source delivers */
+    long next_row; /* the next row the raster source delivers */
 } pdf_raster;
 
 typedef struct pdf_reader_operations_s pdf_reader_operations;
@@ -49,21 +49,21 @@ typedef struct pdf_reader_operations_s pdf_reader_operations;
  * behind `reader` (reader.h) until it returns; fields marked "not reset"
  * keep stale values in a free slot. */
 struct pdf_image_s {
-    FILE *file;                /* the reader's open input file */
+    FILE *file; /* the reader's open input file */
     char *file_name;
     pdf_byte reference_kind;
-    float width;               /* not reset */
-    float height;              /* not reset */
-    int bits_per_component;    /* not reset */
-    int components;            /* not reset */
+    float width;            /* not reset */
+    float height;           /* not reset */
+    int bits_per_component; /* not reset */
+    int components;         /* not reset */
     pdf_byte compression;
-    pdf_byte colorspace;       /* not reset */
+    pdf_byte colorspace; /* not reset */
     int inverted;
     int has_key_color;
     pdf_byte key_color[4];
     int mask_image;
     pdf_byte predictor;
-    int palette_count;         /* not reset */
+    int palette_count; /* not reset */
     /* palette_count RGB triplets, held by the reader's state: there only
      * while the reader writes the XObject. */
     pdf_byte *palette;
@@ -80,15 +80,15 @@ struct pdf_image_s {
     /* The decoded samples, for images that do not pass through. */
     pdf_raster raster;
 
-    int xobject_index;         /* not reset */
-    pdf_data_source source;    /* not reset */
+    int xobject_index;      /* not reset */
+    pdf_data_source source; /* not reset */
 };
 
 /* The subsystem's record (document->images). */
 struct pdf_image_table_s {
     pdf_image *slots;
     int slot_count;
-    pdf_xobject *xobjects;  /* see xobject.h */
+    pdf_xobject *xobjects; /* see xobject.h */
     int xobject_capacity;
     int xobject_count;
 };

@@ -35,11 +35,26 @@
 
 /* Marker codes. */
 enum {
-    M_SOF0 = 0xC0, M_SOF1 = 0xC1, M_SOF2 = 0xC2, M_SOF3 = 0xC3,
-    M_SOF5 = 0xC5, M_SOF6 = 0xC6, M_SOF7 = 0xC7, M_SOF9 = 0xC9,
-    M_SOF10 = 0xCA, M_SOF11 = 0xCB, M_SOF13 = 0xCD, M_SOF14 = 0xCE,
-    M_SOF15 = 0xCF, M_RST0 = 0xD0, M_RST7 = 0xD7, M_SOI = 0xD8,
-    M_EOI = 0xD9, M_APP0 = 0xE0, M_APP13 = 0xED, M_APP14 = 0xEE,
+    M_SOF0 = 0xC0,
+    M_SOF1 = 0xC1,
+    M_SOF2 = 0xC2,
+    M_SOF3 = 0xC3,
+    M_SOF5 = 0xC5,
+    M_SOF6 = 0xC6,
+    M_SOF7 = 0xC7,
+    M_SOF9 = 0xC9,
+    M_SOF10 = 0xCA,
+    M_SOF11 = 0xCB,
+    M_SOF13 = 0xCD,
+    M_SOF14 = 0xCE,
+    M_SOF15 = 0xCF,
+    M_RST0 = 0xD0,
+    M_RST7 = 0xD7,
+    M_SOI = 0xD8,
+    M_EOI = 0xD9,
+    M_APP0 = 0xE0,
+    M_APP13 = 0xED,
+    M_APP14 = 0xEE,
     M_TEM = 0x01
 };
 
@@ -60,7 +75,9 @@ typedef struct {
     long start;
 } jpeg_state;
 
-long jpeg_start(const pdf_image *image) { return ((const jpeg_state *)image->reader)->start; }
+long jpeg_start(const pdf_image *image) {
+    return ((const jpeg_state *)image->reader)->start;
+}
 
 /* ---- Data source --------------------------------------------------------- */
 
@@ -68,8 +85,7 @@ long jpeg_start(const pdf_image *image) { return ((const jpeg_state *)image->rea
  * `context` is the image slot, whose `file` is open while the reader runs. */
 void jpeg_source_init(pdf_document *document, pdf_data_source *source) {
     pdf_image *image = (pdf_image *)source->context;
-    source->buffer =
-        (pdf_byte *)pdf_malloc(document, JPEG_SOURCE_BUFFER_SIZE, "jpeg_source_init");
+    source->buffer = (pdf_byte *)pdf_malloc(document, JPEG_SOURCE_BUFFER_SIZE, "jpeg_source_init");
     source->buffer_size = JPEG_SOURCE_BUFFER_SIZE;
     fseek(image->file, jpeg_start(image), SEEK_SET);
 }
@@ -102,76 +118,61 @@ const pdf_reader_operations jpeg_reader = {NULL, jpeg_copy_direct};
 /* ---- Reading the file ---------------------------------------------------- */
 
 /* Two bytes, big-endian; -1 when the file ends first. */
-long jpeg_read_u16(FILE *fp)
-{
+long jpeg_read_u16(FILE *fp) {
     int high = getc(fp);
     int low;
 
-    if (high == EOF)
-        return -1;
+    if (high == EOF) return -1;
     low = getc(fp);
-    if (low == EOF)
-        return -1;
+    if (low == EOF) return -1;
     return ((long)high << 8) | low;
 }
 
 /* The code of the next marker: the first byte after one or more 0xFF bytes
  * that is neither 0xFF nor a stuffed 0x00. JPEG_END_OF_FILE at the end. */
-int jpeg_next_marker(FILE *fp)
-{
+int jpeg_next_marker(FILE *fp) {
     int c;
 
     for (;;) {
         do {
             c = getc(fp);
-            if (c == EOF)
-                return JPEG_END_OF_FILE;
+            if (c == EOF) return JPEG_END_OF_FILE;
         } while (c != 0xFF);
         do {
             c = getc(fp);
-            if (c == EOF)
-                return JPEG_END_OF_FILE;
+            if (c == EOF) return JPEG_END_OF_FILE;
         } while (c == 0xFF);
-        if (c != 0)
-            return c;
+        if (c != 0) return c;
     }
 }
 
 /* Reads the length field of a segment and returns the number of data bytes
  * that follow it; -1 when the field is missing or below its own size. */
-long jpeg_segment_data_length(FILE *fp)
-{
+long jpeg_segment_data_length(FILE *fp) {
     long length = jpeg_read_u16(fp);
 
-    if (length < 2)
-        return -1;
+    if (length < 2) return -1;
     return length - 2;
 }
 
 /* Reads `count` data bytes, keeping the first `capacity` in `buffer`.
  * Returns 0 when the file ends before all of them arrived. */
-int jpeg_read_segment(FILE *fp, long count, pdf_byte *buffer,
-                             long capacity)
-{
+int jpeg_read_segment(FILE *fp, long count, pdf_byte *buffer, long capacity) {
     long i;
 
     for (i = 0; i < count; i++) {
         int c = getc(fp);
-        if (c == EOF)
-            return 0;
-        if (i < capacity)
-            buffer[i] = (pdf_byte)c;
+        if (c == EOF) return 0;
+        if (i < capacity) buffer[i] = (pdf_byte)c;
     }
     return 1;
 }
 
-unsigned long jpeg_get_u16(const pdf_byte *p)
-{
+unsigned long jpeg_get_u16(const pdf_byte *p) {
     return ((unsigned long)p[0] << 8) | p[1];
 }
 
-unsigned long jpeg_get_u32(const pdf_byte *p)
-{
+unsigned long jpeg_get_u32(const pdf_byte *p) {
     return (jpeg_get_u16(p) << 16) | jpeg_get_u16(p + 2);
 }
 
@@ -191,13 +192,11 @@ int jpeg_damaged(pdf_document *document, pdf_image *image, const char *filename)
 
 /* APP0: the JFIF header carries the density. Returns 0 for a damaged
  * segment. */
-int jpeg_read_app0(FILE *fp, pdf_image *image)
-{
+int jpeg_read_app0(FILE *fp, pdf_image *image) {
     pdf_byte data[JPEG_SEGMENT_BUFFER_SIZE];
     long count = jpeg_segment_data_length(fp);
 
-    if (count < 0 || !jpeg_read_segment(fp, count, data, sizeof data))
-        return 0;
+    if (count < 0 || !jpeg_read_segment(fp, count, data, sizeof data)) return 0;
     if (count + 2 >= 14 && memcmp(data, "JFIF", 4) == 0) {
         int units = data[7];
         float x = (float)jpeg_get_u16(data + 8);
@@ -226,32 +225,27 @@ int jpeg_read_app0(FILE *fp, pdf_image *image)
 /* Walks the image resource blocks of a Photoshop segment of `count` bytes
  * for the resolution block (id 0x03ED) and takes its horizontal and vertical
  * resolution, 16.16 fixed-point numbers at data bytes 0 and 8. */
-void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
-                                      pdf_image *image)
-{
+void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count, pdf_image *image) {
     unsigned long position = 14;
 
     while (position + 4 <= count && memcmp(data + position, "8BIM", 4) == 0) {
         unsigned long id, name_length, size, header;
 
         /* Signature, id and the name's length byte. */
-        if (count - position < 7)
-            return;
+        if (count - position < 7) return;
         id = jpeg_get_u16(data + position + 4);
         name_length = data[position + 6];
         /* The name with its length byte is padded to an even size; then
          * comes the four-byte data size. */
         header = 6 + ((1 + name_length + 1) & ~1UL) + 4;
-        if (count - position < header)
-            return;
+        if (count - position < header) return;
         size = jpeg_get_u32(data + position + header - 4);
-        if (size > count - position - header)
-            return;
+        if (size > count - position - header) return;
         if (id == 0x03ED && size >= 16) {
             const pdf_byte *resolution = data + position + header;
 
-            image->resolution_x = (float)jpeg_get_u16(resolution) +
-                                  (float)jpeg_get_u16(resolution + 2) / 65536.0f;
+            image->resolution_x =
+                (float)jpeg_get_u16(resolution) + (float)jpeg_get_u16(resolution + 2) / 65536.0f;
             image->resolution_y = (float)jpeg_get_u16(resolution + 8) +
                                   (float)jpeg_get_u16(resolution + 10) / 65536.0f;
             return;
@@ -266,33 +260,26 @@ void jpeg_photoshop_resolution(const pdf_byte *data, unsigned long count,
  * of a sound file is at or near its end, so the search runs backwards from
  * the end in blocks and usually reads one block only; the answer is the same
  * as that of a forward scan, since any marker after the position counts. */
-int jpeg_find_end(FILE *fp)
-{
+int jpeg_find_end(FILE *fp) {
     pdf_byte block[JPEG_END_SEARCH_SIZE + 1];
     long from = ftell(fp);
     long position;
     int next = -1; /* the first byte of the block searched before */
 
-    if (from < 0 || fseek(fp, 0, SEEK_END) != 0)
-        return 0;
+    if (from < 0 || fseek(fp, 0, SEEK_END) != 0) return 0;
     position = ftell(fp);
     while (position > from) {
-        size_t count = position - from < JPEG_END_SEARCH_SIZE
-                           ? (size_t)(position - from)
-                           : (size_t)JPEG_END_SEARCH_SIZE;
+        size_t count = position - from < JPEG_END_SEARCH_SIZE ? (size_t)(position - from)
+                                                              : (size_t)JPEG_END_SEARCH_SIZE;
         size_t length = count;
         size_t i;
 
         position -= (long)count;
-        if (fseek(fp, position, SEEK_SET) != 0 ||
-            fread(block, 1, count, fp) != count)
-            return 0;
+        if (fseek(fp, position, SEEK_SET) != 0 || fread(block, 1, count, fp) != count) return 0;
         /* A marker may straddle the boundary with the later block. */
-        if (next >= 0)
-            block[length++] = (pdf_byte)next;
+        if (next >= 0) block[length++] = (pdf_byte)next;
         for (i = length - 1; i > 0; i--)
-            if (block[i] == M_EOI && block[i - 1] == 0xFF)
-                return 1;
+            if (block[i] == M_EOI && block[i - 1] == 0xFF) return 1;
         next = block[0];
     }
     return 0;
@@ -365,8 +352,16 @@ int jpeg_read_marker(pdf_document *document, pdf_image *image, const char *filen
     switch (code) {
         case M_EOI:
             return 0;
-        case M_TEM: case M_RST0: case M_RST0 + 1: case M_RST0 + 2: case M_RST0 + 3:
-        case M_RST0 + 4: case M_RST0 + 5: case M_RST0 + 6: case M_RST7: case M_SOI:
+        case M_TEM:
+        case M_RST0:
+        case M_RST0 + 1:
+        case M_RST0 + 2:
+        case M_RST0 + 3:
+        case M_RST0 + 4:
+        case M_RST0 + 5:
+        case M_RST0 + 6:
+        case M_RST7:
+        case M_SOI:
             return 1;
         case M_SOF2:
         case M_SOF10:
@@ -377,12 +372,20 @@ int jpeg_read_marker(pdf_document *document, pdf_image *image, const char *filen
         case M_SOF0:
         case M_SOF1:
             return jpeg_read_frame(document, image, filename, scan) < 0 ? -1 : 1;
-        case M_SOF3: case M_SOF5: case M_SOF6: case M_SOF7: case M_SOF9:
-        case M_SOF11: case M_SOF13: case M_SOF14: case M_SOF15:
+        case M_SOF3:
+        case M_SOF5:
+        case M_SOF6:
+        case M_SOF7:
+        case M_SOF9:
+        case M_SOF11:
+        case M_SOF13:
+        case M_SOF14:
+        case M_SOF15:
         case JPEG_END_OF_FILE:
             return jpeg_give_up(document, image,
                                 "JPEG compression scheme '%d' in file '%s' is not supported "
-                                "in PDF 1.3", code, filename);
+                                "in PDF 1.3",
+                                code, filename);
         case M_APP0:
             return jpeg_read_app0(image->file, image) ? 1 : jpeg_damaged(document, image, filename);
         case M_APP13:
@@ -399,8 +402,8 @@ int jpeg_read_marker(pdf_document *document, pdf_image *image, const char *filen
 int jpeg_scan_markers(pdf_document *document, pdf_image *image, const char *filename,
                       jpeg_scan_state *scan) {
     while (!scan->frame_found) {
-        int status = jpeg_read_marker(document, image, filename, scan,
-                                      jpeg_next_marker(image->file));
+        int status =
+            jpeg_read_marker(document, image, filename, scan, jpeg_next_marker(image->file));
         if (status <= 0) return status;
     }
     return 0;
@@ -416,8 +419,7 @@ int jpeg_find_start(pdf_document *document, pdf_image *image, const char *filena
         do {
             c = getc(fp);
             if (c == EOF)
-                return jpeg_give_up(document, image, "File problem with JPEG file '%s'",
-                                    filename);
+                return jpeg_give_up(document, image, "File problem with JPEG file '%s'", filename);
             position++;
         } while (c != 0xFF);
         do {
@@ -431,8 +433,7 @@ int jpeg_find_start(pdf_document *document, pdf_image *image, const char *filena
         ((jpeg_state *)image->reader)->start = start;
         if (c == M_SOI && start <= JPEG_MAX_FOREIGN_BYTES) {
             if (fseek(fp, start, SEEK_SET) != 0)
-                return jpeg_give_up(document, image, "File problem with JPEG file '%s'",
-                                    filename);
+                return jpeg_give_up(document, image, "File problem with JPEG file '%s'", filename);
             return 0;
         }
         if (c == M_SOI || c == EOF)
@@ -469,15 +470,14 @@ int jpeg_read_header(pdf_document *document, pdf_image *image, const char *filen
     /* A file cut short still has its frame header; what it lacks is the
      * end-of-image marker, which no other data can imitate. */
     if (scan->frame_found && !jpeg_find_end(image->file))
-        return jpeg_give_up(document, image,
-                            "JPEG file '%s' is damaged (no end-of-image marker)", filename);
+        return jpeg_give_up(document, image, "JPEG file '%s' is damaged (no end-of-image marker)",
+                            filename);
     if (scan->height <= 0 || scan->width <= 0 || scan->components <= 0)
         return jpeg_give_up(document, image,
                             "Bad image parameters in JPEG file '%s' (w=%d h=%d, colors=%d",
                             filename, scan->width, scan->height, scan->components);
     if (scan->precision != 8)
-        return jpeg_give_up(document, image,
-                            "Bad number of bits per pixel (%d) in JPEG file '%s'",
+        return jpeg_give_up(document, image, "Bad number of bits per pixel (%d) in JPEG file '%s'",
                             scan->precision, filename);
     return 0;
 }

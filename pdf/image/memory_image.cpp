@@ -16,7 +16,9 @@ namespace {
 /* The data the call is given. */
 enum { IMAGE_RAW, IMAGE_CCITT, IMAGE_JPEG };
 
-int has_text(const char *text) { return text != NULL && *text != '\0'; }
+int has_text(const char *text) {
+    return text != NULL && *text != '\0';
+}
 
 /* The checks of the call's texts and data. Returns the kind of data, or -1
  * after reporting. */
@@ -42,7 +44,8 @@ int check_call(pdf_document *document, const char *type, const char *source, con
     }
     if (kind != IMAGE_CCITT && kind != IMAGE_RAW && has_text(params))
         pdf_error(document, PDF_ERR_NONFATAL, "Unnecessary CCITT parameter in PDF_open_image");
-    if (kind < 0) pdf_error(document, PDF_ERR_VALUE, "Unknown image type '%s' in PDF_open_image", type);
+    if (kind < 0)
+        pdf_error(document, PDF_ERR_VALUE, "Unknown image type '%s' in PDF_open_image", type);
     return kind;
 }
 
@@ -72,8 +75,7 @@ int check_samples(pdf_document *document, pdf_image *image, int kind, int width,
         return -1;
     }
     if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8) {
-        pdf_error(document, PDF_ERR_VALUE, "Bogus bits per component (%d) in PDF_open_image",
-                  bpc);
+        pdf_error(document, PDF_ERR_VALUE, "Bogus bits per component (%d) in PDF_open_image", bpc);
         return -1;
     }
     return 0;
@@ -132,8 +134,7 @@ int set_data(pdf_document *document, int slot, int kind, const char *source, con
             return refuse_length(document, slot, length);
         pdf_set_memory_source(&image->source, data, (size_t)length);
     } else if (strcmp(source, "memory32") == 0 && kind == IMAGE_RAW) {
-        if (length != (long long)height * stride)
-            return refuse_length(document, slot, length);
+        if (length != (long long)height * stride) return refuse_length(document, slot, length);
         rows->current_row = 0;
         rows->row_count = height;
         rows->row_length = (long)row_length;
@@ -154,8 +155,8 @@ int set_data(pdf_document *document, int slot, int kind, const char *source, con
 
 }  // namespace
 
-int PDF_open_image(pdf_document *document, const char *type, const char *source,
-                   const char *data, long length, int width, int height, int components, int bpc,
+int PDF_open_image(pdf_document *document, const char *type, const char *source, const char *data,
+                   long length, int width, int height, int components, int bpc,
                    const char *params) {
     if (!pdf_is_valid(document)) return -1;
     if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT | PDF_SCOPE_PAGE, "PDF_open_image"))
@@ -164,8 +165,7 @@ int PDF_open_image(pdf_document *document, const char *type, const char *source,
     if (kind < 0) return -1;
     int slot = pdf_find_free_image_slot(document);
     pdf_image *image = pdf_image_slot(document, slot);
-    if (check_samples(document, image, kind, width, height, components, bpc, params) < 0)
-        return -1;
+    if (check_samples(document, image, kind, width, height, components, bpc, params) < 0) return -1;
     set_encoding(document, image, kind, &length, params);
     image->width = (float)width;
     image->height = (float)height;

@@ -36,8 +36,7 @@ int use_procset(pdf_document *document, int colorspace) {
 
 /* Draws XObject `index` under `m` in a saved graphics state, and marks it
  * (and the image's stencil mask) as used by the content stream. */
-void draw_xobject(pdf_document *document, const pdf_image *image, int index,
-                  const pdf_matrix *m) {
+void draw_xobject(pdf_document *document, const pdf_image *image, int index, const pdf_matrix *m) {
     pdf_image_table *table = document->images;
     PDF_save(document);
     pdf_concat_ctm(document, m);

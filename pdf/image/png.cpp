@@ -46,8 +46,8 @@ namespace {
  * which is where the jump lands. */
 typedef struct {
     jmp_buf jump;
-    volatile int armed;          /* `jump` has been set */
-    volatile int out_of_memory;  /* the allocation hook refused a block */
+    volatile int armed;         /* `jump` has been set */
+    volatile int out_of_memory; /* the allocation hook refused a block */
 } png_reader_context;
 
 /* The reader's state. */
@@ -60,7 +60,9 @@ typedef struct {
     pdf_byte palette[PDF_PALETTE_SIZE];
 } png_state;
 
-png_state *png_of(pdf_image *image) { return (png_state *)image->reader; }
+png_state *png_of(pdf_image *image) {
+    return (png_state *)image->reader;
+}
 
 /* Releases libpng's structures and the row pointers. */
 void png_release(pdf_document *document, pdf_image *image) {
@@ -91,42 +93,34 @@ const pdf_reader_operations png_reader = {png_release, NULL};
  * back into the reader; the reader then releases everything and reports the
  * memory error itself. Going through pdf_malloc instead would report from
  * inside libpng and leave its structures and the file behind. */
-png_voidp png_reader_malloc(png_structp png, png_alloc_size_t size)
-{
+png_voidp png_reader_malloc(png_structp png, png_alloc_size_t size) {
     pdf_document *document = (pdf_document *)png_get_mem_ptr(png);
     void *block = document->malloc_proc(document, size, "libpng");
 
     if (block == NULL) {
-        png_reader_context *context =
-            (png_reader_context *)png_get_error_ptr(png);
-        if (context != NULL)
-            context->out_of_memory = 1;
+        png_reader_context *context = (png_reader_context *)png_get_error_ptr(png);
+        if (context != NULL) context->out_of_memory = 1;
     }
     return block;
 }
 
-void png_reader_free(png_structp png, png_voidp block)
-{
+void png_reader_free(png_structp png, png_voidp block) {
     pdf_document *document = (pdf_document *)png_get_mem_ptr(png);
 
-    if (block != NULL)
-        document->free_proc(document, block);
+    if (block != NULL) document->free_proc(document, block);
 }
 
 /* libpng's message is dropped: every libpng error becomes the reader's own
  * "Error reading PNG file". Before the jump point is set the callback
  * returns, and libpng ends the call its own way. */
-void png_reader_error(png_structp png, png_const_charp message)
-{
+void png_reader_error(png_structp png, png_const_charp message) {
     png_reader_context *context = (png_reader_context *)png_get_error_ptr(png);
 
     (void)message;
-    if (context != NULL && context->armed)
-        longjmp(context->jump, 1);
+    if (context != NULL && context->armed) longjmp(context->jump, 1);
 }
 
-void png_reader_warning(png_structp png, png_const_charp message)
-{
+void png_reader_warning(png_structp png, png_const_charp message) {
     (void)png;
     (void)message;
 }
@@ -134,14 +128,11 @@ void png_reader_warning(png_structp png, png_const_charp message)
 /* ---- Reading the file ---------------------------------------------------- */
 
 /* Four bytes, big-endian; -1 when the file ends first. */
-long png_read_u32(FILE *fp)
-{
+long png_read_u32(FILE *fp) {
     unsigned char bytes[4];
 
-    if (fread(bytes, 1, 4, fp) != 4)
-        return -1;
-    return ((long)bytes[0] << 24) | ((long)bytes[1] << 16) |
-           ((long)bytes[2] << 8) | (long)bytes[3];
+    if (fread(bytes, 1, 4, fp) != 4) return -1;
+    return ((long)bytes[0] << 24) | ((long)bytes[1] << 16) | ((long)bytes[2] << 8) | (long)bytes[3];
 }
 
 /* Largest chunk length PNG allows. */
@@ -149,11 +140,9 @@ long png_read_u32(FILE *fp)
 
 /* Reads a chunk header: its length (not checked) and its four type bytes.
  * Returns 0 at the end of the file. */
-int png_read_chunk_header(FILE *fp, long *length, char type[4])
-{
+int png_read_chunk_header(FILE *fp, long *length, char type[4]) {
     *length = png_read_u32(fp);
-    if (*length < 0)
-        return 0;
+    if (*length < 0) return 0;
     return fread(type, 1, 4, fp) == 4;
 }
 
@@ -166,8 +155,7 @@ int png_read_chunk_header(FILE *fp, long *length, char type[4])
  * no handle open. A chunk whose length runs past the end of the file, or a
  * file that ends before its first IDAT chunk, fails the test.
  */
-FILE *png_pass_through_test(pdf_image *image, const char *filename)
-{
+FILE *png_pass_through_test(pdf_image *image, const char *filename) {
     const unsigned char signature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
     unsigned char bytes[13];
     char type[4];
@@ -176,31 +164,23 @@ FILE *png_pass_through_test(pdf_image *image, const char *filename)
 
     image->pass_through = 0;
     fp = fopen(filename, "rb");
-    if (fp == NULL)
-        return NULL;
-    if (fseek(fp, 0, SEEK_END) != 0 || (file_size = ftell(fp)) < 0 ||
-        fseek(fp, 0, SEEK_SET) != 0)
+    if (fp == NULL) return NULL;
+    if (fseek(fp, 0, SEEK_END) != 0 || (file_size = ftell(fp)) < 0 || fseek(fp, 0, SEEK_SET) != 0)
         goto fail;
 
-    if (fread(bytes, 1, 8, fp) != 8 || memcmp(bytes, signature, 8) != 0)
-        goto fail;
-    if (!png_read_chunk_header(fp, &length, type) || length != 13 ||
-        memcmp(type, "IHDR", 4) != 0)
+    if (fread(bytes, 1, 8, fp) != 8 || memcmp(bytes, signature, 8) != 0) goto fail;
+    if (!png_read_chunk_header(fp, &length, type) || length != 13 || memcmp(type, "IHDR", 4) != 0)
         goto fail;
     /* Width, height, bit depth, colour type, compression, filter and
      * interlace method, then the CRC. */
-    if (fread(bytes, 1, 13, fp) != 13 || png_read_u32(fp) < 0)
-        goto fail;
-    if (bytes[8] > 8 || bytes[9] > 3 || bytes[12] != 0)
-        goto fail;
+    if (fread(bytes, 1, 13, fp) != 13 || png_read_u32(fp) < 0) goto fail;
+    if (bytes[8] > 8 || bytes[9] > 3 || bytes[12] != 0) goto fail;
 
     image->pass_through = 1;
     for (;;) {
         long position;
 
-        if (!png_read_chunk_header(fp, &length, type) ||
-            length > PNG_MAX_CHUNK_LENGTH)
-            break;
+        if (!png_read_chunk_header(fp, &length, type) || length > PNG_MAX_CHUNK_LENGTH) break;
         if (memcmp(type, "IDAT", 4) == 0) {
             png_of(image)->idat_remaining = (unsigned long)length;
             return fp;
@@ -281,19 +261,16 @@ const pdf_source_operations png_source = {png_source_init, png_source_refill, pn
 
 /* Applies the string parameter to the slot. Sets *ignore_mask for
  * "ignoremask". Returns 0, or -1 after a parameter error. */
-int png_apply_parameter(pdf_document *document, pdf_image *image,
-                               const char *filename, const char *stringparam,
-                               int intparam, int *ignore_mask)
-{
-    if (stringparam == NULL || *stringparam == '\0')
-        return 0;
+int png_apply_parameter(pdf_document *document, pdf_image *image, const char *filename,
+                        const char *stringparam, int intparam, int *ignore_mask) {
+    if (stringparam == NULL || *stringparam == '\0') return 0;
 
     if (strcmp(stringparam, "colorize") == 0)
         return pdf_apply_colorize(document, image, "PNG", filename, intparam);
     if (strcmp(stringparam, "mask") == 0) {
         if (image->components != 1 || image->bits_per_component != 1)
             return png_parameter_error(document, image,
-                "Can't handle PNG image mask with more than 1 bit");
+                                       "Can't handle PNG image mask with more than 1 bit");
         image->colorspace = PDF_CS_IMAGEMASK;
         return 0;
     }
@@ -303,17 +280,15 @@ int png_apply_parameter(pdf_document *document, pdf_image *image,
         *ignore_mask = 1;
         return 0;
     }
-    return png_parameter_error(document, image,
-        "Unknown parameter %s in pdf_open_PNG", stringparam);
+    return png_parameter_error(document, image, "Unknown parameter %s in pdf_open_PNG",
+                               stringparam);
 }
 
 /* ---- Header facts -------------------------------------------------------- */
 
 /* Resolution in dots per inch from the pHYs chunk; with only an aspect
  * ratio (unit not given), -1 across and minus the ratio down. */
-void png_read_resolution(png_structp read, png_infop info,
-                                pdf_image *image)
-{
+void png_read_resolution(png_structp read, png_infop info, pdf_image *image) {
     png_uint_32 x = png_get_x_pixels_per_meter(read, info);
     png_uint_32 y = png_get_y_pixels_per_meter(read, info);
 
@@ -333,48 +308,40 @@ void png_read_resolution(png_structp read, png_infop info,
  * a 16-bit value (the samples are cut to their high byte). A palette image
  * keys out the first entry that is more than half transparent. A stencil
  * mask takes no key. */
-void png_read_color_key(png_structp read, png_infop info,
-                               pdf_image *image, int color_type,
-                               int file_bit_depth)
-{
+void png_read_color_key(png_structp read, png_infop info, pdf_image *image, int color_type,
+                        int file_bit_depth) {
     png_bytep alphas = NULL;
     png_color_16p color = NULL;
     int count = 0;
     int shift = file_bit_depth == 16 ? 8 : 0;
 
-    if (image->colorspace == PDF_CS_IMAGEMASK ||
-        !png_get_valid(read, info, PNG_INFO_tRNS) ||
+    if (image->colorspace == PDF_CS_IMAGEMASK || !png_get_valid(read, info, PNG_INFO_tRNS) ||
         !png_get_tRNS(read, info, &alphas, &count, &color) || count < 1)
         return;
 
     switch (color_type) {
-    case PNG_COLOR_TYPE_GRAY:
-        if (color == NULL)
-            return;
-        image->key_color[0] = (pdf_byte)((color->gray >> shift) & 0xFF);
-        break;
-    case PNG_COLOR_TYPE_RGB:
-        if (color == NULL)
-            return;
-        image->key_color[0] = (pdf_byte)((color->red >> shift) & 0xFF);
-        image->key_color[1] = (pdf_byte)((color->green >> shift) & 0xFF);
-        image->key_color[2] = (pdf_byte)((color->blue >> shift) & 0xFF);
-        break;
-    case PNG_COLOR_TYPE_PALETTE: {
-        int i;
+        case PNG_COLOR_TYPE_GRAY:
+            if (color == NULL) return;
+            image->key_color[0] = (pdf_byte)((color->gray >> shift) & 0xFF);
+            break;
+        case PNG_COLOR_TYPE_RGB:
+            if (color == NULL) return;
+            image->key_color[0] = (pdf_byte)((color->red >> shift) & 0xFF);
+            image->key_color[1] = (pdf_byte)((color->green >> shift) & 0xFF);
+            image->key_color[2] = (pdf_byte)((color->blue >> shift) & 0xFF);
+            break;
+        case PNG_COLOR_TYPE_PALETTE: {
+            int i;
 
-        if (alphas == NULL)
+            if (alphas == NULL) return;
+            for (i = 0; i < count; i++)
+                if (alphas[i] < 128) break;
+            if (i == count) return;
+            image->key_color[0] = (pdf_byte)i;
+            break;
+        }
+        default:
             return;
-        for (i = 0; i < count; i++)
-            if (alphas[i] < 128)
-                break;
-        if (i == count)
-            return;
-        image->key_color[0] = (pdf_byte)i;
-        break;
-    }
-    default:
-        return;
     }
     image->has_key_color = 1;
 }
@@ -385,15 +352,13 @@ void png_read_color_key(png_structp read, png_infop info,
  * is the chunk's length, as the file states it (up to 2 GiB). The reader
  * uses IHDR, PLTE, tRNS and pHYs only, so every other chunk is skipped
  * unread, which takes no memory. */
-void png_skip_unused_chunks(png_structp read)
-{
+void png_skip_unused_chunks(png_structp read) {
     const png_byte unused[] =
         "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0"
         "pCAL\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
 
     png_set_keep_unknown_chunks(read, PNG_HANDLE_CHUNK_NEVER, NULL, 0);
-    png_set_keep_unknown_chunks(read, PNG_HANDLE_CHUNK_NEVER, unused,
-                                (int)(sizeof unused / 5));
+    png_set_keep_unknown_chunks(read, PNG_HANDLE_CHUNK_NEVER, unused, (int)(sizeof unused / 5));
 }
 
 /* Decodes the whole image into the raster. Returns 0, or -1 after giving
@@ -410,8 +375,8 @@ int png_decode(pdf_document *document, pdf_image *image, const char *filename) {
     png->row_pointers = (png_bytep *)document->malloc_proc(
         document, (size_t)height * sizeof(png_bytep), "pdf_open_PNG/pointers");
     if (png->row_pointers == NULL)
-        return pdf_reader_fail(document, image, PDF_ERR_MEMORY,
-                               "Couldn't allocate memory in %s!\n", "pdf_open_PNG/pointers");
+        return pdf_reader_fail(document, image, PDF_ERR_MEMORY, "Couldn't allocate memory in %s!\n",
+                               "pdf_open_PNG/pointers");
     for (long i = 0; i < height; i++)
         png->row_pointers[i] = image->raster.rows + (size_t)i * row_length;
     png_read_image(png->read, png->row_pointers);
@@ -434,13 +399,11 @@ int png_read_header(pdf_document *document, pdf_image *image, const char *filena
     if (image->file == NULL)
         return png_give_up(document, image, "Couldn't open PNG file '%s'", filename);
     if (fread(signature, 1, 8, image->file) != 8 || png_sig_cmp(signature, 0, 8) != 0)
-        return png_give_up(document, image, "File '%s' doesn't appear to be a PNG file",
-                           filename);
+        return png_give_up(document, image, "File '%s' doesn't appear to be a PNG file", filename);
     png_init_io(png->read, image->file);
     png_set_sig_bytes(png->read, 8);
     png_read_info(png->read, png->info);
-    png_get_IHDR(png->read, png->info, &width, &height, &bit_depth, &color_type, NULL, NULL,
-                 NULL);
+    png_get_IHDR(png->read, png->info, &width, &height, &bit_depth, &color_type, NULL, NULL, NULL);
     image->width = (float)width;
     image->height = (float)height;
     image->bits_per_component = bit_depth;
@@ -552,9 +515,9 @@ int png_read_and_write(pdf_document *document, int slot, const char *filename,
  * reader's error callbacks. Returns 0, or -1 after the memory error. */
 int png_create(pdf_document *document, pdf_image *image, png_reader_context *context) {
     png_state *png = png_of(image);
-    png->read = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, context, png_reader_error,
-                                         png_reader_warning, document, png_reader_malloc,
-                                         png_reader_free);
+    png->read =
+        png_create_read_struct_2(PNG_LIBPNG_VER_STRING, context, png_reader_error,
+                                 png_reader_warning, document, png_reader_malloc, png_reader_free);
     if (png->read != NULL) png->info = png_create_info_struct(png->read);
     if (png->info == NULL) {
         pdf_end_reader(document, image);

@@ -15,25 +15,21 @@
 #define PDF_NAME_COPY_SIZE 1024
 
 void *pdf_begin_reader(pdf_document *document, pdf_image *image,
-                       const pdf_reader_operations *operations, size_t size, const char *tag)
-{
+                       const pdf_reader_operations *operations, size_t size, const char *tag) {
     void *state = pdf_calloc(document, size, tag);
 
-    if (state == NULL)
-        return NULL;
+    if (state == NULL) return NULL;
     image->reader = state;
     image->reader_operations = operations;
     return state;
 }
 
-void pdf_end_reader(pdf_document *document, pdf_image *image)
-{
+void pdf_end_reader(pdf_document *document, pdf_image *image) {
     const pdf_reader_operations *operations = image->reader_operations;
 
     image->reader_operations = NULL;
     if (image->reader != NULL) {
-        if (operations != NULL && operations->release != NULL)
-            operations->release(document, image);
+        if (operations != NULL && operations->release != NULL) operations->release(document, image);
         pdf_free(document, image->reader);
         image->reader = NULL;
     }
@@ -45,8 +41,7 @@ void pdf_end_reader(pdf_document *document, pdf_image *image)
     }
 }
 
-int pdf_reader_fail(pdf_document *document, pdf_image *image, int type, const char *format, ...)
-{
+int pdf_reader_fail(pdf_document *document, pdf_image *image, int type, const char *format, ...) {
     char message[PDF_MESSAGE_SIZE];
     va_list args;
 
@@ -56,13 +51,11 @@ int pdf_reader_fail(pdf_document *document, pdf_image *image, int type, const ch
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
     pdf_end_reader(document, image);
-    if (type != PDF_ERR_NONFATAL || document->debug['i'])
-        pdf_error(document, type, "%s", message);
+    if (type != PDF_ERR_NONFATAL || document->debug['i']) pdf_error(document, type, "%s", message);
     return -1;
 }
 
-void pdf_fail_image_data(pdf_document *document, pdf_image *image, const char *message)
-{
+void pdf_fail_image_data(pdf_document *document, pdf_image *image, const char *message) {
     char name[PDF_NAME_COPY_SIZE];
 
     snprintf(name, sizeof name, "%s", image->file_name != NULL ? image->file_name : "");
@@ -73,15 +66,13 @@ void pdf_fail_image_data(pdf_document *document, pdf_image *image, const char *m
     pdf_error(document, PDF_ERR_IO, message, name);
 }
 
-int pdf_is_colorspace_slot(const pdf_document *document, int number)
-{
-    return number >= 0 && number < pdf_colorspace_count(document)
-           && number <= 255 - PDF_CS_SLOT_BASE;
+int pdf_is_colorspace_slot(const pdf_document *document, int number) {
+    return number >= 0 && number < pdf_colorspace_count(document) &&
+           number <= 255 - PDF_CS_SLOT_BASE;
 }
 
 int pdf_apply_colorize(pdf_document *document, pdf_image *image, const char *kind,
-                       const char *filename, int number)
-{
+                       const char *filename, int number) {
     if (image->components != 1)
         return pdf_reader_fail(document, image, PDF_ERR_VALUE,
                                "Can't colorize %s image with more than 1 component", kind);
@@ -92,8 +83,7 @@ int pdf_apply_colorize(pdf_document *document, pdf_image *image, const char *kin
     return 0;
 }
 
-int pdf_apply_masked(pdf_document *document, pdf_image *image, const char *filename, int mask)
-{
+int pdf_apply_masked(pdf_document *document, pdf_image *image, const char *filename, int mask) {
     if (mask >= 0 && !pdf_is_stencil_mask(document, mask))
         return pdf_reader_fail(document, image, PDF_ERR_VALUE,
                                "Bad image mask (no %d) for image '%s'", mask, filename);
@@ -101,18 +91,20 @@ int pdf_apply_masked(pdf_document *document, pdf_image *image, const char *filen
     return 0;
 }
 
-int pdf_device_colorspace(int components)
-{
+int pdf_device_colorspace(int components) {
     switch (components) {
-    case 1: return PDF_CS_DEVICEGRAY;
-    case 3: return PDF_CS_DEVICERGB;
-    case 4: return PDF_CS_DEVICECMYK;
-    default: return -1;
+        case 1:
+            return PDF_CS_DEVICEGRAY;
+        case 3:
+            return PDF_CS_DEVICERGB;
+        case 4:
+            return PDF_CS_DEVICECMYK;
+        default:
+            return -1;
     }
 }
 
-void pdf_set_image_source(pdf_image *image, const pdf_source_operations *operations)
-{
+void pdf_set_image_source(pdf_image *image, const pdf_source_operations *operations) {
     image->source.operations = operations;
     image->source.context = image;
     image->source.buffer = NULL;

@@ -17,8 +17,8 @@
 
 #include "../core/data_source.h"
 #include "../core/output.h"
-#include "stream_check.h"
 #include "reader.h"
+#include "stream_check.h"
 
 /* Room for inflate's state (about 7 KB) and its 32 KB window. */
 #define CHECK_ARENA_SIZE (64 * 1024)
@@ -38,22 +38,18 @@ typedef struct {
     size_t used;
 } check_arena;
 
-voidpf check_arena_alloc(voidpf opaque, uInt items, uInt size)
-{
+voidpf check_arena_alloc(voidpf opaque, uInt items, uInt size) {
     check_arena *arena = (check_arena *)opaque;
     size_t bytes = (size_t)items * size;
 
-    if (size != 0 && bytes / size != items)
-        return Z_NULL;
+    if (size != 0 && bytes / size != items) return Z_NULL;
     bytes = (bytes + 15) & ~(size_t)15;
-    if (bytes > sizeof arena->memory.bytes - arena->used)
-        return Z_NULL;
+    if (bytes > sizeof arena->memory.bytes - arena->used) return Z_NULL;
     arena->used += bytes;
     return arena->memory.bytes + arena->used - bytes;
 }
 
-void check_arena_free(voidpf opaque, voidpf address)
-{
+void check_arena_free(voidpf opaque, voidpf address) {
     (void)opaque;
     (void)address;
 }
@@ -66,8 +62,7 @@ typedef struct {
 } flate_check;
 
 /* Returns 0 when the stream cannot be set up (no room in the arena). */
-int flate_check_begin(flate_check *check)
-{
+int flate_check_begin(flate_check *check) {
     memset(&check->stream, 0, sizeof check->stream);
     check->arena.used = 0;
     check->finished = 0;
@@ -79,9 +74,7 @@ int flate_check_begin(flate_check *check)
 
 /* Decodes one chunk. Returns null when it is sound, else the reason. Bytes
  * after the end of the zlib stream are ignored, as PDF readers do. */
-const char *flate_check_chunk(flate_check *check, const pdf_byte *data,
-                                     size_t length)
-{
+const char *flate_check_chunk(flate_check *check, const pdf_byte *data, size_t length) {
     z_stream *stream = &check->stream;
 
     while (length > 0 && !check->finished) {
@@ -98,23 +91,20 @@ const char *flate_check_chunk(flate_check *check, const pdf_byte *data,
                 check->finished = 1;
                 break;
             }
-            if (status == Z_NEED_DICT)
-                return "Flate data need a preset dictionary";
+            if (status == Z_NEED_DICT) return "Flate data need a preset dictionary";
             if (status != Z_OK && status != Z_BUF_ERROR)
                 return stream->msg != NULL ? stream->msg : "Flate data do not decode";
             /* Go on while input is left or the output filled up (inflate
              * may hold more); Z_BUF_ERROR means nothing more can be done
              * with this input. */
-        } while (status == Z_OK &&
-                 (stream->avail_in > 0 || stream->avail_out == 0));
+        } while (status == Z_OK && (stream->avail_in > 0 || stream->avail_out == 0));
         data += piece;
         length -= piece;
     }
     return NULL;
 }
 
-const char *flate_check_end(flate_check *check)
-{
+const char *flate_check_end(flate_check *check) {
     inflateEnd(&check->stream);
     return check->finished ? NULL : "Flate data end too early";
 }
@@ -124,18 +114,17 @@ const char *flate_check_end(flate_check *check)
 enum { LZW_CLEAR = 256, LZW_END = 257, LZW_FIRST_FREE = 258, LZW_LIMIT = 4096 };
 
 typedef struct {
-    unsigned long bits;    /* pending input bits, right-aligned */
+    unsigned long bits; /* pending input bits, right-aligned */
     int bit_count;
     int code_size;
-    int table_size;        /* entries beyond the 258 fixed codes */
-    int last_code;         /* LZW_CLEAR at the start and after a clear code */
-    int early_change;      /* 1: codes widen one entry early (the default) */
-    int ended;             /* the end-of-data code was read */
+    int table_size;   /* entries beyond the 258 fixed codes */
+    int last_code;    /* LZW_CLEAR at the start and after a clear code */
+    int early_change; /* 1: codes widen one entry early (the default) */
+    int ended;        /* the end-of-data code was read */
     pdf_byte first_byte[LZW_LIMIT - LZW_FIRST_FREE];
 } lzw_check;
 
-void lzw_check_begin(lzw_check *check, const pdf_image *image)
-{
+void lzw_check_begin(lzw_check *check, const pdf_image *image) {
     const char *params = image->decode_params_text;
 
     check->early_change = !(params != NULL && strstr(params, "/EarlyChange 0") != NULL);
@@ -147,15 +136,13 @@ void lzw_check_begin(lzw_check *check, const pdf_image *image)
     check->ended = 0;
 }
 
-pdf_byte lzw_first_byte(const lzw_check *check, int code)
-{
+pdf_byte lzw_first_byte(const lzw_check *check, int code) {
     return code < 256 ? (pdf_byte)code : check->first_byte[code - LZW_FIRST_FREE];
 }
 
 /* Follows one code through the decoder's table. Returns null or the reason
  * the code cannot be decoded. */
-const char *lzw_check_code(lzw_check *check, int code)
-{
+const char *lzw_check_code(lzw_check *check, int code) {
     if (code == LZW_CLEAR) {
         check->table_size = 0;
         check->code_size = 9;
@@ -173,16 +160,13 @@ const char *lzw_check_code(lzw_check *check, int code)
         int index = code - LZW_FIRST_FREE;
         int new_code = LZW_FIRST_FREE + check->table_size;
 
-        if (code > LZW_END && index > check->table_size)
-            return "LZW code beyond the table";
-        if (new_code == LZW_LIMIT)
-            return "LZW table full without a clear code";
+        if (code > LZW_END && index > check->table_size) return "LZW code beyond the table";
+        if (new_code == LZW_LIMIT) return "LZW table full without a clear code";
         check->first_byte[check->table_size++] = lzw_first_byte(check, check->last_code);
         /* With early change the codes widen one entry before the table
          * needs it. */
         new_code += check->early_change;
-        if (new_code == 511 || new_code == 1023 || new_code == 2047)
-            check->code_size++;
+        if (new_code == 511 || new_code == 1023 || new_code == 2047) check->code_size++;
     }
     if (code > LZW_END && code - LZW_FIRST_FREE >= check->table_size)
         return "LZW code beyond the table";
@@ -190,9 +174,7 @@ const char *lzw_check_code(lzw_check *check, int code)
     return NULL;
 }
 
-const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data,
-                                   size_t length)
-{
+const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data, size_t length) {
     size_t i;
 
     for (i = 0; i < length && !check->ended; i++) {
@@ -205,8 +187,7 @@ const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data,
 
             check->bit_count = shift;
             fault = lzw_check_code(check, code);
-            if (fault != NULL)
-                return fault;
+            if (fault != NULL) return fault;
         }
     }
     return NULL;
@@ -216,9 +197,7 @@ const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data,
 
 /* Releases the source and raises the error; does not return for handlers
  * that obey the library's contract. */
-void check_failed(pdf_document *document, pdf_image *image,
-                         const char *reason)
-{
+void check_failed(pdf_document *document, pdf_image *image, const char *reason) {
     pdf_data_source *source = &image->source;
     const char *name = image->file_name != NULL ? image->file_name : source->name;
     char reason_copy[128];
@@ -234,8 +213,7 @@ void check_failed(pdf_document *document, pdf_image *image,
 
 }  // namespace
 
-void pdf_copy_source_checked(pdf_document *document, pdf_image *image)
-{
+void pdf_copy_source_checked(pdf_document *document, pdf_image *image) {
     pdf_data_source *source = &image->source;
     int flate = image->compression == PDF_COMPRESSION_FLATE;
     flate_check flate_state;
@@ -259,13 +237,11 @@ void pdf_copy_source_checked(pdf_document *document, pdf_image *image)
     while (fault == NULL && source->operations->refill(document, source)) {
         fault = flate ? flate_check_chunk(&flate_state, source->chunk, source->chunk_length)
                       : lzw_check_chunk(&lzw_state, source->chunk, source->chunk_length);
-        if (fault == NULL)
-            pdf_write(document, source->chunk, source->chunk_length);
+        if (fault == NULL) pdf_write(document, source->chunk, source->chunk_length);
     }
     if (flate) {
         const char *end_fault = flate_check_end(&flate_state);
-        if (fault == NULL)
-            fault = end_fault;
+        if (fault == NULL) fault = end_fault;
     }
     if (fault != NULL) {
         check_failed(document, image, fault);

@@ -55,7 +55,9 @@ typedef struct {
     uint32_t height;
 } tiff_layout;
 
-tiff_state *tiff_of(pdf_image *image) { return (tiff_state *)image->reader; }
+tiff_state *tiff_of(pdf_image *image) {
+    return (tiff_state *)image->reader;
+}
 
 void tiff_release(pdf_document *document, pdf_image *image) {
     (void)document;
@@ -81,8 +83,10 @@ const pdf_reader_operations tiff_reader = {tiff_release, tiff_copy_direct};
 /* Each band's XObject receives exactly its own strip. */
 void tiff_strip_done(pdf_image *image) {
     tiff_state *tiff = tiff_of(image);
-    if (image->band_count < 2) tiff->current_band++;
-    else tiff->current_band = image->band_count;
+    if (image->band_count < 2)
+        tiff->current_band++;
+    else
+        tiff->current_band = image->band_count;
 }
 
 void tiff_source_init(pdf_document *document, pdf_data_source *source) {
@@ -105,10 +109,10 @@ int tiff_source_refill(pdf_document *document, pdf_data_source *source) {
     size_t count = (size_t)TIFFGetStrileByteCount(tiff->tif, strip);
     if (source->buffer_size < count) {
         pdf_byte *grown = (pdf_byte *)document->realloc_proc(document, source->buffer, count,
-                                                            "tiff_source_refill");
+                                                             "tiff_source_refill");
         if (grown == NULL) {
-            pdf_reader_fail(document, image, PDF_ERR_MEMORY,
-                            "Couldn't reallocate memory in %s!\n", "tiff_source_refill");
+            pdf_reader_fail(document, image, PDF_ERR_MEMORY, "Couldn't reallocate memory in %s!\n",
+                            "tiff_source_refill");
             return 0;
         }
         source->buffer = grown;
@@ -215,8 +219,8 @@ int tiff_pass_lzw(pdf_document *document, pdf_image *image, const char *filename
                   const tiff_layout *layout) {
     uint16_t predictor = 0;
     if (!tiff_read_predictor(tiff_of(image)->tif, image, &predictor))
-        return tiff_give_up(document, image, "Bad predictor tag (%d) in TIFF file '%s'",
-                            predictor, filename);
+        return tiff_give_up(document, image, "Bad predictor tag (%d) in TIFF file '%s'", predictor,
+                            filename);
     if (layout->tiled)
         return tiff_give_up(document, image, "Can't handle LZW-compressed tiled TIFF file '%s'",
                             filename);
@@ -390,8 +394,9 @@ int tiff_read_layout(pdf_document *document, pdf_image *image, const char *filen
                             filename, layout->bits);
     if (layout->width == 0 || layout->height == 0 || layout->width > TIFF_MAX_DIMENSION ||
         layout->height > TIFF_MAX_DIMENSION)
-        return tiff_give_up(document, image, "Can't handle TIFF file '%s' (bad image size %lu x %lu)",
-                            filename, (unsigned long)layout->width, (unsigned long)layout->height);
+        return tiff_give_up(document, image,
+                            "Can't handle TIFF file '%s' (bad image size %lu x %lu)", filename,
+                            (unsigned long)layout->width, (unsigned long)layout->height);
     image->width = (float)layout->width;
     image->height = (float)layout->height;
     image->components = layout->samples;
@@ -405,7 +410,8 @@ void tiff_read_resolution(pdf_image *image) {
     TIFF *tif = tiff_of(image)->tif;
     float x, y;
     uint16_t unit = RESUNIT_INCH;
-    if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) || !TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) ||
+    if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) ||
+        !TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) ||
         !TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit) || x <= 0 || y <= 0)
         return;
     if (unit == RESUNIT_INCH) {
@@ -479,7 +485,8 @@ int tiff_choose_colorspace(pdf_document *document, pdf_image *image, const char 
         image->colorspace = PDF_CS_DEVICERGB;
         image->compression = PDF_COMPRESSION_NONE;
     } else {
-        return tiff_give_up(document, image, "Bad number of color components (%d) in TIFF file '%s'",
+        return tiff_give_up(document, image,
+                            "Bad number of color components (%d) in TIFF file '%s'",
                             image->components, filename);
     }
     if (!image->pass_through && image->colorspace == PDF_CS_DEVICECMYK) {
@@ -607,10 +614,10 @@ int tiff_decode(pdf_document *document, pdf_image *image, const char *filename,
             return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s'",
                                 filename);
         for (long row = 0; row < height; row++)
-            if (TIFFReadScanline(tif, image->raster.rows + (size_t)row * width * 4,
-                                 (uint32_t)row, 0) < 0)
-                return tiff_give_up(document, image,
-                                    "Couldn't read image data from TIFF file '%s'", filename);
+            if (TIFFReadScanline(tif, image->raster.rows + (size_t)row * width * 4, (uint32_t)row,
+                                 0) < 0)
+                return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s'",
+                                    filename);
     } else {
         if (!TIFFReadRGBAImageOriented(tif, layout->width, layout->height,
                                        (uint32_t *)image->raster.rows, ORIENTATION_TOPLEFT, 1))

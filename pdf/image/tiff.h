@@ -7,7 +7,8 @@
 #include "images.h"
 
 /* The TIFF reader: strips pass through where PDF has their filter, one
- * XObject per strip, and are decoded through libtiff otherwise. Follows the contract of reader.h. */
+ * XObject per strip, and are decoded through libtiff otherwise. Follows the contract of reader.h.
+ */
 int pdf_open_TIFF(pdf_document *document, int slot, const char *filename, const char *stringparam,
                   int intparam);
 

@@ -15,45 +15,39 @@
 
 /* ---- The XObject table ---------------------------------------------------- */
 
-void pdf_init_xobjects(pdf_document *document)
-{
+void pdf_init_xobjects(pdf_document *document) {
     pdf_image_table *table = document->images;
 
     table->xobject_count = 0;
     table->xobjects = (pdf_xobject *)pdf_calloc(
         document, sizeof(pdf_xobject) * PDF_XOBJECTS_CHUNKSIZE, "pdf_init_xobjects");
-    if (table->xobjects != NULL)
-        table->xobject_capacity = PDF_XOBJECTS_CHUNKSIZE;
+    if (table->xobjects != NULL) table->xobject_capacity = PDF_XOBJECTS_CHUNKSIZE;
 }
 
-void pdf_free_xobjects(pdf_document *document)
-{
+void pdf_free_xobjects(pdf_document *document) {
     pdf_image_table *table = document->images;
 
-    if (table->xobjects != NULL)
-        pdf_free(document, table->xobjects);
+    if (table->xobjects != NULL) pdf_free(document, table->xobjects);
     table->xobjects = NULL;
     table->xobject_capacity = 0;
     table->xobject_count = 0;
 }
 
-int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number)
-{
+int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number) {
     int index = document->images->xobject_count++;
     pdf_xobject *entry;
 
     if (index == document->images->xobject_capacity) {
         int i, size = document->images->xobject_capacity * 2;
 
-        document->images->xobjects = (pdf_xobject *)pdf_realloc(
-            document, document->images->xobjects, sizeof(pdf_xobject) * (size_t)size,
-            "pdf_new_xobject");
+        document->images->xobjects =
+            (pdf_xobject *)pdf_realloc(document, document->images->xobjects,
+                                       sizeof(pdf_xobject) * (size_t)size, "pdf_new_xobject");
         for (i = document->images->xobject_capacity; i < size; i++)
             document->images->xobjects[i].flags = 0;
         document->images->xobject_capacity = size;
     }
-    if (object_number == 0)
-        object_number = pdf_begin_obj(document, 0);
+    if (object_number == 0) object_number = pdf_begin_obj(document, 0);
     entry = &document->images->xobjects[index];
     entry->object_number = object_number;
     entry->kind = kind;
@@ -65,17 +59,14 @@ int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number)
  * Lists every XObject placed since the last resource dictionary and clears
  * its mark, so that each page names the XObjects it draws exactly once.
  */
-void pdf_write_xobject_resources(pdf_document *document)
-{
+void pdf_write_xobject_resources(pdf_document *document) {
     int i, written = 0;
 
-    if (document->images->xobjects == NULL)
-        return;
+    if (document->images->xobjects == NULL) return;
     for (i = 0; i < document->images->xobject_count; i++) {
         pdf_xobject *entry = &document->images->xobjects[i];
 
-        if (!(entry->flags & PDF_XOBJECT_USED))
-            continue;
+        if (!(entry->flags & PDF_XOBJECT_USED)) continue;
         if (!written) {
             pdf_puts(document, "/XObject");
             pdf_puts(document, "<<");
@@ -84,30 +75,32 @@ void pdf_write_xobject_resources(pdf_document *document)
         pdf_printf(document, "/I%d %ld 0 R\n", i, entry->object_number);
         entry->flags &= ~PDF_XOBJECT_USED;
     }
-    if (written)
-        pdf_puts(document, ">>\n");
+    if (written) pdf_puts(document, ">>\n");
 }
 
 /* ---- The image XObject writer --------------------------------------------- */
 
 namespace {
 
-const char *pdf_filter_name(int compression)
-{
+const char *pdf_filter_name(int compression) {
     switch (compression) {
-    case PDF_COMPRESSION_LZW: return "LZWDecode";
-    case PDF_COMPRESSION_RUNLENGTH: return "RunLengthDecode";
-    case PDF_COMPRESSION_CCITT: return "CCITTFaxDecode";
-    case PDF_COMPRESSION_DCT: return "DCTDecode";
-    case PDF_COMPRESSION_FLATE: return "FlateDecode";
-    default: return "";
+        case PDF_COMPRESSION_LZW:
+            return "LZWDecode";
+        case PDF_COMPRESSION_RUNLENGTH:
+            return "RunLengthDecode";
+        case PDF_COMPRESSION_CCITT:
+            return "CCITTFaxDecode";
+        case PDF_COMPRESSION_DCT:
+            return "DCTDecode";
+        case PDF_COMPRESSION_FLATE:
+            return "FlateDecode";
+        default:
+            return "";
     }
 }
 
 /* Ends the stream begun at `start` and writes its length object. */
-void pdf_end_image_stream(pdf_document *document, pdf_id length_id,
-                                 long start)
-{
+void pdf_end_image_stream(pdf_document *document, pdf_id length_id, long start) {
     long length = pdf_tell(document) - start;
 
     pdf_puts(document, "endstream\n");
@@ -117,61 +110,53 @@ void pdf_end_image_stream(pdf_document *document, pdf_id length_id,
     pdf_puts(document, "endobj\n");
 }
 
-void pdf_write_image_mask(pdf_document *document, pdf_image *image)
-{
+void pdf_write_image_mask(pdf_document *document, pdf_image *image) {
     const pdf_byte *key = image->key_color;
 
     if (image->has_key_color) {
         switch (image->colorspace) {
-        case PDF_CS_DEVICEGRAY:
-        case PDF_CS_INDEXED:
-            pdf_printf(document, "/Mask[%d %d]\n", key[0], key[0]);
-            break;
-        case PDF_CS_DEVICERGB:
-            pdf_printf(document, "/Mask[%d %d %d %d %d %d]\n", key[0], key[0],
-                       key[1], key[1], key[2], key[2]);
-            break;
-        case PDF_CS_DEVICECMYK:
-            pdf_printf(document, "/Mask[%d %d %d %d %d %d %d %d]\n", key[0],
-                       key[0], key[1], key[1], key[2], key[2], key[3], key[3]);
-            break;
-        default:
-            if (image->colorspace >= PDF_CS_SLOT_BASE) {
-                pdf_printf(document, "/Mask[%d %d]\n", 255 - key[0],
-                           255 - key[0]);
+            case PDF_CS_DEVICEGRAY:
+            case PDF_CS_INDEXED:
+                pdf_printf(document, "/Mask[%d %d]\n", key[0], key[0]);
                 break;
-            }
-            pdf_error(document, PDF_ERR_SYSTEM,
-                      "Unknown color space with transparency");
-            return;
+            case PDF_CS_DEVICERGB:
+                pdf_printf(document, "/Mask[%d %d %d %d %d %d]\n", key[0], key[0], key[1], key[1],
+                           key[2], key[2]);
+                break;
+            case PDF_CS_DEVICECMYK:
+                pdf_printf(document, "/Mask[%d %d %d %d %d %d %d %d]\n", key[0], key[0], key[1],
+                           key[1], key[2], key[2], key[3], key[3]);
+                break;
+            default:
+                if (image->colorspace >= PDF_CS_SLOT_BASE) {
+                    pdf_printf(document, "/Mask[%d %d]\n", 255 - key[0], 255 - key[0]);
+                    break;
+                }
+                pdf_error(document, PDF_ERR_SYSTEM, "Unknown color space with transparency");
+                return;
         }
     } else if (image->mask_image != -1) {
         int mask = image->mask_image;
 
-        if (mask < 0 || mask >= document->images->slot_count
-            || !document->images->slots[mask].occupied) {
-            pdf_error(document, PDF_ERR_SYSTEM,
-                      "Bad image mask (no %d) for image '%s'", mask,
+        if (mask < 0 || mask >= document->images->slot_count ||
+            !document->images->slots[mask].occupied) {
+            pdf_error(document, PDF_ERR_SYSTEM, "Bad image mask (no %d) for image '%s'", mask,
                       image->file_name ? image->file_name : "");
             return;
         }
-        pdf_printf(document, "/Mask %ld 0 R\n",
-                   document->images->xobjects[document->images->slots[mask]
-                                               .xobject_index].object_number);
+        pdf_printf(
+            document, "/Mask %ld 0 R\n",
+            document->images->xobjects[document->images->slots[mask].xobject_index].object_number);
     }
 }
 
-void pdf_write_image_colorspace(pdf_document *document, pdf_image *image,
-                                       int first_band)
-{
+void pdf_write_image_colorspace(pdf_document *document, pdf_image *image, int first_band) {
     int code = image->colorspace;
 
     if (code == PDF_CS_INDEXED) {
-        if (first_band)
-            image->palette_object = pdf_alloc_id(document);
+        if (first_band) image->palette_object = pdf_alloc_id(document);
         pdf_puts(document, "/ColorSpace[/Indexed/DeviceRGB ");
-        pdf_printf(document, "%d %ld 0 R]\n", image->palette_count - 1,
-                   image->palette_object);
+        pdf_printf(document, "%d %ld 0 R]\n", image->palette_count - 1, image->palette_object);
     } else if (code == PDF_CS_IMAGEMASK) {
         pdf_puts(document, "/ImageMask true\n");
     } else if (code < PDF_CS_SLOT_BASE) {
@@ -184,14 +169,12 @@ void pdf_write_image_colorspace(pdf_document *document, pdf_image *image,
             return;
         }
         pdf_printf(document, "/ColorSpace %ld 0 R\n", pdf_use_colorspace(document, slot));
-        if (first_band)
-            image->inverted = !image->inverted;
+        if (first_band) image->inverted = !image->inverted;
     }
 }
 
 /* The rest of the dictionary of an image whose data live elsewhere. */
-void pdf_write_external_image(pdf_document *document, pdf_image *image)
-{
+void pdf_write_external_image(pdf_document *document, pdf_image *image) {
     int width = (int)image->width;
     const char *name = image->file_name ? image->file_name : "";
 
@@ -199,11 +182,9 @@ void pdf_write_external_image(pdf_document *document, pdf_image *image)
         pdf_printf(document, "/FFilter[/%s]\n", pdf_filter_name(image->compression));
     if (image->compression == PDF_COMPRESSION_CCITT) {
         pdf_puts(document, "/FDecodeParms[<<");
-        if (width != 1728)
-            pdf_printf(document, "/Columns %d", width);
+        if (width != 1728) pdf_printf(document, "/Columns %d", width);
         pdf_printf(document, "/Rows %d", (int)image->height);
-        if (image->decode_params_text)
-            pdf_puts(document, image->decode_params_text);
+        if (image->decode_params_text) pdf_puts(document, image->decode_params_text);
         pdf_puts(document, ">>]\n");
     }
     /* The name is quoted: parentheses or backslashes in it must not end
@@ -223,46 +204,45 @@ void pdf_write_external_image(pdf_document *document, pdf_image *image)
     pdf_puts(document, "endobj\n");
 }
 
-void pdf_write_decode_parms(pdf_document *document, pdf_image *image,
-                                   int hex)
-{
+void pdf_write_decode_parms(pdf_document *document, pdf_image *image, int hex) {
     int width = (int)image->width;
 
     pdf_printf(document, "/DecodeParms[%s<<", hex ? "null" : "");
-    if (image->decode_params_text)
-        pdf_puts(document, image->decode_params_text);
-    if ((image->compression == PDF_COMPRESSION_FLATE
-         || image->compression == PDF_COMPRESSION_LZW)
-        && image->predictor != 1) {
+    if (image->decode_params_text) pdf_puts(document, image->decode_params_text);
+    if ((image->compression == PDF_COMPRESSION_FLATE ||
+         image->compression == PDF_COMPRESSION_LZW) &&
+        image->predictor != 1) {
         pdf_printf(document, "/Predictor %d", image->predictor);
         pdf_printf(document, "/Columns %d", width);
         if (image->bits_per_component != 8)
             pdf_printf(document, "/BitsPerComponent %d", image->bits_per_component);
         switch (image->colorspace) {
-        case PDF_CS_DEVICERGB: pdf_puts(document, "/Colors 3"); break;
-        case PDF_CS_DEVICECMYK: pdf_puts(document, "/Colors 4"); break;
-        case PDF_CS_DEVICEGRAY:
-        case PDF_CS_INDEXED:
-        case PDF_CS_IMAGEMASK:
-            break;
-        default:
-            if (image->colorspace < PDF_CS_SLOT_BASE) {
-                pdf_error(document, PDF_ERR_SYSTEM, "Unknown colorspace (%d)",
-                          image->colorspace);
-                return;
-            }
+            case PDF_CS_DEVICERGB:
+                pdf_puts(document, "/Colors 3");
+                break;
+            case PDF_CS_DEVICECMYK:
+                pdf_puts(document, "/Colors 4");
+                break;
+            case PDF_CS_DEVICEGRAY:
+            case PDF_CS_INDEXED:
+            case PDF_CS_IMAGEMASK:
+                break;
+            default:
+                if (image->colorspace < PDF_CS_SLOT_BASE) {
+                    pdf_error(document, PDF_ERR_SYSTEM, "Unknown colorspace (%d)",
+                              image->colorspace);
+                    return;
+                }
         }
     }
     if (image->compression == PDF_COMPRESSION_CCITT) {
-        if (width != 1728)
-            pdf_printf(document, "/Columns %d", width);
+        if (width != 1728) pdf_printf(document, "/Columns %d", width);
         pdf_printf(document, "/Rows %d", (int)image->height);
     }
     pdf_puts(document, ">>]\n");
 }
 
-void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
-{
+void pdf_write_palette(pdf_document *document, pdf_image *image, int hex) {
     pdf_data_source source;
     pdf_id length_id;
     long start;
@@ -279,13 +259,11 @@ void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
     pdf_puts(document, "stream\n");
     start = pdf_tell(document);
     if (image->components != 1) {
-        pdf_error(document, PDF_ERR_SYSTEM,
-                  "Bogus indexed colorspace (%d color components)",
+        pdf_error(document, PDF_ERR_SYSTEM, "Bogus indexed colorspace (%d color components)",
                   image->components);
         return;
     }
-    pdf_set_memory_source(&source, image->palette,
-                          (size_t)image->palette_count * 3);
+    pdf_set_memory_source(&source, image->palette, (size_t)image->palette_count * 3);
     if (hex)
         pdf_copy_source_hex(document, &source);
     else
@@ -295,8 +273,7 @@ void pdf_write_palette(pdf_document *document, pdf_image *image, int hex)
 
 /* The filter, decode parameters and /Decode entries. Data that do not
  * pass through are deflated at the document's level. */
-void pdf_write_image_filters(pdf_document *document, pdf_image *image, int hex)
-{
+void pdf_write_image_filters(pdf_document *document, pdf_image *image, int hex) {
     if (hex) {
         pdf_puts(document, "/Filter[/ASCIIHexDecode");
         if (image->compression != PDF_COMPRESSION_NONE)
@@ -308,22 +285,19 @@ void pdf_write_image_filters(pdf_document *document, pdf_image *image, int hex)
         if (image->compression != PDF_COMPRESSION_NONE)
             pdf_printf(document, "/Filter[/%s]\n", pdf_filter_name(image->compression));
     }
-    if (image->pass_through)
-        pdf_write_decode_parms(document, image, hex);
+    if (image->pass_through) pdf_write_decode_parms(document, image, hex);
     if (image->inverted) {
         int i;
 
         pdf_puts(document, "/Decode[1 0");
-        for (i = 1; i < image->components; i++)
-            pdf_puts(document, " 1 0");
+        for (i = 1; i < image->components; i++) pdf_puts(document, " 1 0");
         pdf_puts(document, "]\n");
     }
 }
 
 /* The end of the dictionary, the stream with the data the source delivers,
  * and the length object. */
-void pdf_write_image_data(pdf_document *document, pdf_image *image, int hex)
-{
+void pdf_write_image_data(pdf_document *document, pdf_image *image, int hex) {
     pdf_id length_id = pdf_alloc_id(document);
     long start;
 
@@ -348,14 +322,12 @@ void pdf_write_image_data(pdf_document *document, pdf_image *image, int hex)
  * source delivers. A page that is open has its content section closed
  * around the objects, so that they do not fall inside the content stream.
  */
-void pdf_write_image_xobject(pdf_document *document, int slot, int first_band)
-{
+void pdf_write_image_xobject(pdf_document *document, int slot, int first_band) {
     pdf_image *image = pdf_image_slot(document, slot);
     int in_page = pdf_current_scope(document) == PDF_SCOPE_PAGE;
     int hex = document->debug['a'] != 0;
 
-    if (in_page)
-        pdf_end_contents_section(document);
+    if (in_page) pdf_end_contents_section(document);
 
     image->xobject_index = pdf_new_xobject(document, PDF_XOBJECT_IMAGE, 0);
 
@@ -373,8 +345,7 @@ void pdf_write_image_xobject(pdf_document *document, int slot, int first_band)
     } else {
         pdf_write_image_filters(document, image, hex);
         pdf_write_image_data(document, image, hex);
-        if (document->flush & PDF_FLUSH_CONTENT)
-            pdf_flush_stream(document);
+        if (document->flush & PDF_FLUSH_CONTENT) pdf_flush_stream(document);
         if (first_band && image->colorspace == PDF_CS_INDEXED)
             pdf_write_palette(document, image, hex);
     }
