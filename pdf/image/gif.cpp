@@ -465,17 +465,6 @@ int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
     pdf_image *image = pdf_image_slot(document, slot);
     int colorize = 0, ignore_mask = 0;
 
-    image->file = NULL;
-    image->mask_image = -1;
-    image->has_key_color = 0;
-    memset(image->key_color, 0, sizeof image->key_color);
-    image->inverted = 0;
-    image->predictor = 1;
-    image->resolution_x = 0;
-    image->resolution_y = 0;
-    image->band_count = 1;
-    image->rows_per_band = 1;
-
     if (gif_apply_parameter(document, image, filename, stringparam, intparam, &colorize,
                             &ignore_mask) < 0)
         return -1;

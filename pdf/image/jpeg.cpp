@@ -447,7 +447,6 @@ int jpeg_find_start(pdf_document *document, pdf_image *image, const char *filena
  * or -1 after a parameter error. */
 int jpeg_apply_parameter(pdf_document *document, pdf_image *image, const char *filename,
                          const char *stringparam, int intparam, int *colorize) {
-    image->mask_image = -1;
     if (stringparam == NULL || *stringparam == '\0') return 0;
     if (strcmp(stringparam, "mask") == 0)
         return jpeg_parameter_error(document, image, "Can't handle JPEG image mask");
@@ -514,9 +513,6 @@ int pdf_open_JPEG(pdf_document *document, int slot, const char *filename, const 
     image->compression = PDF_COMPRESSION_DCT;
     image->pass_through = 1;
     pdf_set_image_source(image, &jpeg_source);
-    image->resolution_x = 0;
-    image->resolution_y = 0;
-    image->inverted = 0;
 
     if (jpeg_read_header(document, image, filename, &scan) < 0) return -1;
     image->bits_per_component = scan.precision;

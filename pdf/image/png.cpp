@@ -542,13 +542,6 @@ int pdf_open_PNG(pdf_document *document, int slot, const char *filename, const c
     pdf_image *image = pdf_image_slot(document, slot);
     png_reader_context context;
     memset(&context, 0, sizeof context);
-    image->file = NULL;
-    image->source.buffer = NULL;
-    image->pass_through = 0;
-    image->mask_image = -1;
-    image->has_key_color = 0;
-    image->resolution_x = 0;
-    image->resolution_y = 0;
 
     if (pdf_begin_reader(document, image, &png_reader, sizeof(png_state), "pdf_open_PNG") == NULL)
         return -1;

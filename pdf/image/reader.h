@@ -1,7 +1,9 @@
 /*
  * reader.h -- what the image file readers share.
  *
- * A reader is called with a free slot, fills it (size, colour space,
+ * A reader is called with a free slot, whose fields have the empty values of
+ * pdf_reset_image_slot (no compression, no mask, no inversion, predictor 1,
+ * one band, no resolution), fills it (size, colour space,
  * compression, pass-through, palette, masks, resolution, bands), installs
  * the slot's data source, sets `occupied` and `file_name`, writes the
  * XObject through pdf_write_image_xobject before it returns, and returns the

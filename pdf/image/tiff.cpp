@@ -649,23 +649,6 @@ int tiff_write_image(pdf_document *document, int slot, const char *filename,
     return 0;
 }
 
-/* Gives the slot the values an opened TIFF starts from. */
-void tiff_reset_slot(pdf_image *image) {
-    image->decode_params_text = NULL;
-    image->source.buffer = NULL;
-    image->source.buffer_size = 0;
-    image->compression = PDF_COMPRESSION_NONE;
-    image->pass_through = 0;
-    image->predictor = 1;
-    image->inverted = 0;
-    image->has_key_color = 0;
-    image->mask_image = -1;
-    image->resolution_x = 0;
-    image->resolution_y = 0;
-    image->band_count = 1;
-    image->rows_per_band = 1;
-}
-
 /* Reads the directory and decides everything about the image short of its
  * data. Returns -1 after giving up. */
 int tiff_read_image(pdf_document *document, pdf_image *image, const char *filename,
@@ -697,7 +680,6 @@ int pdf_open_TIFF(pdf_document *document, int slot, const char *filename, const 
     pdf_image *image = pdf_image_slot(document, slot);
     tiff_layout layout;
     memset(&layout, 0, sizeof layout);
-    tiff_reset_slot(image);
     tiff_state *tiff = (tiff_state *)pdf_begin_reader(document, image, &tiff_reader,
                                                       sizeof(tiff_state), "pdf_open_TIFF");
     if (tiff == NULL) return -1;
