@@ -429,14 +429,18 @@ const pdf_parameter *find_key(const char *key) {
     return pdf_find_subsystem_parameter(key);
 }
 
-/* The key's row, or null after reporting a missing or unknown key. */
-const pdf_parameter *check_key(pdf_document *document, const char *key, const char *verb) {
-    if (key == NULL || key[0] == '\0') {
+/* The row of `key`, or null for a null key or an unknown one. */
+const pdf_parameter *find_row(const char *key) {
+    return key != NULL && key[0] != '\0' ? find_key(key) : NULL;
+}
+
+/* `row`, the row found for `key`; null after reporting a missing or unknown
+ * key. */
+const pdf_parameter *check_key(pdf_document *document, const char *key, const pdf_parameter *row,
+                               const char *verb) {
+    if (key == NULL || key[0] == '\0')
         pdf_error(document, PDF_ERR_VALUE, "Tried to %s NULL parameter", verb);
-        return NULL;
-    }
-    const pdf_parameter *row = find_key(key);
-    if (row == NULL)
+    else if (row == NULL)
         pdf_error(document, PDF_ERR_VALUE, "Tried to %s unknown parameter '%s'", verb, key);
     return row;
 }
@@ -450,9 +454,11 @@ int check_parameter_scope(pdf_document *document, const pdf_parameter *row, cons
     return 0;
 }
 
-/* The checks of both queries; returns the row or null. */
-const pdf_parameter *check_query(pdf_document *document, const char *key, float modifier) {
-    const pdf_parameter *row = check_key(document, key, "get");
+/* The checks of both queries on the row found for `key`; returns the row
+ * or null. */
+const pdf_parameter *check_query(pdf_document *document, const char *key, const pdf_parameter *row,
+                                 float modifier) {
+    row = check_key(document, key, row, "get");
     if (row == NULL || !check_parameter_scope(document, row, "get")) return NULL;
     if (!(row->flags & PDF_PARAMETER_TAKES_HANDLE) && modifier != 0) {
         pdf_error(document, PDF_ERR_VALUE, "Bad argument %f in PDF_get_value/%s", modifier, key);
@@ -461,11 +467,9 @@ const pdf_parameter *check_query(pdf_document *document, const char *key, float 
     return row;
 }
 
-/* The row of a key answered without a document, or null. */
-const pdf_parameter *constant_row(const char *key) {
-    if (key == NULL) return NULL;
-    const pdf_parameter *row = find_key(key);
-    return row != NULL && (row->flags & PDF_PARAMETER_CONSTANT) ? row : NULL;
+/* True for a row answered without a document. */
+int is_constant(const pdf_parameter *row) {
+    return row != NULL && (row->flags & PDF_PARAMETER_CONSTANT);
 }
 
 void report_missing_handler(pdf_document *document, const char *verb, const char *key) {
@@ -489,7 +493,7 @@ int pdf_parse_boolean(pdf_document *document, const char *key, const char *value
 
 void PDF_set_parameter(pdf_document *document, const char *key, const char *value) {
     if (!pdf_is_valid(document)) return;
-    const pdf_parameter *row = check_key(document, key, "set");
+    const pdf_parameter *row = check_key(document, key, find_row(key), "set");
     if (row == NULL) return;
     if (value == NULL || value[0] == '\0') {
         pdf_error(document, PDF_ERR_VALUE, "Tried to set parameter '%s' to NULL value", key);
@@ -504,7 +508,7 @@ void PDF_set_parameter(pdf_document *document, const char *key, const char *valu
 
 void PDF_set_value(pdf_document *document, const char *key, float value) {
     if (!pdf_is_valid(document)) return;
-    const pdf_parameter *row = check_key(document, key, "set");
+    const pdf_parameter *row = check_key(document, key, find_row(key), "set");
     if (row == NULL || !check_parameter_scope(document, row, "set")) return;
     if (row->set_value == NULL)
         report_missing_handler(document, "set", key);
@@ -513,11 +517,10 @@ void PDF_set_value(pdf_document *document, const char *key, float value) {
 }
 
 float PDF_get_value(pdf_document *document, const char *key, float modifier) {
-    const pdf_parameter *constant = constant_row(key);
-    if (constant != NULL && constant->get_value != NULL)
-        return constant->get_value(document, constant, 0);
+    const pdf_parameter *row = find_row(key);
+    if (is_constant(row) && row->get_value != NULL) return row->get_value(document, row, 0);
     if (!pdf_is_valid(document)) return 0;
-    const pdf_parameter *row = check_query(document, key, modifier);
+    row = check_query(document, key, row, modifier);
     if (row == NULL) return 0;
     if (row->get_value == NULL) {
         report_missing_handler(document, "get", key);
@@ -527,11 +530,10 @@ float PDF_get_value(pdf_document *document, const char *key, float modifier) {
 }
 
 const char *PDF_get_parameter(pdf_document *document, const char *key, float modifier) {
-    const pdf_parameter *constant = constant_row(key);
-    if (constant != NULL && constant->get_text != NULL)
-        return constant->get_text(document, constant);
+    const pdf_parameter *row = find_row(key);
+    if (is_constant(row) && row->get_text != NULL) return row->get_text(document, row);
     if (!pdf_is_valid(document)) return NULL;
-    const pdf_parameter *row = check_query(document, key, modifier);
+    row = check_query(document, key, row, modifier);
     if (row == NULL) return NULL;
     if (row->get_text == NULL) {
         report_missing_handler(document, "get", key);

@@ -21,9 +21,6 @@ int pdf_alloc_raster(pdf_document *document, pdf_image *image, size_t row_length
     if (raster->rows == NULL)
         return pdf_reader_fail(document, image, PDF_ERR_MEMORY, "Couldn't allocate memory in %s!\n",
                                tag);
-    /* Padding bits at the end of packed rows go into the PDF too, so every
-     * byte is defined. */
-    memset(raster->rows, 0, size);
     raster->row_length = row_length;
     raster->row_count = row_count;
     raster->next_row = 0;

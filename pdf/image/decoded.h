@@ -17,7 +17,7 @@
 #define PDF_MAX_RASTER_BYTES ((size_t)1 << 30)
 
 /* Allocates the slot's raster of `row_count` rows of `row_length` bytes,
- * zero-filled. Returns 0; -1, with nothing allocated or reported, when the
+ * whose contents the reader defines. Returns 0; -1, with nothing allocated or reported, when the
  * raster would be empty or larger than PDF_MAX_RASTER_BYTES. A refused
  * allocation ends the reader (pdf_reader_fail) with the memory error naming
  * `tag`. */

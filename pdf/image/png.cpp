@@ -372,6 +372,9 @@ int png_decode(pdf_document *document, pdf_image *image, const char *filename) {
         return image->reader == NULL
                    ? -1
                    : png_give_up(document, image, "Error reading PNG file '%s'", filename);
+    /* libpng leaves the padding bits at the end of packed rows alone when it
+     * de-interlaces; they go into the PDF, so they must be defined. */
+    memset(image->raster.rows, 0, row_length * (size_t)height);
     png->row_pointers = (png_bytep *)document->malloc_proc(
         document, (size_t)height * sizeof(png_bytep), "pdf_open_PNG/pointers");
     if (png->row_pointers == NULL)

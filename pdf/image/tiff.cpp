@@ -582,13 +582,16 @@ void tiff_pack_rgba(pdf_image *image) {
     int components = image->components;
     const uint32_t *pixels = (const uint32_t *)raster->rows;
     pdf_byte *out = raster->rows;
-    for (size_t i = 0; i < width * (size_t)raster->row_count; i++) {
-        uint32_t pixel = pixels[i];
-        *out++ = (pdf_byte)TIFFGetR(pixel);
-        if (components == 3) {
-            *out++ = (pdf_byte)TIFFGetG(pixel);
-            *out++ = (pdf_byte)TIFFGetB(pixel);
+    size_t count = width * (size_t)raster->row_count;
+    if (components == 3) {
+        for (size_t i = 0; i < count; i++, out += 3) {
+            uint32_t pixel = pixels[i];
+            out[0] = (pdf_byte)TIFFGetR(pixel);
+            out[1] = (pdf_byte)TIFFGetG(pixel);
+            out[2] = (pdf_byte)TIFFGetB(pixel);
         }
+    } else {
+        for (size_t i = 0; i < count; i++) out[i] = (pdf_byte)TIFFGetR(pixels[i]);
     }
     raster->row_length = width * (size_t)components;
 }
