@@ -4,10 +4,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -17,7 +14,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -43,7 +39,6 @@ constexpr int kSaveButtonHeight = 35;
 constexpr int kListedProblems = 20;
 
 const char kListCategory[] = "リスト操作";
-const char kRowDragFormat[] = "application/x-bindwick-list-rows";
 
 enum Column { kPathColumn, kTypeColumn, kSizeColumn, kMarkColumn, kColumnCount };
 
@@ -87,98 +82,6 @@ QString AnyCasePatterns(const QString &extensions) {
 }
 
 }  // namespace
-
-// ---- FileListView -----------------------------------------------------------
-
-FileListView::FileListView(QWidget *parent) : QTreeWidget(parent) {
-    setAcceptDrops(true);
-    viewport()->setAcceptDrops(true);
-    setDragEnabled(true);
-    setDragDropMode(QAbstractItemView::DragDrop);
-    setDropIndicatorShown(true);
-    // Rows dragged within the list are moved by the window, never removed
-    // by the item view at the end of the drag.
-    setDefaultDropAction(Qt::CopyAction);
-}
-
-QStringList FileListView::DroppedPaths(const QList<QUrl> &urls) {
-    QStringList paths;
-    for (const QUrl &url : urls) {
-        if (url.isLocalFile()) paths << QFileInfo(url.toLocalFile()).absoluteFilePath();
-    }
-    return paths;
-}
-
-QMimeData *FileListView::mimeData(const QList<QTreeWidgetItem *> &items) const {
-    QMimeData *data = QTreeWidget::mimeData(items);
-    if (data != nullptr)
-        data->setData(QString::fromLatin1(kRowDragFormat),
-                      QByteArray::number(QCoreApplication::applicationPid()));
-    return data;
-}
-
-bool FileListView::IsRowDrag(const QMimeData *data) {
-    return data->data(QString::fromLatin1(kRowDragFormat)) ==
-           QByteArray::number(QCoreApplication::applicationPid());
-}
-
-void FileListView::keyPressEvent(QKeyEvent *event) {
-    if (event->matches(QKeySequence::Delete)) {
-        emit deleteKeyPressed();
-        return;
-    }
-    QTreeWidget::keyPressEvent(event);
-}
-
-void FileListView::dragEnterEvent(QDragEnterEvent *event) {
-    const QMimeData *data = event->mimeData();
-    if (IsRowDrag(data) || !DroppedPaths(data->urls()).isEmpty()) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
-
-void FileListView::dragMoveEvent(QDragMoveEvent *event) {
-    if (IsRowDrag(event->mimeData())) {
-        // The item view draws the drop indicator; the move itself is the
-        // window's, never the item view's.
-        QTreeWidget::dragMoveEvent(event);
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
-
-void FileListView::dropEvent(QDropEvent *event) {
-    const QMimeData *data = event->mimeData();
-    if (IsRowDrag(data)) {
-        const QPoint at = event->position().toPoint();
-        const QModelIndex index = indexAt(at);
-        int row = topLevelItemCount();
-        if (index.isValid())
-            row = index.row() + (at.y() > visualRect(index).center().y() ? 1 : 0);
-        // Accepted as a copy: a move would make the item view delete the
-        // dragged rows itself when the drag ends.
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        stopAutoScroll();
-        setState(NoState);
-        viewport()->update();
-        emit rowsDropped(row);
-        return;
-    }
-    const QStringList paths = DroppedPaths(data->urls());
-    if (paths.isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    emit filesDropped(paths);
-}
 
 // ---- TFormMain ------------------------------------------------------------
 

@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "bindwick_main.h"
+#include "bindwick_version.h"
 #include "settings.h"
 #include "translations.h"
 #include "user_dialogs.h"
