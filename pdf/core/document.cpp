@@ -4,6 +4,7 @@
  */
 #include "document.h"
 
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -231,4 +232,16 @@ void pdf_default_error_handler(pdf_document *document, int type, const char *mes
     if (type == PDF_ERR_NONFATAL) return;
     PDF_delete(document);
     exit(99);
+}
+
+int pdf_check_numbers(pdf_document *document, const char *function, int first, int count, ...) {
+    int bad = 0;
+    va_list arguments;
+    va_start(arguments, count);
+    for (int i = 0; i < count && bad == 0; i++)
+        if (isnan(va_arg(arguments, double))) bad = first + i;
+    va_end(arguments);
+    if (bad == 0) return 1;
+    pdf_error(document, PDF_ERR_VALUE, "Argument %d of %s is not a number (NaN)", bad, function);
+    return 0;
 }

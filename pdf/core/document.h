@@ -216,6 +216,13 @@ void pdf_error(pdf_document *document, int type, const char *format, ...)
 #endif
     ;
 
+/* Refuses NaN, which no PDF number can express: checks `count` numbers
+ * (floats are passed as doubles), the arguments from position `first` on of
+ * the public call `function` (counted from 1 after the document), and reports
+ * the first NaN as PDF_ERR_VALUE "Argument <n> of <function> is not a number
+ * (NaN)". Returns nonzero when every one is a number. */
+int pdf_check_numbers(pdf_document *document, const char *function, int first, int count, ...);
+
 /* The text of an error type ("memory error", ...); "unknown error" for any
  * number outside 1..12. */
 const char *pdf_error_type_name(int type);

@@ -22,6 +22,14 @@
  * Memory. Everything the library allocates goes through the document's
  * hooks, each call naming the requesting routine.
  *
+ * Numbers. Coordinates and lengths are points (1/72 inch) unless a call
+ * says otherwise. A NaN given for any float is PDF_ERR_VALUE "Argument <n>
+ * of <call> is not a number (NaN)", n counting the arguments after the
+ * document from 1 (PDF_set_value: "Value for parameter '<key>' is not a
+ * number (NaN)"); nothing of the call is done. A number too large for PDF
+ * (beyond 2147483647, infinities included) is PDF_ERR_VALUE "floating point
+ * value too large in pdf_ftoa" when it is written.
+ *
  * This header compiles as C and as C++.
  */
 #ifndef FOLIO_H
@@ -140,7 +148,7 @@ void PDF_close(pdf_document *document);
 
 /* ---- Pages ------------------------------------------------------------- */
 
-/* Begins a page of width x height points. Sizes not above 0 are
+/* Begins a page of width x height points. Sizes not above 0, and NaN, are
  * PDF_ERR_VALUE; outside 3..14400 a warning (PDF 1.3 and 1.4); outside
  * 72..3240 PDF_ERR_RUNTIME (PDF 1.2). Scope: document. */
 void PDF_begin_page(pdf_document *document, float width, float height);
@@ -156,7 +164,8 @@ void PDF_end_page(pdf_document *document);
  * custom key. Values are 8-bit texts or UTF-16BE texts starting with FE FF.
  * Empty key or value, and the keys Producer, CreationDate and ModDate, are
  * ignored with a warning; a bad Trapped value is PDF_ERR_RUNTIME; a custom
- * key with a character of " %()<>[]{}/#" is PDF_ERR_VALUE.
+ * key with a character of " %()<>[]{}/#" is PDF_ERR_VALUE; other bytes
+ * below 0x21 or above 0x7E in a custom key are written as #xx.
  * Scopes: document, page. */
 void PDF_set_info(pdf_document *document, const char *key, const char *value);
 

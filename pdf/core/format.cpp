@@ -70,6 +70,12 @@ int pdf_ltoa(char *out, long value, int width, char pad, int base) {
 
 int pdf_ftoa(pdf_document *document, char *out, double value, int digits) {
     int length = 0;
+    /* Public calls refuse NaN arguments; this catches one computed on the
+     * way (the angle of an infinite rotation), which PDF cannot write. */
+    if (isnan(value)) {
+        pdf_error(document, PDF_ERR_VALUE, "floating point value is not a number in pdf_ftoa");
+        value = 0;
+    }
     if (fabs(value) < 0.000015) {
         strcpy(out, "0");
         return 1;

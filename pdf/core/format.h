@@ -22,7 +22,8 @@ int pdf_ltoa(char *out, long value, int width, char pad, int base);
 
 /* Writes a real number with at most `digits` decimals and no exponent;
  * returns the length. `out` must hold 32 bytes. Values above 2147483647
- * raise PDF_ERR_VALUE. */
+ * and NaN raise PDF_ERR_VALUE (and are written as 2147483647 and 0 should
+ * the handler return). */
 int pdf_ftoa(pdf_document *document, char *out, double value, int digits);
 
 /* Escapes bytes as name characters into `out` (3 * count + 1 bytes),

@@ -143,8 +143,10 @@ void pdf_write_info(pdf_document *document) {
         pdf_putc(document, '\n');
     }
     for (pdf_info_entry *entry = document->info_custom; entry != NULL; entry = entry->next) {
+        /* Keys with delimiters were refused; bytes outside ! to ~ (tabs,
+         * line ends, 8-bit characters) are escaped like any name's. */
         pdf_putc(document, '/');
-        pdf_puts(document, entry->key);
+        pdf_quote_name(document, entry->key, strlen(entry->key));
         pdf_putc(document, ' ');
         if (strcmp(entry->key, "Trapped") == 0) {
             pdf_putc(document, '/');

@@ -154,6 +154,7 @@ void *alloc_table(pdf_document *document, size_t count, size_t size) {
 void PDF_begin_page(pdf_document *document, float width, float height) {
     if (!pdf_is_valid(document)) return;
     if (!pdf_check_scope(document, PDF_SCOPE_DOCUMENT, "PDF_begin_page")) return;
+    if (!pdf_check_numbers(document, "PDF_begin_page", 1, 2, width, height)) return;
     if (width <= 0 || height <= 0) {
         pdf_error(document, PDF_ERR_VALUE, "Page size must be positive");
         return;

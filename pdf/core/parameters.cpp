@@ -6,6 +6,7 @@
  */
 #include "parameters.h"
 
+#include <math.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
@@ -228,11 +229,11 @@ void set_native_unicode(pdf_document *document, const pdf_parameter *row, const 
 
 void set_compression(pdf_document *document, const pdf_parameter *row, float value) {
     (void)row;
-    int level = (int)value;
-    if (level < 0 || level > 9) {
+    if (!(value > -1 && value < 10)) {
         pdf_error(document, PDF_ERR_VALUE, "Bogus compression level %f", value);
         return;
     }
+    int level = (int)value;
     /* On a page the new level starts with a new content section. */
     if (pdf_current_scope(document) == PDF_SCOPE_PAGE) {
         pdf_end_contents_section(document);
@@ -245,11 +246,10 @@ void set_compression(pdf_document *document, const pdf_parameter *row, float val
 
 void set_float_digits(pdf_document *document, const pdf_parameter *row, float value) {
     (void)row;
-    int digits = (int)value;
-    if (digits < 3 || digits > 6)
+    if (!(value >= 3 && value < 7))
         pdf_error(document, PDF_ERR_VALUE, "Invalid floating point output precision %f", value);
     else
-        document->floatdigits = digits;
+        document->floatdigits = (int)value;
 }
 
 /* "pagewidth" (row argument 0) and "pageheight" (1). */
@@ -454,13 +454,19 @@ int check_parameter_scope(pdf_document *document, const pdf_parameter *row, cons
     return 0;
 }
 
+/* A modifier that truncates to an int: NaN and out-of-range values do not
+ * name any handle. */
+int is_handle(float modifier) {
+    return modifier > -2147483648.0f && modifier < 2147483648.0f;
+}
+
 /* The checks of both queries on the row found for `key`; returns the row
  * or null. */
 const pdf_parameter *check_query(pdf_document *document, const char *key, const pdf_parameter *row,
                                  float modifier) {
     row = check_key(document, key, row, "get");
     if (row == NULL || !check_parameter_scope(document, row, "get")) return NULL;
-    if (!(row->flags & PDF_PARAMETER_TAKES_HANDLE) && modifier != 0) {
+    if ((!(row->flags & PDF_PARAMETER_TAKES_HANDLE) && modifier != 0) || !is_handle(modifier)) {
         pdf_error(document, PDF_ERR_VALUE, "Bad argument %f in PDF_get_value/%s", modifier, key);
         return NULL;
     }
@@ -510,6 +516,10 @@ void PDF_set_value(pdf_document *document, const char *key, float value) {
     if (!pdf_is_valid(document)) return;
     const pdf_parameter *row = check_key(document, key, find_row(key), "set");
     if (row == NULL || !check_parameter_scope(document, row, "set")) return;
+    if (isnan(value)) {
+        pdf_error(document, PDF_ERR_VALUE, "Value for parameter '%s' is not a number (NaN)", key);
+        return;
+    }
     if (row->set_value == NULL)
         report_missing_handler(document, "set", key);
     else

@@ -83,6 +83,7 @@ void PDF_place_image(pdf_document *document, int handle, float x, float y, float
     if (!pdf_check_scope(document, PDF_SCOPE_PAGE | PDF_SCOPE_PATTERN | PDF_SCOPE_TEMPLATE,
                          "PDF_place_image"))
         return;
+    if (!pdf_check_numbers(document, "PDF_place_image", 2, 3, x, y, scale)) return;
     pdf_image *image = pdf_image_slot(document, handle);
     if (fabsf(scale) < 1.5e-5f) {
         pdf_error(document, PDF_ERR_VALUE, "Scaling factor 0 for image %s",

@@ -43,10 +43,29 @@ TEST(Info, StandardKeysInFixedOrderCustomKeysNewestFirstAndOnce) {
               "/Keywords (k)\n" + std::string("/Subject (\xFE\xFF\x00S)\n", 16) +
                   std::string("/Title (second \\(2\\)\\n)\n"
                               "/Author (A)\n"
-                              "/Caf\xE9 (bytes)\n"
+                              "/Caf#E9 (bytes)\n"
                               "/Custom (two)\n"
                               "/Trapped /True\n"));
     EXPECT_NE(pdf.find("/Producer (Folio 4.0.3 \\(C++/Linux\\))\n"), std::string::npos);
+}
+
+// Tabs, line ends and 8-bit bytes in a key are escaped as in any name, so
+// that the dictionary stays well formed.
+TEST(Info, ControlAndEightBitBytesInKeysAreEscaped) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("keys.pdf");
+    pdf_document *document = PDF_new();
+    ASSERT_EQ(PDF_open_file(document, path.c_str()), 1);
+    PDF_set_info(document, "Tab\tKey", "1");
+    PDF_set_info(document, "Line\r\nEnd", "2");
+    PDF_begin_page(document, 10, 10);
+    PDF_end_page(document);
+    PDF_close(document);
+    PDF_delete(document);
+    std::string info = InfoDictionary(testsupport::ReadFile(path));
+    EXPECT_EQ(info, "/Line#0D#0AEnd (2)\n/Tab#09Key (1)\n");
+    std::string report;
+    EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
 }
 
 TEST(Info, RefusedKeysAndValues) {

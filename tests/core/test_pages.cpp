@@ -1,6 +1,7 @@
 // Pages, the page tree and the file structure, judged by qpdf and pdfinfo.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <regex>
 #include <string>
 
@@ -93,6 +94,7 @@ TEST(Pages, SizeLimitsDependOnCompatibility) {
         {"1.2", 71, PDF_ERR_RUNTIME, "Page size incompatible with Acrobat 3"},
         {"1.3", 0, PDF_ERR_VALUE, "Page size must be positive"},
         {"1.3", -5, PDF_ERR_VALUE, "Page size must be positive"},
+        {"1.3", NAN, PDF_ERR_VALUE, "Argument 1 of PDF_begin_page is not a number (NaN)"},
     };
     for (const Row &row : rows) {
         Recorder recorder;

@@ -2,6 +2,7 @@
 // rules and the settings they change.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 
@@ -72,6 +73,9 @@ TEST(Parameters, ErrorsAndWarnings) {
         {"debug u scope", OBJECT, set("debug", "u"), PDF_ERR_RUNTIME, "Can't set parameter 'debug' in 'object' scope", "1.3"},
         {"compress high", OBJECT, value("compress", 10), PDF_ERR_VALUE, "Bogus compression level 10.000000", "1.3"},
         {"compress low", OBJECT, value("compress", -1), PDF_ERR_VALUE, "Bogus compression level -1.000000", "1.3"},
+        {"compress infinite", OBJECT, value("compress", INFINITY), PDF_ERR_VALUE, "Bogus compression level inf", "1.3"},
+        {"NaN value", PAGE, value("CropBox/llx", NAN), PDF_ERR_VALUE, "Value for parameter 'CropBox/llx' is not a number (NaN)", "1.3"},
+        {"NaN modifier", DOCUMENT, get("imagewidth", NAN), PDF_ERR_VALUE, "Bad argument nan in PDF_get_value/imagewidth", "1.3"},
         {"floatdigits", OBJECT, value("floatdigits", 7), PDF_ERR_VALUE, "Invalid floating point output precision 7.000000", "1.3"},
         {"page width 1.2", PAGE, value("pagewidth", 3241), PDF_ERR_RUNTIME, "Page width incompatible with Acrobat 3", "1.2"},
         {"page height 1.3", PAGE, value("pageheight", 14401), PDF_ERR_NONFATAL, "Page height incompatible with Acrobat 4", "1.3"},
