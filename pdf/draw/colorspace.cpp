@@ -73,7 +73,9 @@ void write_resources(pdf_document *document) {
     if (written) pdf_puts(document, ">>\n");
 }
 
-/* The Separation array of one spot colour, with its tint function. */
+/* The Separation array of one spot colour, with its tint function: tint 0
+ * is no ink, the paper's white in every alternate space (1 in gray and RGB,
+ * 0 in CMYK), and tint 1 the alternate colour. */
 void write_separation(pdf_document *document, const char *name, const pdf_color *alternate) {
     const float *v = alternate->values;
     pdf_puts(document, "[/Separation/");
@@ -83,13 +85,13 @@ void write_separation(pdf_document *document, const char *name, const pdf_color 
         case PDF_CS_DEVICEGRAY:
             pdf_puts(document, "/DeviceGray<<\n");
             pdf_puts(document, "/Range[0 1]\n");
-            pdf_puts(document, "/C0[0]\n");
+            pdf_puts(document, "/C0[1]\n");
             pdf_printf(document, "/C1[%f]\n", v[0]);
             break;
         case PDF_CS_DEVICERGB:
             pdf_puts(document, "/DeviceRGB<<\n");
             pdf_puts(document, "/Range[0 1 0 1 0 1]\n");
-            pdf_puts(document, "/C0[0 0 0]\n");
+            pdf_puts(document, "/C0[1 1 1]\n");
             pdf_printf(document, "/C1[%f %f %f]\n", v[0], v[1], v[2]);
             break;
         case PDF_CS_DEVICECMYK:

@@ -49,9 +49,9 @@ TEST(Colorspaces, AlternatesAndPatternsWriteTheirArrays)
     struct Case { int kind; pdf_color alternate; const char *name; const char *object; };
     const Case cases[] = {
         {PDF_CS_SEPARATION, {PDF_CS_DEVICEGRAY, {0.5f}}, "G",
-         "[/Separation/G\n/DeviceGray<<\n/Range[0 1]\n/C0[0]\n/C1[0.5]\n"},
+         "[/Separation/G\n/DeviceGray<<\n/Range[0 1]\n/C0[1]\n/C1[0.5]\n"},
         {PDF_CS_SEPARATION, {PDF_CS_DEVICERGB, {1, 0, 0.25f}}, "R",
-         "[/Separation/R\n/DeviceRGB<<\n/Range[0 1 0 1 0 1]\n/C0[0 0 0]\n/C1[1 0 0.25]\n"},
+         "[/Separation/R\n/DeviceRGB<<\n/Range[0 1 0 1 0 1]\n/C0[1 1 1]\n/C1[1 0 0.25]\n"},
         {PDF_CS_PATTERN, {PDF_CS_DEVICERGB, {1, 0, 0}}, nullptr, "[/Pattern/DeviceRGB]\nendobj\n"},
         {PDF_CS_PATTERN, {PDF_CS_DEVICECMYK, {}}, nullptr, "[/Pattern/DeviceCMYK]\nendobj\n"},
     };
