@@ -2,6 +2,8 @@
 // the mapping from library error types to exception classes.
 #include "folio.hpp"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -150,6 +152,10 @@ void Folio::close_image(int image) {
     guarded([&] { PDF_close_image(document, image); });
 }
 
+void Folio::set_parameter(const std::string &key, const std::string &value) {
+    guarded([&] { PDF_set_parameter(document, key.c_str(), value.c_str()); });
+}
+
 void Folio::save() {
     guarded([&] { PDF_save(document); });
 }
@@ -158,8 +164,159 @@ void Folio::restore() {
     guarded([&] { PDF_restore(document); });
 }
 
+void Folio::translate(float tx, float ty) {
+    guarded([&] { PDF_translate(document, tx, ty); });
+}
+
 void Folio::scale(float sx, float sy) {
     guarded([&] { PDF_scale(document, sx, sy); });
+}
+
+void Folio::rotate(float phi) {
+    guarded([&] { PDF_rotate(document, phi); });
+}
+
+void Folio::skew(float alpha, float beta) {
+    guarded([&] { PDF_skew(document, alpha, beta); });
+}
+
+void Folio::concat(float a, float b, float c, float d, float e, float f) {
+    guarded([&] { PDF_concat(document, a, b, c, d, e, f); });
+}
+
+void Folio::setmatrix(float a, float b, float c, float d, float e, float f) {
+    guarded([&] { PDF_setmatrix(document, a, b, c, d, e, f); });
+}
+
+void Folio::initgraphics() {
+    guarded([&] { PDF_initgraphics(document); });
+}
+
+void Folio::setlinewidth(float width) {
+    guarded([&] { PDF_setlinewidth(document, width); });
+}
+
+void Folio::setlinecap(int cap) {
+    guarded([&] { PDF_setlinecap(document, cap); });
+}
+
+void Folio::setlinejoin(int join) {
+    guarded([&] { PDF_setlinejoin(document, join); });
+}
+
+void Folio::setmiterlimit(float miter) {
+    guarded([&] { PDF_setmiterlimit(document, miter); });
+}
+
+void Folio::setflat(float flatness) {
+    guarded([&] { PDF_setflat(document, flatness); });
+}
+
+void Folio::setdash(float b, float w) {
+    guarded([&] { PDF_setdash(document, b, w); });
+}
+
+// Vectors longer than int can count are cut: only the first 8 values are
+// used anyway.
+void Folio::setpolydash(const std::vector<float> &dashes) {
+    const int count = static_cast<int>(std::min<std::size_t>(dashes.size(), INT_MAX));
+    guarded([&] { PDF_setpolydash(document, dashes.data(), count); });
+}
+
+void Folio::moveto(float x, float y) {
+    guarded([&] { PDF_moveto(document, x, y); });
+}
+
+void Folio::lineto(float x, float y) {
+    guarded([&] { PDF_lineto(document, x, y); });
+}
+
+void Folio::curveto(float x1, float y1, float x2, float y2, float x3, float y3) {
+    guarded([&] { PDF_curveto(document, x1, y1, x2, y2, x3, y3); });
+}
+
+void Folio::rect(float x, float y, float width, float height) {
+    guarded([&] { PDF_rect(document, x, y, width, height); });
+}
+
+void Folio::circle(float x, float y, float r) {
+    guarded([&] { PDF_circle(document, x, y, r); });
+}
+
+void Folio::arc(float x, float y, float r, float alpha, float beta) {
+    guarded([&] { PDF_arc(document, x, y, r, alpha, beta); });
+}
+
+void Folio::arcn(float x, float y, float r, float alpha, float beta) {
+    guarded([&] { PDF_arcn(document, x, y, r, alpha, beta); });
+}
+
+void Folio::closepath() {
+    guarded([&] { PDF_closepath(document); });
+}
+
+void Folio::endpath() {
+    guarded([&] { PDF_endpath(document); });
+}
+
+void Folio::stroke() {
+    guarded([&] { PDF_stroke(document); });
+}
+
+void Folio::closepath_stroke() {
+    guarded([&] { PDF_closepath_stroke(document); });
+}
+
+void Folio::fill() {
+    guarded([&] { PDF_fill(document); });
+}
+
+void Folio::fill_stroke() {
+    guarded([&] { PDF_fill_stroke(document); });
+}
+
+void Folio::closepath_fill_stroke() {
+    guarded([&] { PDF_closepath_fill_stroke(document); });
+}
+
+void Folio::clip() {
+    guarded([&] { PDF_clip(document); });
+}
+
+void Folio::setcolor(const std::string &type, const std::string &colorspace, float c1, float c2,
+                     float c3, float c4) {
+    guarded([&] { PDF_setcolor(document, type.c_str(), colorspace.c_str(), c1, c2, c3, c4); });
+}
+
+void Folio::setgray_fill(float g) {
+    guarded([&] { PDF_setgray_fill(document, g); });
+}
+
+void Folio::setgray_stroke(float g) {
+    guarded([&] { PDF_setgray_stroke(document, g); });
+}
+
+void Folio::setgray(float g) {
+    guarded([&] { PDF_setgray(document, g); });
+}
+
+void Folio::setrgbcolor_fill(float red, float green, float blue) {
+    guarded([&] { PDF_setrgbcolor_fill(document, red, green, blue); });
+}
+
+void Folio::setrgbcolor_stroke(float red, float green, float blue) {
+    guarded([&] { PDF_setrgbcolor_stroke(document, red, green, blue); });
+}
+
+void Folio::setrgbcolor(float red, float green, float blue) {
+    guarded([&] { PDF_setrgbcolor(document, red, green, blue); });
+}
+
+// The name is passed with its length, so that it may hold any bytes; names
+// longer than int can count are refused as too long like any above 126.
+int Folio::makespotcolor(const std::string &name) {
+    const int length = static_cast<int>(std::min<std::size_t>(name.size(), INT_MAX));
+    return guarded([&] { return PDF_makespotcolor(document, name.c_str(), length); });
 }
 
 void Folio::set_info(const std::string &key, const std::string &value) {

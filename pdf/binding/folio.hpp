@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "folio.h"
 
@@ -109,9 +110,55 @@ public:
                         const std::string &stringparam, int intparam);
     void place_image(int image, float x, float y, float scale);
     void close_image(int image);
+    // Text settings, such as "fillrule" with "winding" or "evenodd".
+    void set_parameter(const std::string &key, const std::string &value);
+
+    // Graphics state.
     void save();
     void restore();
+    void translate(float tx, float ty);
     void scale(float sx, float sy);
+    void rotate(float phi);
+    void skew(float alpha, float beta);
+    void concat(float a, float b, float c, float d, float e, float f);
+    void setmatrix(float a, float b, float c, float d, float e, float f);
+    void initgraphics();
+    void setlinewidth(float width);
+    void setlinecap(int cap);
+    void setlinejoin(int join);
+    void setmiterlimit(float miter);
+    void setflat(float flatness);
+    void setdash(float b, float w);
+    void setpolydash(const std::vector<float> &dashes);
+
+    // Paths.
+    void moveto(float x, float y);
+    void lineto(float x, float y);
+    void curveto(float x1, float y1, float x2, float y2, float x3, float y3);
+    void rect(float x, float y, float width, float height);
+    void circle(float x, float y, float r);
+    void arc(float x, float y, float r, float alpha, float beta);
+    void arcn(float x, float y, float r, float alpha, float beta);
+    void closepath();
+    void endpath();
+    void stroke();
+    void closepath_stroke();
+    void fill();
+    void fill_stroke();
+    void closepath_fill_stroke();
+    void clip();
+
+    // Colours.
+    void setcolor(const std::string &type, const std::string &colorspace, float c1,
+                  float c2 = 0, float c3 = 0, float c4 = 0);
+    void setgray_fill(float g);
+    void setgray_stroke(float g);
+    void setgray(float g);
+    void setrgbcolor_fill(float red, float green, float blue);
+    void setrgbcolor_stroke(float red, float green, float blue);
+    void setrgbcolor(float red, float green, float blue);
+    // The spot colour's number for setcolor("...", "spot", number, tint).
+    int makespotcolor(const std::string &name);
     // `value` is passed through as a zero-terminated text: an 8-bit text, or
     // a UTF-16BE text that starts with FE FF and ends with a zero unit (the
     // string then holds embedded zeros; c_str() supplies the last one).

@@ -229,19 +229,192 @@ void PDF_close_image(pdf_document *document, int image);
 /* Makes an open image the thumbnail of the current page. Scope: page. */
 void PDF_add_thumbnail(pdf_document *document, int image);
 
-/* ---- Graphics state ---------------------------------------------------- */
+/* ---- Graphics state ---------------------------------------------------- *
+ *
+ * Drawing writes operators into the content stream of the page being
+ * written. The graphics state (transformation, line attributes, dash,
+ * flatness, colours) is kept per save level, and an attribute or colour is
+ * written only when it differs from the one in force, so repeated settings
+ * cost nothing. Each page starts with the defaults: identity, line width 1,
+ * cap 0, join 0, miter limit 10, solid lines, black fill and stroke, and the
+ * fill rule "winding". Angles are degrees, counter-clockwise.
+ *
+ * Unless said otherwise the calls below are allowed in the scopes page,
+ * pattern and template ("drawing scopes"), and raise only the scope error
+ * and the NaN error described at the top. A warning (PDF_ERR_NONFATAL)
+ * leaves the state as it was. */
 
-/* Saves the graphics state ("q"); at most nine levels. Scopes: page,
- * pattern, template. */
+/* Saves the graphics state ("q"); at most nine levels, a tenth is
+ * PDF_ERR_RUNTIME "Too many save levels". */
 void PDF_save(pdf_document *document);
 
-/* Restores the graphics state ("Q"). Scopes: page, pattern, template. */
+/* Restores the graphics state ("Q"); without a save it is PDF_ERR_RUNTIME
+ * "Invalid restore". */
 void PDF_restore(pdf_document *document);
+
+/* Moves the origin to (tx, ty). */
+void PDF_translate(pdf_document *document, float tx, float ty);
 
 /* Scales the coordinate system by sx across and sy up ("sx 0 0 sy 0 0 cm";
  * nothing when both are 1). A factor of 0 is PDF_ERR_VALUE "Zero scaling
- * factor". Scopes: page, pattern, template. */
+ * factor". */
 void PDF_scale(pdf_document *document, float sx, float sy);
+
+/* Rotates the coordinate system by phi degrees. */
+void PDF_rotate(pdf_document *document, float phi);
+
+/* Tilts the x axis by alpha and the y axis by beta degrees ("1 tan(alpha)
+ * tan(beta) 1 0 0 cm"). Angles beyond +-360, or of +-90 or +-270, are
+ * PDF_ERR_VALUE "Bad skewing values <alpha>, <beta>". */
+void PDF_skew(pdf_document *document, float alpha, float beta);
+
+/* Concatenates the matrix a b c d e f to the current transformation. A
+ * matrix with |ad - bc| below 0.000015 is PDF_ERR_VALUE "Degenerate matrix in
+ * PDF_concat". */
+void PDF_concat(pdf_document *document, float a, float b, float c, float d, float e, float f);
+
+/* Makes a b c d e f the current transformation: the current one is undone
+ * ("cm" with its inverse), then the matrix concatenated. A degenerate matrix
+ * is PDF_ERR_VALUE "Degenerate matrix in PDF_setmatrix". */
+void PDF_setmatrix(pdf_document *document, float a, float b, float c, float d, float e, float f);
+
+/* Returns colours, line attributes, dash and flatness to their defaults
+ * (writing only what differs), the coordinate system to the page's own, and
+ * the fill rule to "winding". */
+void PDF_initgraphics(pdf_document *document);
+
+/* Line width, above 0 ("w"); else the warning "Bogus line width <w>". */
+void PDF_setlinewidth(pdf_document *document, float width);
+
+/* Line cap 0 butt, 1 round, 2 square ("J"); else the warning "Bogus line
+ * cap value <cap>". */
+void PDF_setlinecap(pdf_document *document, int cap);
+
+/* Line join 0 miter, 1 round, 2 bevel ("j"); else the warning "Bogus line
+ * join value <join>". */
+void PDF_setlinejoin(pdf_document *document, int join);
+
+/* Miter limit, at least 1 ("M"); else the warning "Bogus miter limit <m>". */
+void PDF_setmiterlimit(pdf_document *document, float miter);
+
+/* Flatness tolerance, 0 to 100 ("i"); else the warning "Illegal flat value
+ * <f>". */
+void PDF_setflat(pdf_document *document, float flatness);
+
+/* Dashes of length b with gaps of length w ("[b w] 0 d"); both 0 returns to
+ * solid lines. A negative value is the warning "Negative dash value <b>,
+ * <w>". */
+void PDF_setdash(pdf_document *document, float b, float w);
+
+/* The dash pattern of `count` lengths, on and off in turn; a count of 0 or
+ * 1, or only zeros, return to solid lines. Only the first 8 values are used (the warning
+ * "Dash array too long (<count>) - truncated"); a negative value is the
+ * warning "Negative dash value <v>" and nothing changes. A null array or a
+ * negative count is PDF_ERR_RUNTIME "Bad array in PDF_setpolydash"; a NaN
+ * value is PDF_ERR_VALUE. */
+void PDF_setpolydash(pdf_document *document, const float *dasharray, int count);
+
+/* ---- Paths --------------------------------------------------------------- *
+ *
+ * A path starts with PDF_moveto, PDF_rect, PDF_circle, PDF_arc or PDF_arcn,
+ * which enter the "path" scope; there only the path calls are allowed (the
+ * ones below that list the path scope alone). A painting or clipping call,
+ * or PDF_endpath, ends the path and returns to the scope before. The
+ * starting calls are allowed in the drawing scopes and in the path scope;
+ * PDF_get_value "currentx" and "currenty" read the current point. */
+
+/* Begins a subpath at (x, y) ("m"). */
+void PDF_moveto(pdf_document *document, float x, float y);
+
+/* A straight line to (x, y) ("l"). Scope: path. */
+void PDF_lineto(pdf_document *document, float x, float y);
+
+/* A Bezier curve from the current point through the control points (x1,
+ * y1) and (x2, y2) to (x3, y3) ("c", or "y" when the second control point is
+ * the end point). Scope: path. */
+void PDF_curveto(pdf_document *document, float x1, float y1, float x2, float y2, float x3,
+                 float y3);
+
+/* A rectangle with its corner at (x, y) as a closed subpath ("re"). */
+void PDF_rect(pdf_document *document, float x, float y, float width, float height);
+
+/* A circle of radius r around (x, y) as a closed subpath of four curves,
+ * starting at angle 0. A negative radius is PDF_ERR_VALUE "Negative circle
+ * radius <r>". */
+void PDF_circle(pdf_document *document, float x, float y, float r);
+
+/* An arc of radius r around (x, y), counter-clockwise from angle alpha to
+ * angle beta, in curves of at most 90 degrees. It is joined to the path
+ * being built by a line, or starts a path. A negative radius is
+ * PDF_ERR_VALUE "Negative arc radius <r> in PDF_arc"; angles beyond
+ * +-1000000 are PDF_ERR_VALUE "Arc angles <alpha>, <beta> out of range in
+ * PDF_arc". */
+void PDF_arc(pdf_document *document, float x, float y, float r, float alpha, float beta);
+
+/* The same clockwise; the messages name PDF_arcn. */
+void PDF_arcn(pdf_document *document, float x, float y, float r, float alpha, float beta);
+
+/* Closes the subpath with a line to its start ("h"). Scope: path. */
+void PDF_closepath(pdf_document *document);
+
+/* Ends the path without painting it ("n"). Scope: path. */
+void PDF_endpath(pdf_document *document);
+
+/* Strokes the path ("S"), or closes and strokes it ("s"). Scope: path. */
+void PDF_stroke(pdf_document *document);
+void PDF_closepath_stroke(pdf_document *document);
+
+/* Fills the path ("f"), fills and strokes it ("B"), or closes, fills and
+ * strokes it ("b"); under the fill rule "evenodd" (PDF_set_parameter) the
+ * even-odd forms "f*", "B*", "b*". Scope: path. */
+void PDF_fill(pdf_document *document);
+void PDF_fill_stroke(pdf_document *document);
+void PDF_closepath_fill_stroke(pdf_document *document);
+
+/* Makes the path the clipping path, by the fill rule ("W n" or "W* n"),
+ * until the next PDF_restore. Scope: path. */
+void PDF_clip(pdf_document *document);
+
+/* ---- Colours ------------------------------------------------------------- */
+
+/* Sets the colour of `type` "fill", "stroke" or "both" in the colour space
+ * "gray" (c1), "rgb" (c1 to c3), "cmyk" (c1 to c4) or "spot" (c1 the number
+ * PDF_makespotcolor returned, c2 the tint). Components lie from 0 to 1. An
+ * RGB colour of three equal components is written as gray. In document
+ * scope the colour is only recorded (for PDF_makespotcolor). Scopes:
+ * document and the drawing scopes.
+ * Errors: PDF_ERR_VALUE "Missing type in PDF_setcolor", "Unknown type in
+ * PDF_setcolor", "Missing color space in PDF_setcolor", "Unknown color space
+ * '<space>' in PDF_setcolor", "Invalid spot color number <n> in
+ * PDF_setcolor", "Bogus spot color tint value (<t>) in PDF_setcolor"; the
+ * warnings "Bogus gray value (<g>) in PDF_setcolor", "Bogus RGB color value
+ * (<r>/<g>/<b>) in PDF_setcolor", "Bogus CMYK color value (<c>/<m>/<y>/<k>)
+ * in PDF_setcolor". */
+void PDF_setcolor(pdf_document *document, const char *type, const char *colorspace, float c1,
+                  float c2, float c3, float c4);
+
+/* PDF_setcolor with "fill", "stroke" or "both" and "gray"; drawing scopes. */
+void PDF_setgray_fill(pdf_document *document, float g);
+void PDF_setgray_stroke(pdf_document *document, float g);
+void PDF_setgray(pdf_document *document, float g);
+
+/* PDF_setcolor with "fill", "stroke" or "both" and "rgb"; drawing scopes. */
+void PDF_setrgbcolor_fill(pdf_document *document, float red, float green, float blue);
+void PDF_setrgbcolor_stroke(pdf_document *document, float red, float green, float blue);
+void PDF_setrgbcolor(pdf_document *document, float red, float green, float blue);
+
+/* Makes a spot colour (a Separation colour space) named by the first
+ * `length` bytes of `spotname` (0: up to its terminating zero) and returns
+ * its number for PDF_setcolor "spot". The current fill colour (gray, RGB or
+ * CMYK) becomes its alternate, the colour shown where the spot colour is
+ * not available. A name made before returns the number it got then.
+ * Scopes: document and the drawing scopes. Returns -1 for an invalid
+ * document.
+ * Errors: PDF_ERR_VALUE "Empty spot color name", "Spot color name too long"
+ * (above 126 bytes), "Negative spot color name length <n>"; PDF_ERR_RUNTIME
+ * "Spot colors can only be based on simple color spaces" while the fill
+ * colour is a spot colour. */
+int PDF_makespotcolor(pdf_document *document, const char *spotname, int length);
 
 #ifdef __cplusplus
 }

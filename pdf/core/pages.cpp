@@ -184,6 +184,9 @@ void PDF_end_page(pdf_document *document) {
     write_page_object(document);
     pdf_write_content_resources(document);
     pdf_set_scope(document, PDF_SCOPE_DOCUMENT);
+    /* What the page drew is not carried between pages: the document scope
+     * records colours from black again. */
+    pdf_begin_content(document);
     if (document->flush & PDF_FLUSH_PAGE) pdf_flush_stream(document);
 }
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-enum { ALL = 0x3F, OBJ = 0x01, PAGE = 0x04, PPT = 0x1C, DPPT = 0x1E, PPTP = 0x3C };
+enum { ALL = 0x3F, OBJ = 0x01, PAGE = 0x04, PPT = 0x1C, DPPT = 0x1E };
 
 int is(const char *a, const char *b) {
     return strcmp(a, b) == 0;
@@ -400,8 +400,6 @@ const pdf_parameter kRegistry[] = {
     {"descender", ALL, PDF_PARAMETER_TAKES_HANDLE, NULL, NULL, get_font_metric, NULL, 0},
     {"nativeunicode", ALL, 0, set_native_unicode, NULL, NULL, NULL, 0},
     {"fontwarning", ALL, 0, set_debug_flag, NULL, NULL, NULL, 'F'},
-    {"currentx", PPTP, 0, NULL, NULL, get_constant, NULL, 0},
-    {"currenty", PPTP, 0, NULL, NULL, get_constant, NULL, 0},
     {"scope", ALL, 0, NULL, NULL, NULL, get_scope, 0},
     {"imagewarning", ALL, 0, set_debug_flag, NULL, NULL, NULL, 'i'},
     {"inheritgstate", ALL, 0, set_boolean_field, NULL, NULL, get_boolean_field,

@@ -1,20 +1,26 @@
 /*
- * gstate.cpp -- the graphics-state levels, PDF_save and PDF_restore, and the
- * CTM.
+ * gstate.cpp -- the graphics-state levels, PDF_save and PDF_restore, the
+ * CTM, and the parameters of the drawing state.
  */
 #include "gstate.h"
 
 #include "../core/content.h"
 #include "../core/output.h"
+#include "color.h"
 
 namespace {
 
-const int kDrawingScopes = PDF_SCOPE_PAGE | PDF_SCOPE_PATTERN | PDF_SCOPE_TEMPLATE;
+/* A content stream (or the document scope) starts with level 0 at its
+ * defaults and black fill and stroke. */
+void begin_content(pdf_document *document) {
+    pdf_reset_gstate(document);
+    pdf_reset_colors(pdf_current_gstate(document));
+}
 
 void init_graphics(pdf_document *document) {
     document->graphics =
-        (pdf_graphics *)pdf_malloc(document, sizeof(pdf_graphics), "pdf_init_graphics");
-    if (document->graphics != NULL) pdf_reset_gstate(document);
+        (pdf_graphics *)pdf_calloc(document, sizeof(pdf_graphics), "pdf_init_graphics");
+    if (document->graphics != NULL) begin_content(document);
 }
 
 void cleanup_graphics(pdf_document *document) {
@@ -32,15 +38,24 @@ void set_fill_rule(pdf_document *document, const pdf_parameter *row, const char 
         document->graphics->fill_rule = index;
 }
 
+/* "currentx" (row argument 0) and "currenty" (1). */
+float get_current_point(pdf_document *document, const pdf_parameter *row, int modifier) {
+    (void)modifier;
+    const pdf_gstate *level = pdf_current_gstate(document);
+    return row->argument == 0 ? level->current_x : level->current_y;
+}
+
 const pdf_parameter kParameters[] = {
-    {"fillrule", kDrawingScopes, 0, set_fill_rule, NULL, NULL, NULL, 0},
+    {"fillrule", PDF_DRAWING_SCOPES, 0, set_fill_rule, NULL, NULL, NULL, 0},
+    {"currentx", PDF_PATH_SCOPES, 0, NULL, NULL, get_current_point, NULL, 0},
+    {"currenty", PDF_PATH_SCOPES, 0, NULL, NULL, get_current_point, NULL, 1},
     {NULL, 0, 0, NULL, NULL, NULL, NULL, 0},
 };
 
 }  // namespace
 
 const pdf_subsystem pdf_graphics_subsystem = {
-    init_graphics, cleanup_graphics, pdf_reset_gstate, NULL, NULL, kParameters,
+    init_graphics, cleanup_graphics, begin_content, NULL, NULL, kParameters,
 };
 
 pdf_gstate *pdf_current_gstate(pdf_document *document) {
@@ -48,7 +63,15 @@ pdf_gstate *pdf_current_gstate(pdf_document *document) {
 }
 
 void pdf_reset_gstate(pdf_document *document) {
-    pdf_current_gstate(document)->ctm = pdf_identity_matrix;
+    pdf_gstate *level = pdf_current_gstate(document);
+    level->ctm = pdf_identity_matrix;
+    level->current_x = level->current_y = 0;
+    level->line_width = 1;
+    level->line_cap = 0;
+    level->line_join = 0;
+    level->miter_limit = 10;
+    level->flatness = -1;
+    level->dashed = 0;
     document->graphics->fill_rule = 0;
 }
 
@@ -61,7 +84,7 @@ void pdf_concat_ctm(pdf_document *document, const pdf_matrix *m) {
 
 void PDF_save(pdf_document *document) {
     if (!pdf_is_valid(document)) return;
-    if (!pdf_check_scope(document, kDrawingScopes, "PDF_save")) return;
+    if (!pdf_check_scope(document, PDF_DRAWING_SCOPES, "PDF_save")) return;
     pdf_content_stream *content = &document->content;
     if (content->save_level >= PDF_MAX_SAVE_LEVEL - 1) {
         pdf_error(document, PDF_ERR_RUNTIME, "Too many save levels");
@@ -76,7 +99,7 @@ void PDF_save(pdf_document *document) {
 
 void PDF_restore(pdf_document *document) {
     if (!pdf_is_valid(document)) return;
-    if (!pdf_check_scope(document, kDrawingScopes, "PDF_restore")) return;
+    if (!pdf_check_scope(document, PDF_DRAWING_SCOPES, "PDF_restore")) return;
     if (document->content.save_level == 0) {
         pdf_error(document, PDF_ERR_RUNTIME, "Invalid restore");
         return;
@@ -84,19 +107,4 @@ void PDF_restore(pdf_document *document) {
     pdf_end_text(document);
     pdf_puts(document, "Q\n");
     document->content.save_level--;
-}
-
-/* ---- Transformations ------------------------------------------------------ */
-
-void PDF_scale(pdf_document *document, float sx, float sy) {
-    if (!pdf_is_valid(document)) return;
-    if (!pdf_check_scope(document, kDrawingScopes, "PDF_scale")) return;
-    if (sx == 0 || sy == 0) {
-        pdf_error(document, PDF_ERR_VALUE, "Zero scaling factor");
-        return;
-    }
-    pdf_matrix m = pdf_identity_matrix;
-    m.a = sx;
-    m.d = sy;
-    pdf_concat_ctm(document, &m);
 }

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "folio.hpp"
+#include "folio_support.h"
 #include "test_support.h"
 
 namespace {
@@ -202,6 +203,88 @@ TEST(FolioMemory, WholeRunSurvivesEveryFailedAllocation) {
         folio.close();
     });
     EXPECT_TRUE(testsupport::QpdfCheck(path));
+}
+
+// Each drawing method writes its own call's operator; an error of any
+// kind, warnings included, comes back as the exception of its type.
+TEST(FolioDrawing, EveryMethodForwardsToItsCall) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("drawing.pdf");
+    {
+        Folio folio;
+        ASSERT_EQ(folio.open_file(path), 1);
+        folio.set_value("compress", 0);
+        folio.setcolor("fill", "cmyk", 0, 0.2f, 1, 0);
+        const int gold = folio.makespotcolor("Deep Gold");
+        folio.begin_page(100, 100);
+        folio.save();
+        folio.translate(10, 20);
+        folio.setmatrix(1, 0, 0, 1, 3, 4);
+        folio.initgraphics();
+        folio.scale(2, 2);
+        folio.rotate(90);
+        folio.skew(45, 0);
+        folio.concat(1, 0, 0, 1, 5, 5);
+        folio.restore();
+        folio.setlinewidth(2);
+        folio.setlinecap(1);
+        folio.setlinejoin(1);
+        folio.setmiterlimit(5);
+        folio.setflat(3);
+        folio.setdash(2, 1);
+        folio.setpolydash({3, 1, 1, 1});
+        folio.setgray_fill(0.1f);
+        folio.setgray_stroke(0.2f);
+        folio.setgray(0.3f);
+        folio.setrgbcolor_fill(1, 0, 0);
+        folio.setrgbcolor_stroke(0, 1, 0);
+        folio.setrgbcolor(0, 0, 1);
+        folio.setcolor("fill", "spot", static_cast<float>(gold), 1);
+        folio.moveto(0, 0);
+        folio.lineto(1, 1);
+        folio.curveto(1, 2, 3, 4, 5, 6);
+        folio.closepath();
+        folio.endpath();
+        folio.rect(0, 0, 1, 1);
+        folio.stroke();
+        folio.circle(0, 0, 0);
+        folio.closepath_stroke();
+        folio.set_parameter("fillrule", "evenodd");
+        folio.arc(0, 0, 0, 0, 90);
+        folio.fill();
+        folio.arcn(0, 0, 0, 90, 0);
+        folio.fill_stroke();
+        folio.rect(0, 0, 1, 1);
+        folio.closepath_fill_stroke();
+        folio.rect(0, 0, 1, 1);
+        folio.clip();
+        folio.end_page();
+        folio.close();
+    }
+    const std::string pdf = testsupport::ReadFile(path);
+    const std::string zero_curve = "0 0 0 0 y\n";
+    EXPECT_EQ(foliotest::StreamAround(pdf, pdf.find("/Length")).data,
+              "q\n1 0 0 1 10 20 cm\n1 0 0 1 -10 -20 cm\n1 0 0 1 3 4 cm\n1 0 0 1 -3 -4 cm\n"
+              "2 0 0 2 0 0 cm\n0 1 -1 0 0 0 cm\n1 1 0 1 0 0 cm\n1 0 0 1 5 5 cm\nQ\n"
+              "2 w\n1 J\n1 j\n5 M\n3 i\n[2 1] 0 d\n[3 1 1 1 ] 0 d\n"
+              "0.1 g\n0.2 G\n0.3 g\n0.3 G\n1 0 0 rg\n0 1 0 RG\n0 0 1 rg\n0 0 1 RG\n/CS0 cs 1 scn\n"
+              "0 0 m\n1 1 l\n1 2 3 4 5 6 c\nh\nn\n0 0 1 1 re\nS\n"
+              "0 0 m\n" + zero_curve + zero_curve + zero_curve + zero_curve + "h\ns\n"
+              "0 0 m\n" + zero_curve + "f*\n0 0 m\n" + zero_curve + "B*\n"
+              "0 0 1 1 re\nb*\n0 0 1 1 re\nW* n\n");
+    EXPECT_TRUE(testsupport::QpdfCheck(path));
+
+    auto on_a_page = [&](const std::function<void(Folio &)> &call) {
+        Folio folio;
+        folio.open_file(dir.file("error.pdf"));
+        folio.begin_page(100, 100);
+        call(folio);
+    };
+    EXPECT_THROW(on_a_page([](Folio &f) { f.lineto(1, 1); }), Folio::RuntimeException);
+    EXPECT_THROW(on_a_page([](Folio &f) { f.circle(0, 0, -1); }), Folio::ValueException);
+    EXPECT_THROW(on_a_page([](Folio &f) { f.setlinewidth(0); }), Folio::NonfatalException);
+    EXPECT_THROW(on_a_page([](Folio &f) { f.makespotcolor(std::string(127, 'n')); }),
+                 Folio::ValueException);
 }
 
 }  // namespace
