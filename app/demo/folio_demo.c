@@ -4,11 +4,17 @@
  *
  *   folio-demo [output.pdf]     (default: demo.pdf in the current folder)
  *
+ * The first page is a small technical drawing of a flange that uses every
+ * group of drawing calls: transformations, line attributes and dashes,
+ * paths with circles and arcs, fill rules and clipping, gray, RGB, CMYK and
+ * a spot colour. The pages after it are empty pages of several sizes.
+ *
  * Exit status 0 on success, 1 when the file cannot be created or its path
  * cannot be resolved. Library errors go to the default handler, which
  * reports them and ends the process with status 99.
  */
 #include <limits.h>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -29,6 +35,198 @@ static const struct page_size pages[] = {
     {"Square", 360.0f, 360.0f},
 };
 
+/* The flange, in points: outer radius, bore, bolt circle, bolt holes and
+ * thickness (in the section view). */
+#define FLANGE_RADIUS 150.0f
+#define BORE_RADIUS 55.0f
+#define BOLT_CIRCLE 108.0f
+#define BOLT_RADIUS 14.0f
+#define BOLTS 6
+#define THICKNESS 40.0f
+
+/* Where the views stand on the A4 landscape sheet. */
+#define FRONT_X 250.0f
+#define FRONT_Y 320.0f
+#define SECTION_X 520.0f
+
+/* Construction lines: long dash, gap, dot, gap. */
+static const float center_dashes[] = {18, 4, 2, 4};
+
+/* The sheet's frame and title block, in page coordinates. */
+static void draw_frame(pdf_document *document)
+{
+    PDF_setgray_stroke(document, 0.1f);
+    PDF_setmiterlimit(document, 4);
+    PDF_setlinewidth(document, 1.5f);
+    PDF_rect(document, 20, 20, 802, 555);
+    PDF_stroke(document);
+    PDF_setlinewidth(document, 0.75f);
+    PDF_setgray_fill(document, 0.93f);
+    PDF_rect(document, 562, 20, 260, 80);
+    PDF_fill_stroke(document);
+    PDF_moveto(document, 562, 60);
+    PDF_lineto(document, 822, 60);
+    PDF_moveto(document, 692, 20);
+    PDF_lineto(document, 692, 60);
+    PDF_stroke(document);
+}
+
+/* The flange's face around the origin: one path of the plate, the bore and
+ * the bolt holes, filled by the even-odd rule so that the holes stay open. */
+static void draw_face(pdf_document *document)
+{
+    int i;
+    PDF_setrgbcolor_fill(document, 0.85f, 0.88f, 0.92f);
+    PDF_setlinewidth(document, 2);
+    PDF_set_parameter(document, "fillrule", "evenodd");
+    PDF_circle(document, 0, 0, FLANGE_RADIUS);
+    PDF_circle(document, 0, 0, BORE_RADIUS);
+    for (i = 0; i < BOLTS; i++) {
+        double angle = 2 * 3.141592653589793 * i / BOLTS;
+        PDF_circle(document, (float)(BOLT_CIRCLE * cos(angle)), (float)(BOLT_CIRCLE * sin(angle)),
+                   BOLT_RADIUS);
+    }
+    PDF_fill_stroke(document);
+    PDF_set_parameter(document, "fillrule", "winding");
+}
+
+/* Centre lines through the face and the bolt circle, dashed. */
+static void draw_center_lines(pdf_document *document)
+{
+    PDF_save(document);
+    PDF_setrgbcolor_stroke(document, 0.75f, 0.1f, 0.1f);
+    PDF_setlinewidth(document, 0.5f);
+    PDF_setlinecap(document, 1);
+    PDF_setpolydash(document, center_dashes, 4);
+    PDF_moveto(document, -FLANGE_RADIUS - 20, 0);
+    PDF_lineto(document, FLANGE_RADIUS + 20, 0);
+    PDF_moveto(document, 0, -FLANGE_RADIUS - 20);
+    PDF_lineto(document, 0, FLANGE_RADIUS + 20);
+    PDF_stroke(document);
+    PDF_circle(document, 0, 0, BOLT_CIRCLE);
+    PDF_stroke(document);
+    PDF_restore(document);
+}
+
+/* A filled arrowhead at angle `degrees` on the circle of `radius`, pointing
+ * counter-clockwise (`direction` 1) or clockwise (-1). */
+static void draw_arrowhead(pdf_document *document, float radius, float degrees, float direction)
+{
+    PDF_save(document);
+    PDF_rotate(document, degrees);
+    PDF_translate(document, radius, 0);
+    PDF_scale(document, 1, direction);
+    PDF_moveto(document, 0, 0);
+    PDF_lineto(document, -3, -9);
+    PDF_lineto(document, 3, -9);
+    PDF_closepath(document);
+    PDF_fill(document);
+    PDF_restore(document);
+}
+
+/* The angle between two bolt holes, and the turning sense of the part,
+ * as arcs with arrowheads. */
+static void draw_angle_marks(pdf_document *document)
+{
+    const float dimension = FLANGE_RADIUS + 18, turn = FLANGE_RADIUS + 34;
+    PDF_setlinejoin(document, 1);
+    PDF_setlinewidth(document, 0.75f);
+    PDF_setgray_fill(document, 0);
+    PDF_arc(document, 0, 0, dimension, 0, 360.0f / BOLTS);
+    PDF_stroke(document);
+    draw_arrowhead(document, dimension, 0, -1);
+    draw_arrowhead(document, dimension, 360.0f / BOLTS, 1);
+    PDF_setcolor(document, "both", "cmyk", 0, 0.6f, 1, 0);
+    PDF_arcn(document, 0, 0, turn, 160, 110);
+    PDF_stroke(document);
+    draw_arrowhead(document, turn, 110, -1);
+}
+
+/* The section through the flange: the two cut faces, hatched at 45
+ * degrees inside a clipping path made of their outlines. */
+static void draw_section(pdf_document *document)
+{
+    const float outer = FLANGE_RADIUS, bore = BORE_RADIUS;
+    float offset;
+    PDF_save(document);
+    PDF_rect(document, 0, bore, THICKNESS, outer - bore);
+    PDF_rect(document, 0, -outer, THICKNESS, outer - bore);
+    PDF_clip(document);
+    PDF_rotate(document, 45);
+    PDF_setlinewidth(document, 0.5f);
+    for (offset = -2 * outer; offset <= 2 * outer; offset += 6) {
+        PDF_moveto(document, offset, -2 * outer);
+        PDF_lineto(document, offset, 2 * outer);
+    }
+    PDF_stroke(document);
+    PDF_restore(document);
+    PDF_setlinewidth(document, 2);
+    PDF_rect(document, 0, bore, THICKNESS, outer - bore);
+    PDF_rect(document, 0, -outer, THICKNESS, outer - bore);
+    PDF_stroke(document);
+    PDF_setdash(document, 6, 3);
+    PDF_setlinewidth(document, 0.75f);
+    PDF_moveto(document, 0, -bore);
+    PDF_lineto(document, 0, bore);
+    PDF_moveto(document, THICKNESS, -bore);
+    PDF_lineto(document, THICKNESS, bore);
+    PDF_stroke(document);
+    PDF_setdash(document, 0, 0);
+}
+
+/* A small oblique sketch of the hub: a square face sheared into depth. */
+static void draw_oblique_sketch(pdf_document *document)
+{
+    PDF_save(document);
+    PDF_concat(document, 0.5f, 0, 0, 0.5f, 640, 150);
+    PDF_skew(document, 0, 30);
+    PDF_setflat(document, 0.5f);
+    PDF_setrgbcolor(document, 0.3f, 0.4f, 0.6f);
+    PDF_rect(document, 0, 0, 120, 120);
+    PDF_circle(document, 60, 60, 30);
+    PDF_closepath_stroke(document);
+    PDF_restore(document);
+}
+
+/* Swatches of the spot colour at three tints, in the title block. */
+static void draw_swatches(pdf_document *document, int spot)
+{
+    static const float tints[] = {1.0f, 0.6f, 0.3f};
+    int i;
+    for (i = 0; i < 3; i++) {
+        PDF_setcolor(document, "fill", "spot", (float)spot, tints[i], 0, 0);
+        PDF_rect(document, 572 + 40 * (float)i, 70, 30, 20);
+        PDF_fill(document);
+    }
+    PDF_setgray(document, 0);
+    PDF_rect(document, 702, 70, 110, 20);
+    PDF_closepath_fill_stroke(document);
+}
+
+/* The drawing page. The spot colour is made beforehand, in document
+ * scope, from a CMYK fill colour: its alternate. */
+static void draw_sheet(pdf_document *document)
+{
+    int spot;
+    PDF_setcolor(document, "fill", "cmyk", 0.9f, 0.5f, 0, 0.1f);
+    spot = PDF_makespotcolor(document, "Folio Blue", 0);
+    PDF_begin_page(document, 842, 595);
+    draw_frame(document);
+    PDF_save(document);
+    PDF_translate(document, FRONT_X, FRONT_Y);
+    draw_face(document);
+    draw_center_lines(document);
+    draw_angle_marks(document);
+    PDF_setmatrix(document, 1, 0, 0, 1, SECTION_X, FRONT_Y);
+    PDF_setgray_stroke(document, 0.1f);
+    draw_section(document);
+    PDF_initgraphics(document);
+    draw_oblique_sketch(document);
+    PDF_restore(document);
+    draw_swatches(document, spot);
+    PDF_end_page(document);
+}
+
 int main(int argc, char **argv)
 {
     const char *filename = argc > 1 ? argv[1] : "demo.pdf";
@@ -48,8 +246,9 @@ int main(int argc, char **argv)
     }
     PDF_set_info(document, "Creator", "folio-demo");
     PDF_set_info(document, "Title", "Folio demonstration");
-    PDF_set_info(document, "Subject", "Pages of several sizes");
+    PDF_set_info(document, "Subject", "A technical drawing and pages of several sizes");
     PDF_set_info(document, "Author", "Bindwick");
+    draw_sheet(document);
     for (i = 0; i < sizeof pages / sizeof pages[0]; i++) {
         PDF_begin_page(document, pages[i].width, pages[i].height);
         PDF_end_page(document);
