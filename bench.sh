@@ -281,6 +281,11 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }
   echo "  zlib's deflate at level 6, which fixes the bytes written. img2pdf"
   echo "  writes smaller files for them because it stores PNG predictors with"
   echo "  the samples; bindwick-cli deflates the samples as they are."
+  # The drawing benchmark's section (bench/drawing.sh) stays as it was.
+  if [[ -f "$results" ]] && grep -q '^## Drawing against libharu$' "$results"; then
+    echo
+    sed -n '/^## Drawing against libharu$/,$p' "$results"
+  fi
 } >"$results.tmp"
 mv "$results.tmp" "$results"
 

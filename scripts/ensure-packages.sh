@@ -15,7 +15,9 @@
 #          clang-format for the library's format.
 # fuzz:    clang with libFuzzer and its sanitizer runtimes.
 # bench:   what ./bench.sh needs besides the build: libjpeg for the generated
-#          inputs, img2pdf to compare with, pdfinfo to check the outputs.
+#          inputs, img2pdf to compare with, pdfinfo to check the outputs; and
+#          libharu, which the drawing benchmark (bench/drawing.sh) compares
+#          with.
 # desktop: what scripts/desktop-check.sh needs to drive the program on a
 #          virtual X server: a window manager, xdotool and screenshots.
 # package: what ./package.sh needs besides the build and the GUI: the Debian
@@ -37,7 +39,7 @@ packages_test=(libgtest-dev qpdf poppler-utils mupdf-tools libjpeg-dev
                qt6-image-formats-plugins qt6-translations-l10n
                desktop-file-utils clang-format)
 packages_fuzz=(clang libclang-rt-14-dev)
-packages_bench=(libjpeg-dev img2pdf poppler-utils)
+packages_bench=(libjpeg-dev img2pdf poppler-utils libhpdf-dev)
 packages_desktop=(xvfb xauth openbox xdotool python3-pil fonts-ipafont-gothic
                   qt6-image-formats-plugins qt6-translations-l10n)
 packages_package=(dpkg-dev fakeroot lintian desktop-file-utils)
