@@ -34,6 +34,10 @@ bool WriteDocument(FailingHeap &heap, int compression, bool to_memory) {
         for (int page = 1; page <= 12; page++) {
             PDF_begin_page(document, 100, 100);
             if (page == 1) PDF_add_bookmark(document, "First", 0, 1);
+            // Five spot colours grow the colour space table once.
+            for (const char *name : {"A", "B", "C", "D", "E"})
+                if (page == 2)
+                    PDF_setcolor(document, "stroke", "spot", PDF_makespotcolor(document, name, 0), 1, 0, 0);
             PDF_end_page(document);
         }
         PDF_close(document);

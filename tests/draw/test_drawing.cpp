@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "folio_support.h"
+#include "test_support.h"
 
 using namespace foliotest;
 
@@ -21,7 +22,8 @@ struct Drawn {
 };
 
 // Runs `draw` on a 200 x 200 page of an uncompressed document in memory;
-// `before` runs in document scope first.
+// `before` runs in document scope first. A finished document must pass
+// qpdf's check.
 Drawn DrawPage(const Draw &draw, const Draw &before = {})
 {
     Drawn drawn;
@@ -38,6 +40,10 @@ Drawn DrawPage(const Draw &draw, const Draw &before = {})
         PDF_close(doc.pdf);
         drawn.pdf = TakeBuffer(doc.pdf);
         drawn.content = StreamAround(drawn.pdf, drawn.pdf.find("/Length")).data;
+        testsupport::TempDir dir;
+        testsupport::WriteFile(dir.file("page.pdf"), drawn.pdf);
+        std::string report;
+        EXPECT_TRUE(testsupport::QpdfCheck(dir.file("page.pdf"), &report)) << report;
     }
     drawn.reports = doc.recorder.reports;
     return drawn;

@@ -1,5 +1,5 @@
-// Drawn pages as viewers show them: one composite page rendered by mutool
-// and by poppler, its pixels compared with the geometry that was drawn.
+// Drawn pages as viewers show them: two composite pages rendered by mutool
+// and by poppler, their pixels compared with the geometry that was drawn.
 #include <cstdlib>
 #include <string>
 
@@ -57,16 +57,39 @@ void DrawCompositePage(pdf_document *d)
     PDF_end_page(d);
 }
 
+// A 200 x 200 page of transformed shapes: a square turned by 45 degrees, a
+// rectangle whose x axis is tilted up by 45 degrees, a thick quarter arc
+// drawn counter-clockwise and a thick three-quarter arc drawn clockwise.
+void DrawTransformedPage(pdf_document *d)
+{
+    PDF_begin_page(d, 200, 200);
+    PDF_save(d);
+    PDF_translate(d, 50, 50);
+    PDF_rotate(d, 45);
+    PDF_rect(d, -20, -20, 40, 40);
+    PDF_fill(d);
+    PDF_restore(d);
+    PDF_save(d);
+    PDF_translate(d, 110, 10);
+    PDF_skew(d, 45, 0);
+    PDF_rect(d, 0, 0, 40, 20);
+    PDF_fill(d);
+    PDF_restore(d);
+    PDF_setlinewidth(d, 10);
+    PDF_arc(d, 50, 150, 30, 0, 90);
+    PDF_stroke(d);
+    PDF_arcn(d, 150, 150, 30, 0, 90);
+    PDF_stroke(d);
+    PDF_end_page(d);
+}
+
 struct Probe {
     const char *what;
     int x, y;  // in points, from the lower left corner
     int rgb[3];
 };
 
-// Expects the colour of each probe within `tolerance` on each channel.
-void ExpectProbes(const Raster &raster, const char *renderer, int tolerance)
-{
-    const Probe probes[] = {
+const Probe kCompositeProbes[] = {
         {"circle centre", 50, 150, {255, 0, 0}},
         {"circle, 25 from the centre", 75, 150, {255, 0, 0}},
         {"circle's square corner, outside", 72, 172, {255, 255, 255}},
@@ -84,7 +107,24 @@ void ExpectProbes(const Raster &raster, const char *renderer, int tolerance)
         {"above the line's width", 160, 57, {255, 255, 255}},
         {"spot colour at full tint", 125, 80, {255, 128, 0}},
         {"spot colour at half tint", 165, 80, {255, 191, 128}},
-    };
+};
+
+const Probe kTransformedProbes[] = {
+        {"turned square, below its top corner", 50, 75, {0, 0, 0}},
+        {"corner of the square before turning", 68, 68, {255, 255, 255}},
+        {"tilted rectangle, right end", 145, 55, {0, 0, 0}},
+        {"above the rectangle's left end", 115, 55, {255, 255, 255}},
+        {"counter-clockwise arc at 45 degrees", 71, 171, {0, 0, 0}},
+        {"counter-clockwise arc, not at 135 degrees", 29, 171, {255, 255, 255}},
+        {"clockwise arc at 180 degrees", 120, 150, {0, 0, 0}},
+        {"clockwise arc, not at 45 degrees", 171, 171, {255, 255, 255}},
+};
+
+// Expects the colour of each probe within `tolerance` on each channel.
+template <size_t N>
+void ExpectProbes(const Probe (&probes)[N], const Raster &raster, const char *renderer,
+                  int tolerance)
+{
     ASSERT_EQ(raster.width, 200) << renderer;
     ASSERT_EQ(raster.height, 200) << renderer;
     for (const Probe &probe : probes) {
@@ -96,7 +136,7 @@ void ExpectProbes(const Raster &raster, const char *renderer, int tolerance)
     }
 }
 
-TEST(DrawingRender, CompositePageShowsItsGeometry)
+TEST(DrawingRender, PagesShowTheirGeometry)
 {
     testsupport::TempDir dir;
     std::string path = dir.file("composite.pdf");
@@ -104,12 +144,15 @@ TEST(DrawingRender, CompositePageShowsItsGeometry)
     PDF_GUARD(doc);
     ASSERT_EQ(PDF_open_file(doc.pdf, path.c_str()), 1);
     DrawCompositePage(doc.pdf);
+    DrawTransformedPage(doc.pdf);
     PDF_close(doc.pdf);
 
     std::string report;
     EXPECT_TRUE(testsupport::QpdfCheck(path, &report)) << report;
-    ExpectProbes(testsupport::RenderMutool(path, 1), "mutool", 2);
-    ExpectProbes(testsupport::RenderPoppler(path, 1), "poppler", 2);
+    ExpectProbes(kCompositeProbes, testsupport::RenderMutool(path, 1), "mutool", 2);
+    ExpectProbes(kCompositeProbes, testsupport::RenderPoppler(path, 1), "poppler", 2);
+    ExpectProbes(kTransformedProbes, testsupport::RenderMutool(path, 2), "mutool", 2);
+    ExpectProbes(kTransformedProbes, testsupport::RenderPoppler(path, 2), "poppler", 2);
 }
 
 }  // namespace
