@@ -9,7 +9,11 @@
 
 int pdf_alloc_raster(pdf_document *document, pdf_image *image, size_t row_length, long row_count,
                      const char *tag) {
-    pdf_raster *raster = &image->raster;
+    return pdf_alloc_rows(document, image, &image->raster, row_length, row_count, tag);
+}
+
+int pdf_alloc_rows(pdf_document *document, pdf_image *image, pdf_raster *raster, size_t row_length,
+                   long row_count, const char *tag) {
     size_t size;
 
     if (row_length == 0 || row_count <= 0 || row_length > PDF_MAX_RASTER_BYTES / (size_t)row_count)
@@ -30,6 +34,8 @@ int pdf_alloc_raster(pdf_document *document, pdf_image *image, size_t row_length
 void pdf_free_raster(pdf_document *document, pdf_image *image) {
     if (image->raster.rows != NULL) pdf_free(document, image->raster.rows);
     memset(&image->raster, 0, sizeof image->raster);
+    if (image->mask_raster.rows != NULL) pdf_free(document, image->mask_raster.rows);
+    memset(&image->mask_raster, 0, sizeof image->mask_raster);
 }
 
 namespace {

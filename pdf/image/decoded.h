@@ -23,6 +23,10 @@
  * `tag`. */
 int pdf_alloc_raster(pdf_document *document, pdf_image *image, size_t row_length, long row_count,
                      const char *tag);
+/* The same for another raster of the slot's (its mask raster). */
+int pdf_alloc_rows(pdf_document *document, pdf_image *image, pdf_raster *raster, size_t row_length,
+                   long row_count, const char *tag);
+/* Frees the slot's rasters. */
 void pdf_free_raster(pdf_document *document, pdf_image *image);
 
 /* Makes the slot's source deliver the raster's rows, one per refill. */

@@ -29,6 +29,8 @@ void pdf_reset_image_slot(pdf_image *image) {
     image->reader_operations = NULL;
     image->reader = NULL;
     memset(&image->raster, 0, sizeof image->raster);
+    image->mask_stream_kind = PDF_MASK_STREAM_NONE;
+    memset(&image->mask_raster, 0, sizeof image->mask_raster);
     image->file_name = NULL;
     image->reference_kind = PDF_REFERENCE_NONE;
     image->compression = PDF_COMPRESSION_NONE;
@@ -46,6 +48,7 @@ void pdf_reset_image_slot(pdf_image *image) {
     image->rows_per_band = 1;
     image->palette_object = -1;
     image->pass_through = 0;
+    image->data_checked = 0;
 }
 
 namespace {

@@ -43,6 +43,9 @@ typedef struct {
     long next_row; /* the next row the raster source delivers */
 } pdf_raster;
 
+/* Kinds of mask a reader computes beside the samples (mask_stream.h). */
+enum { PDF_MASK_STREAM_NONE = 0, PDF_MASK_STREAM_STENCIL = 1 };
+
 typedef struct pdf_reader_operations_s pdf_reader_operations;
 
 /* One image slot. The reader that opened the image keeps its own state
@@ -74,11 +77,17 @@ struct pdf_image_s {
     int rows_per_band;
     pdf_id palette_object;
     int pass_through;
+    /* The pass-through data were checked before the XObject was begun
+     * (stream_check.h): the writer copies them unchecked. */
+    int data_checked;
     /* The reader's operations and private state, while it runs. */
     const pdf_reader_operations *reader_operations;
     void *reader;
     /* The decoded samples, for images that do not pass through. */
     pdf_raster raster;
+    /* A mask computed by the reader, written as a stream of its own. */
+    int mask_stream_kind;
+    pdf_raster mask_raster;
 
     int xobject_index;      /* not reset */
     pdf_data_source source; /* not reset */

@@ -193,59 +193,90 @@ const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data, size_t lengt
     return NULL;
 }
 
-/* ---- The copy --------------------------------------------------------------- */
+/* ---- The copy ------------------------------------------------------------- */
+
+/* Copies `reason` into `copy` (`size` bytes). A zlib message may live in
+ * the arena of a caller's frame: it is copied before anything else runs. */
+void copy_reason(char *copy, size_t size, const char *reason) {
+    strncpy(copy, reason, size - 1);
+    copy[size - 1] = '\0';
+}
 
 /* Releases the source and raises the error; does not return for handlers
  * that obey the library's contract. */
 void check_failed(pdf_document *document, pdf_image *image, const char *reason) {
     pdf_data_source *source = &image->source;
     const char *name = image->file_name != NULL ? image->file_name : source->name;
-    char reason_copy[128];
+    char reason_copy[PDF_CHECK_REASON_SIZE];
 
-    /* A zlib message may live in the arena of a caller's frame; copy it
-     * before anything else runs. */
-    strncpy(reason_copy, reason, sizeof reason_copy - 1);
-    reason_copy[sizeof reason_copy - 1] = '\0';
-    pdf_end_source(document, source);
+    copy_reason(reason_copy, sizeof reason_copy, reason);
+    if (source->active) pdf_end_source(document, source);
     pdf_error(document, PDF_ERR_IO, "Corrupt image data in file '%s' (%s)",
               name != NULL ? name : "", reason_copy);
 }
 
-}  // namespace
-
-void pdf_copy_source_checked(pdf_document *document, pdf_image *image) {
+/* Pulls the slot's Flate or LZW data through their checker, writing each
+ * sound chunk when `write` is set. Returns null when the data are sound,
+ * else the reason, which may point into the checker's arena: the caller
+ * copies it at once. The source is left open for the caller to end. */
+const char *check_source_data(pdf_document *document, pdf_image *image, int write,
+                              flate_check *flate_state, lzw_check *lzw_state) {
     pdf_data_source *source = &image->source;
     int flate = image->compression == PDF_COMPRESSION_FLATE;
-    flate_check flate_state;
-    lzw_check lzw_state;
     const char *fault = NULL;
 
-    if (!flate && image->compression != PDF_COMPRESSION_LZW) {
-        const pdf_reader_operations *reader = image->reader_operations;
-        if (reader == NULL || reader->copy_direct == NULL || !reader->copy_direct(document, image))
-            pdf_copy_source_raw(document, source);
-        return;
-    }
-    lzw_check_begin(&lzw_state, image);
-    if (flate && !flate_check_begin(&flate_state)) {
+    lzw_check_begin(lzw_state, image);
+    if (flate && !flate_check_begin(flate_state)) {
         pdf_error(document, PDF_ERR_MEMORY, "Couldn't set up the check of image data");
-        return;
+        return "no room for the check";
     }
-
     source->operations->init(document, source);
     source->active = 1;
     while (fault == NULL && source->operations->refill(document, source)) {
-        fault = flate ? flate_check_chunk(&flate_state, source->chunk, source->chunk_length)
-                      : lzw_check_chunk(&lzw_state, source->chunk, source->chunk_length);
-        if (fault == NULL) pdf_write(document, source->chunk, source->chunk_length);
+        fault = flate ? flate_check_chunk(flate_state, source->chunk, source->chunk_length)
+                      : lzw_check_chunk(lzw_state, source->chunk, source->chunk_length);
+        if (fault == NULL && write) pdf_write(document, source->chunk, source->chunk_length);
     }
     if (flate) {
-        const char *end_fault = flate_check_end(&flate_state);
+        const char *end_fault = flate_check_end(flate_state);
         if (fault == NULL) fault = end_fault;
     }
+    return fault;
+}
+
+int is_checked_encoding(const pdf_image *image) {
+    return image->compression == PDF_COMPRESSION_FLATE || image->compression == PDF_COMPRESSION_LZW;
+}
+
+}  // namespace
+
+int pdf_check_source(pdf_document *document, pdf_image *image, char *reason, size_t size) {
+    flate_check flate_state;
+    lzw_check lzw_state;
+    const char *fault;
+
+    if (!is_checked_encoding(image)) return 1;
+    fault = check_source_data(document, image, 0, &flate_state, &lzw_state);
+    if (fault != NULL) copy_reason(reason, size, fault);
+    if (image->source.active) pdf_end_source(document, &image->source);
+    return fault == NULL;
+}
+
+void pdf_copy_source_checked(pdf_document *document, pdf_image *image) {
+    flate_check flate_state;
+    lzw_check lzw_state;
+    const char *fault;
+
+    if (!is_checked_encoding(image) || image->data_checked) {
+        const pdf_reader_operations *reader = image->reader_operations;
+        if (reader == NULL || reader->copy_direct == NULL || !reader->copy_direct(document, image))
+            pdf_copy_source_raw(document, &image->source);
+        return;
+    }
+    fault = check_source_data(document, image, 1, &flate_state, &lzw_state);
     if (fault != NULL) {
         check_failed(document, image, fault);
         return;
     }
-    pdf_end_source(document, source);
+    pdf_end_source(document, &image->source);
 }

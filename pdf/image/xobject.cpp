@@ -11,6 +11,7 @@
 #include "../core/objects.h"
 #include "../core/output.h"
 #include "../draw/colorspace.h"
+#include "mask_stream.h"
 #include "stream_check.h"
 
 /* ---- The XObject table ---------------------------------------------------- */
@@ -82,6 +83,44 @@ void pdf_write_xobject_resources(pdf_document *document) {
 
 namespace {
 
+/* Ends the stream begun at `start` and writes its length object. */
+void pdf_end_image_stream(pdf_document *document, pdf_id length_id, long start) {
+    long length = pdf_tell(document) - start;
+
+    pdf_puts(document, "endstream\n");
+    pdf_puts(document, "endobj\n");
+    pdf_begin_obj(document, length_id);
+    pdf_printf(document, "%ld\n", length);
+    pdf_puts(document, "endobj\n");
+}
+
+}  // namespace
+
+void pdf_write_block_stream(pdf_document *document, const void *data, size_t length) {
+    int hex = document->debug['a'] != 0;
+    pdf_data_source source;
+    pdf_id length_id;
+    long start;
+
+    if (hex)
+        pdf_puts(document, "/Filter[/ASCIIHexDecode]\n");
+    else if (document->compress != 0)
+        pdf_puts(document, "/Filter[/FlateDecode]\n");
+    length_id = pdf_alloc_id(document);
+    pdf_printf(document, "/Length %ld 0 R\n", length_id);
+    pdf_puts(document, ">>\n");
+    pdf_puts(document, "stream\n");
+    start = pdf_tell(document);
+    pdf_set_memory_source(&source, data, length);
+    if (hex)
+        pdf_copy_source_hex(document, &source);
+    else
+        pdf_copy_source_compressed(document, &source);
+    pdf_end_image_stream(document, length_id, start);
+}
+
+namespace {
+
 const char *pdf_filter_name(int compression) {
     switch (compression) {
         case PDF_COMPRESSION_LZW:
@@ -99,18 +138,9 @@ const char *pdf_filter_name(int compression) {
     }
 }
 
-/* Ends the stream begun at `start` and writes its length object. */
-void pdf_end_image_stream(pdf_document *document, pdf_id length_id, long start) {
-    long length = pdf_tell(document) - start;
-
-    pdf_puts(document, "endstream\n");
-    pdf_puts(document, "endobj\n");
-    pdf_begin_obj(document, length_id);
-    pdf_printf(document, "%ld\n", length);
-    pdf_puts(document, "endobj\n");
-}
-
-void pdf_write_image_mask(pdf_document *document, pdf_image *image) {
+/* The colour key, the reader's mask stream (`mask_stream`, 0 for none) or
+ * the stencil mask image that masks the image. */
+void pdf_write_image_mask(pdf_document *document, pdf_image *image, pdf_id mask_stream) {
     const pdf_byte *key = image->key_color;
 
     if (image->has_key_color) {
@@ -135,6 +165,8 @@ void pdf_write_image_mask(pdf_document *document, pdf_image *image) {
                 pdf_error(document, PDF_ERR_SYSTEM, "Unknown color space with transparency");
                 return;
         }
+    } else if (mask_stream != 0) {
+        pdf_printf(document, "/Mask %ld 0 R\n", mask_stream);
     } else if (image->mask_image != -1) {
         int mask = image->mask_image;
 
@@ -242,33 +274,15 @@ void pdf_write_decode_parms(pdf_document *document, pdf_image *image, int hex) {
     pdf_puts(document, ">>]\n");
 }
 
-void pdf_write_palette(pdf_document *document, pdf_image *image, int hex) {
-    pdf_data_source source;
-    pdf_id length_id;
-    long start;
-
-    pdf_begin_obj(document, image->palette_object);
-    pdf_puts(document, "<<");
-    if (hex)
-        pdf_puts(document, "/Filter[/ASCIIHexDecode]\n");
-    else if (document->compress != 0)
-        pdf_puts(document, "/Filter[/FlateDecode]\n");
-    length_id = pdf_alloc_id(document);
-    pdf_printf(document, "/Length %ld 0 R\n", length_id);
-    pdf_puts(document, ">>\n");
-    pdf_puts(document, "stream\n");
-    start = pdf_tell(document);
+void pdf_write_palette(pdf_document *document, pdf_image *image) {
     if (image->components != 1) {
         pdf_error(document, PDF_ERR_SYSTEM, "Bogus indexed colorspace (%d color components)",
                   image->components);
         return;
     }
-    pdf_set_memory_source(&source, image->palette, (size_t)image->palette_count * 3);
-    if (hex)
-        pdf_copy_source_hex(document, &source);
-    else
-        pdf_copy_source_compressed(document, &source);
-    pdf_end_image_stream(document, length_id, start);
+    pdf_begin_obj(document, image->palette_object);
+    pdf_puts(document, "<<");
+    pdf_write_block_stream(document, image->palette, (size_t)image->palette_count * 3);
 }
 
 /* The filter, decode parameters and /Decode entries. Data that do not
@@ -326,9 +340,11 @@ void pdf_write_image_xobject(pdf_document *document, int slot, int first_band) {
     pdf_image *image = pdf_image_slot(document, slot);
     int in_page = pdf_current_scope(document) == PDF_SCOPE_PAGE;
     int hex = document->debug['a'] != 0;
+    pdf_id mask_stream;
 
     if (in_page) pdf_end_contents_section(document);
 
+    mask_stream = first_band ? pdf_write_mask_stream(document, image) : 0;
     image->xobject_index = pdf_new_xobject(document, PDF_XOBJECT_IMAGE, 0);
 
     pdf_puts(document, "<<");
@@ -337,7 +353,7 @@ void pdf_write_image_xobject(pdf_document *document, int slot, int first_band) {
     pdf_printf(document, "/Width %d\n", (int)image->width);
     pdf_printf(document, "/Height %d\n", (int)image->height);
     pdf_printf(document, "/BitsPerComponent %d\n", image->bits_per_component);
-    pdf_write_image_mask(document, image);
+    pdf_write_image_mask(document, image, mask_stream);
     pdf_write_image_colorspace(document, image, first_band);
 
     if (image->reference_kind != PDF_REFERENCE_NONE) {
@@ -346,8 +362,7 @@ void pdf_write_image_xobject(pdf_document *document, int slot, int first_band) {
         pdf_write_image_filters(document, image, hex);
         pdf_write_image_data(document, image, hex);
         if (document->flush & PDF_FLUSH_CONTENT) pdf_flush_stream(document);
-        if (first_band && image->colorspace == PDF_CS_INDEXED)
-            pdf_write_palette(document, image, hex);
+        if (first_band && image->colorspace == PDF_CS_INDEXED) pdf_write_palette(document, image);
     }
 
     if (in_page) {

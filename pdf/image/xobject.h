@@ -41,4 +41,10 @@ int pdf_new_xobject(pdf_document *document, pdf_byte kind, pdf_id object_number)
  * second and later bands of a banded image. */
 void pdf_write_image_xobject(pdf_document *document, int slot, int first_band);
 
+/* Ends a stream object's dictionary, which the caller has begun, with the
+ * filter (Flate at the document's level, ASCII hex with the "debug" flag a)
+ * and the length, and writes the `length` bytes at `data` as its stream,
+ * then the length object. */
+void pdf_write_block_stream(pdf_document *document, const void *data, size_t length);
+
 #endif /* FOLIO_XOBJECT_H */

@@ -1,0 +1,44 @@
+/*
+ * mask_stream.cpp -- the mask raster of a slot and its image stream.
+ */
+#include "mask_stream.h"
+
+#include <string.h>
+
+#include "../core/objects.h"
+#include "../core/output.h"
+#include "decoded.h"
+#include "xobject.h"
+
+int pdf_alloc_mask_raster(pdf_document *document, pdf_image *image, int kind, const char *tag) {
+    size_t width = (size_t)image->width;
+    pdf_raster *mask = &image->mask_raster;
+
+    if (kind != PDF_MASK_STREAM_STENCIL) return -1;
+    if (pdf_alloc_rows(document, image, mask, (width + 7) / 8, (long)image->height, tag) < 0)
+        return -1;
+    memset(mask->rows, 0, mask->row_length * (size_t)mask->row_count);
+    image->mask_stream_kind = kind;
+    return 0;
+}
+
+void pdf_hide_mask_pixel(pdf_byte *row, long x) {
+    row[x >> 3] |= (pdf_byte)(0x80 >> (x & 7));
+}
+
+pdf_id pdf_write_mask_stream(pdf_document *document, pdf_image *image) {
+    const pdf_raster *mask = &image->mask_raster;
+    pdf_id object;
+
+    if (image->mask_stream_kind == PDF_MASK_STREAM_NONE || mask->rows == NULL) return 0;
+    object = pdf_begin_obj(document, 0);
+    pdf_puts(document, "<<");
+    pdf_puts(document, "/Type/XObject\n");
+    pdf_puts(document, "/Subtype/Image\n");
+    pdf_printf(document, "/Width %d\n", (int)image->width);
+    pdf_printf(document, "/Height %d\n", (int)image->height);
+    pdf_puts(document, "/BitsPerComponent 1\n");
+    pdf_puts(document, "/ImageMask true\n");
+    pdf_write_block_stream(document, mask->rows, mask->row_length * (size_t)mask->row_count);
+    return object;
+}
