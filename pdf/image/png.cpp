@@ -7,7 +7,10 @@
  *  - pass-through: a non-interlaced grey, RGB or palette file of at most 8
  *    bits per sample has its compressed IDAT data copied unchanged into the
  *    XObject, declared as Flate data with PNG predictors. A second handle on
- *    the file walks the chunks to the first IDAT data; nothing is decoded.
+ *    the file walks the chunks to the first IDAT data. The data are
+ *    inflated once, and dropped, before the XObject is begun: data that a
+ *    PDF reader could not decode take the decoding road instead, and a file
+ *    that libpng cannot decode either is refused.
  *  - decoding: every other file (16-bit samples, alpha, interlacing) is
  *    decoded whole by libpng into the slot's raster (decoded.h), with 16-bit
  *    samples cut to their high byte and alpha dropped, and the rows become
@@ -33,7 +36,9 @@
 
 #include "../draw/colorspace.h"
 #include "decoded.h"
+#include "mask_stream.h"
 #include "reader.h"
+#include "stream_check.h"
 #include "xobject.h"
 
 /* Size of the pass-through copy buffer. */
@@ -41,22 +46,29 @@
 
 namespace {
 
-/* Handed to libpng as its error pointer: where its errors jump back to, and
- * whether an allocation failed on the way. It lives in pdf_open_PNG's frame,
- * which is where the jump lands. */
+/* Handed to libpng as its error pointer: where its errors jump back to,
+ * whether an allocation failed on the way, and the damage the check of the
+ * IDAT data found before libpng was asked to decode them. It lives in
+ * pdf_open_PNG's frame, which is where the jump lands. */
 typedef struct {
     jmp_buf jump;
     volatile int armed;         /* `jump` has been set */
     volatile int out_of_memory; /* the allocation hook refused a block */
+    char damage[PDF_CHECK_REASON_SIZE];
 } png_reader_context;
 
 /* The reader's state. */
 typedef struct {
     png_structp read;
     png_infop info;
-    png_bytep *row_pointers;      /* while libpng decodes into the raster */
+    png_bytep *row_pointers; /* while libpng decodes into the raster */
+    FILE *libpng_file;       /* libpng's handle while the IDAT data are checked */
+    long first_idat;         /* file offset of the first IDAT data */
+    unsigned long first_idat_length;
     unsigned long idat_remaining; /* bytes left of the current IDAT chunk */
-    int idat_done;                /* the copy has delivered the last one */
+    int idat_done;                /* the source has delivered the last one */
+    int has_exact_key;            /* a 16-bit colour key, masked exactly */
+    unsigned exact_key[3];
     pdf_byte palette[PDF_PALETTE_SIZE];
 } png_state;
 
@@ -64,9 +76,13 @@ png_state *png_of(pdf_image *image) {
     return (png_state *)image->reader;
 }
 
-/* Releases libpng's structures and the row pointers. */
+/* Releases libpng's structures, its handle and the row pointers. */
 void png_release(pdf_document *document, pdf_image *image) {
     png_state *png = png_of(image);
+    if (png->libpng_file != NULL) {
+        fclose(png->libpng_file);
+        png->libpng_file = NULL;
+    }
     if (png->row_pointers != NULL) {
         pdf_free(document, png->row_pointers);
         png->row_pointers = NULL;
@@ -149,8 +165,8 @@ int png_read_chunk_header(FILE *fp, long *length, char type[4]) {
 /*
  * Decides whether the file's IDAT data can go into the PDF unchanged, on a
  * second handle of its own. For an eligible file (non-interlaced, colour
- * type 0, 2 or 3, at most 8 bits per sample) it returns that handle left at
- * the first IDAT data, with the state's `idat_remaining` set to the chunk's length and
+ * type 0, 2 or 3, at most 8 bits per sample) it returns that handle, with
+ * the offset and length of the first IDAT data in the state and
  * `pass_through` set. Otherwise it returns null with `pass_through` 0 and
  * no handle open. A chunk whose length runs past the end of the file, or a
  * file that ends before its first IDAT chunk, fails the test.
@@ -182,7 +198,9 @@ FILE *png_pass_through_test(pdf_image *image, const char *filename) {
 
         if (!png_read_chunk_header(fp, &length, type) || length > PNG_MAX_CHUNK_LENGTH) break;
         if (memcmp(type, "IDAT", 4) == 0) {
-            png_of(image)->idat_remaining = (unsigned long)length;
+            png_of(image)->first_idat = ftell(fp);
+            png_of(image)->first_idat_length = (unsigned long)length;
+            if (png_of(image)->first_idat < 0) break;
             return fp;
         }
         /* Skip the data and the CRC, but never beyond the end. */
@@ -200,13 +218,16 @@ fail:
 
 /* ---- Data source: the IDAT data, passed through ---------------------------- */
 
+/* Starts at the first IDAT data, for the check and again for the copy. */
 void png_source_init(pdf_document *document, pdf_data_source *source) {
     pdf_image *image = (pdf_image *)source->context;
+    png_state *png = png_of(image);
     source->buffer = (pdf_byte *)pdf_malloc(document, PNG_COPY_BUFFER_SIZE, "png_source_init");
     source->buffer_size = PNG_COPY_BUFFER_SIZE;
     source->chunk_length = 0;
     source->chunk = source->buffer;
-    png_of(image)->idat_done = 0;
+    png->idat_remaining = png->first_idat_length;
+    png->idat_done = fseek(image->file, png->first_idat, SEEK_SET) != 0;
 }
 
 /* Moves from the end of one IDAT chunk's data to the next chunk: skips the
@@ -225,8 +246,10 @@ int png_next_idat(pdf_image *image) {
 
 /* Fills the buffer with the data of consecutive IDAT chunks, joined into
  * one stream; everything from the first other chunk on is left out. A file
- * that ends inside the IDAT data is an I/O error. */
+ * that ends inside the IDAT data ends the stream there: the check then
+ * finds the Flate data cut short. */
 int png_source_refill(pdf_document *document, pdf_data_source *source) {
+    (void)document;
     pdf_image *image = (pdf_image *)source->context;
     png_state *png = png_of(image);
     source->chunk = source->buffer;
@@ -240,12 +263,13 @@ int png_source_refill(pdf_document *document, pdf_data_source *source) {
         }
         size_t wanted = source->buffer_size - source->chunk_length;
         if (png->idat_remaining < wanted) wanted = (size_t)png->idat_remaining;
-        if (fread(source->buffer + source->chunk_length, 1, wanted, image->file) != wanted) {
-            pdf_fail_image_data(document, image, "Unexpected end of PNG file '%s'");
-            return 0;
+        size_t count = fread(source->buffer + source->chunk_length, 1, wanted, image->file);
+        source->chunk_length += count;
+        png->idat_remaining -= count;
+        if (count != wanted) {
+            png->idat_remaining = 0;
+            png->idat_done = 1;
         }
-        source->chunk_length += wanted;
-        png->idat_remaining -= wanted;
     }
     return source->chunk_length != 0;
 }
@@ -303,47 +327,87 @@ void png_read_resolution(png_structp read, png_infop info, pdf_image *image) {
     }
 }
 
-/* Colour key from the tRNS chunk. Grey and RGB keys are compared with the
- * samples the PDF receives: the value itself up to 8 bits, the high byte of
- * a 16-bit value (the samples are cut to their high byte). A palette image
- * keys out the first entry that is more than half transparent. A stencil
- * mask takes no key. */
-void png_read_color_key(png_structp read, png_infop info, pdf_image *image, int color_type,
-                        int file_bit_depth) {
+/* The first palette entry that is more than half transparent; -1 for none. */
+int png_transparent_entry(png_bytep alphas, int count) {
+    for (int i = 0; alphas != NULL && i < count; i++)
+        if (alphas[i] < 128) return i;
+    return -1;
+}
+
+/* Colour key from the tRNS chunk. A grey or RGB key of up to 8 bits is
+ * compared with the samples themselves (a /Mask array). A 16-bit key is
+ * kept whole in the state: the samples stay 16 bits wide until the pixels
+ * that equal it have been masked (png_mask_exact_key), since the high byte
+ * alone would hide pixels that differ from the key only in the low byte.
+ * A palette image keys out the first entry that is more than half
+ * transparent. A stencil mask takes no key. */
+void png_read_color_key(png_state *png, pdf_image *image, int color_type, int file_bit_depth) {
     png_bytep alphas = NULL;
     png_color_16p color = NULL;
-    int count = 0;
-    int shift = file_bit_depth == 16 ? 8 : 0;
+    int count = 0, components = 1;
+    unsigned key[3];
 
-    if (image->colorspace == PDF_CS_IMAGEMASK || !png_get_valid(read, info, PNG_INFO_tRNS) ||
-        !png_get_tRNS(read, info, &alphas, &count, &color) || count < 1)
+    if (image->colorspace == PDF_CS_IMAGEMASK ||
+        !png_get_valid(png->read, png->info, PNG_INFO_tRNS) ||
+        !png_get_tRNS(png->read, png->info, &alphas, &count, &color) || count < 1)
         return;
-
-    switch (color_type) {
-        case PNG_COLOR_TYPE_GRAY:
-            if (color == NULL) return;
-            image->key_color[0] = (pdf_byte)((color->gray >> shift) & 0xFF);
-            break;
-        case PNG_COLOR_TYPE_RGB:
-            if (color == NULL) return;
-            image->key_color[0] = (pdf_byte)((color->red >> shift) & 0xFF);
-            image->key_color[1] = (pdf_byte)((color->green >> shift) & 0xFF);
-            image->key_color[2] = (pdf_byte)((color->blue >> shift) & 0xFF);
-            break;
-        case PNG_COLOR_TYPE_PALETTE: {
-            int i;
-
-            if (alphas == NULL) return;
-            for (i = 0; i < count; i++)
-                if (alphas[i] < 128) break;
-            if (i == count) return;
-            image->key_color[0] = (pdf_byte)i;
-            break;
-        }
-        default:
-            return;
+    if (color_type == PNG_COLOR_TYPE_PALETTE) {
+        int entry = png_transparent_entry(alphas, count);
+        image->has_key_color = entry >= 0;
+        image->key_color[0] = (pdf_byte)(entry >= 0 ? entry : 0);
+        return;
     }
-    image->has_key_color = 1;
+    if (color == NULL) return;
+    if (color_type == PNG_COLOR_TYPE_GRAY) {
+        key[0] = color->gray;
+    } else if (color_type == PNG_COLOR_TYPE_RGB) {
+        key[0] = color->red;
+        key[1] = color->green;
+        key[2] = color->blue;
+        components = 3;
+    } else {
+        return;
+    }
+    for (int c = 0; c < components; c++) {
+        png->exact_key[c] = key[c];
+        image->key_color[c] = (pdf_byte)(key[c] & 0xFF);
+    }
+    png->has_exact_key = file_bit_depth == 16;
+    image->has_key_color = file_bit_depth != 16;
+}
+
+/* Hides the pixels whose 16-bit samples all equal the state's key in a
+ * stencil mask, then cuts the raster's samples to their high byte in place,
+ * as png_set_strip_16 would have. Returns -1 after giving up. */
+int png_mask_exact_key(pdf_document *document, pdf_image *image, const char *filename) {
+    const png_state *png = png_of(image);
+    pdf_raster *raster = &image->raster;
+    int components = image->components;
+    long width = (long)image->width;
+    size_t count;
+
+    if (pdf_alloc_mask_raster(document, image, PDF_MASK_STREAM_STENCIL, "pdf_open_PNG/mask") < 0)
+        return image->reader == NULL
+                   ? -1
+                   : png_give_up(document, image, "Error reading PNG file '%s'", filename);
+    for (long y = 0; y < raster->row_count; y++) {
+        const pdf_byte *samples = raster->rows + (size_t)y * raster->row_length;
+        pdf_byte *mask_row = image->mask_raster.rows + (size_t)y * image->mask_raster.row_length;
+
+        for (long x = 0; x < width; x++) {
+            const pdf_byte *pixel = samples + (size_t)x * components * 2;
+            int c = 0;
+
+            while (c < components &&
+                   ((unsigned)pixel[2 * c] << 8 | pixel[2 * c + 1]) == png->exact_key[c])
+                c++;
+            if (c == components) pdf_hide_mask_pixel(mask_row, x);
+        }
+    }
+    count = raster->row_length * (size_t)raster->row_count / 2;
+    for (size_t i = 0; i < count; i++) raster->rows[i] = raster->rows[2 * i];
+    raster->row_length /= 2;
+    return 0;
 }
 
 /* ---- The reader ---------------------------------------------------------- */
@@ -386,6 +450,7 @@ int png_decode(pdf_document *document, pdf_image *image, const char *filename) {
     /* The rows are reached through the raster from here on. */
     pdf_free(document, png->row_pointers);
     png->row_pointers = NULL;
+    if (png->has_exact_key && png_mask_exact_key(document, image, filename) < 0) return -1;
     pdf_use_raster_source(image);
     return 0;
 }
@@ -409,11 +474,8 @@ int png_read_header(pdf_document *document, pdf_image *image, const char *filena
     png_get_IHDR(png->read, png->info, &width, &height, &bit_depth, &color_type, NULL, NULL, NULL);
     image->width = (float)width;
     image->height = (float)height;
-    image->bits_per_component = bit_depth;
-    if (bit_depth == 16) {
-        png_set_strip_16(png->read);
-        image->bits_per_component = 8;
-    }
+    /* 16-bit samples are cut to 8 (png_read_and_write). */
+    image->bits_per_component = bit_depth == 16 ? 8 : bit_depth;
     return color_type;
 }
 
@@ -457,21 +519,39 @@ int png_choose_colorspace(pdf_document *document, pdf_image *image, const char *
     return png_give_up(document, image, "Error reading PNG file '%s'", filename);
 }
 
-/* Passes the IDAT data through when the file allows it, on a handle of its
- * own; decodes the image otherwise. Returns -1 after giving up. */
-int png_choose_road(pdf_document *document, pdf_image *image, const char *filename) {
-    FILE *second = png_pass_through_test(image, filename);
-    if (second == NULL) {
-        image->predictor = 1;
-        image->compression = PDF_COMPRESSION_NONE;
-        return png_decode(document, image, filename);
-    }
-    fclose(image->file);
+/* Tells whether the IDAT data that the file allows to pass through do
+ * decode, on the pass-through handle `second`. If so it becomes the slot's
+ * file; if not, libpng's handle stays the slot's file, and the damage goes
+ * into `context` for the message should libpng fail as well. */
+int png_idat_data_pass(pdf_document *document, pdf_image *image, FILE *second,
+                       png_reader_context *context) {
+    png_state *png = png_of(image);
+    png->libpng_file = image->file;
     image->file = second;
     image->predictor = 15;
     image->compression = PDF_COMPRESSION_FLATE;
     pdf_set_image_source(image, &png_source);
+    if (pdf_check_source(document, image, context->damage, sizeof context->damage)) {
+        image->data_checked = 1;
+        return 1;
+    }
+    fclose(second);
+    image->file = png->libpng_file;
+    png->libpng_file = NULL;
+    image->pass_through = 0;
     return 0;
+}
+
+/* Passes the IDAT data through when the file allows it and they decode, on
+ * a handle of their own; decodes the image otherwise. Returns -1 after
+ * giving up. */
+int png_choose_road(pdf_document *document, pdf_image *image, const char *filename) {
+    png_reader_context *context = (png_reader_context *)png_get_error_ptr(png_of(image)->read);
+    FILE *second = png_pass_through_test(image, filename);
+    if (second != NULL && png_idat_data_pass(document, image, second, context)) return 0;
+    image->predictor = 1;
+    image->compression = PDF_COMPRESSION_NONE;
+    return png_decode(document, image, filename);
 }
 
 /*
@@ -494,7 +574,10 @@ int png_read_and_write(pdf_document *document, int slot, const char *filename,
         return -1;
     (void)png_set_interlace_handling(png->read);
     png_read_resolution(png->read, png->info, image);
-    if (!ignore_mask) png_read_color_key(png->read, png->info, image, color_type, file_bit_depth);
+    if (!ignore_mask) png_read_color_key(png, image, color_type, file_bit_depth);
+    /* libpng cuts 16-bit samples to their high byte, unless an exact key
+     * needs them whole first. */
+    if (file_bit_depth == 16 && !png->has_exact_key) png_set_strip_16(png->read);
     png_read_update_info(png->read, png->info);
     if (png_choose_road(document, image, filename) < 0) return -1;
 
@@ -522,6 +605,10 @@ int png_create(pdf_document *document, pdf_image *image, png_reader_context *con
         png_create_read_struct_2(PNG_LIBPNG_VER_STRING, context, png_reader_error,
                                  png_reader_warning, document, png_reader_malloc, png_reader_free);
     if (png->read != NULL) png->info = png_create_info_struct(png->read);
+    /* A wrong checksum at the end of the IDAT data is the one fault after
+     * which every sample is there; libpng decodes such data (which cannot
+     * pass through) instead of stopping at the end. */
+    if (png->info != NULL) png_set_option(png->read, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
     if (png->info == NULL) {
         pdf_end_reader(document, image);
         pdf_error(document, PDF_ERR_MEMORY, "Couldn't allocate memory for PNG handler");
@@ -558,6 +645,9 @@ int pdf_open_PNG(pdf_document *document, int slot, const char *filename, const c
             pdf_error(document, PDF_ERR_MEMORY, "Couldn't allocate memory in %s!\n", "libpng");
             return -1;
         }
+        if (context.damage[0] != '\0')
+            return png_give_up(document, image, "Corrupt image data in file '%s' (%s)", filename,
+                               context.damage);
         return png_give_up(document, image, "Error reading PNG file '%s'", filename);
     }
     context.armed = 1;

@@ -220,9 +220,6 @@ TEST_F(PngReader, MakesColourKeysFromTransparency)
         return recipe;
     };
     auto low = [](const PngSpec &recipe, int c) { return std::to_string(Sample(recipe, 1, 1, c)); };
-    auto high = [](const PngSpec &recipe, int c) {
-        return std::to_string(Sample(recipe, 1, 1, c) >> 8);
-    };
     PngSpec gray8 = keyed(PNG_COLOR_TYPE_GRAY, 8), gray2 = keyed(PNG_COLOR_TYPE_GRAY, 2);
     PngSpec gray16 = keyed(PNG_COLOR_TYPE_GRAY, 16), rgb8 = keyed(PNG_COLOR_TYPE_RGB, 8);
     PngSpec rgb16 = keyed(PNG_COLOR_TYPE_RGB, 16), mask = keyed(PNG_COLOR_TYPE_GRAY, 1);
@@ -237,14 +234,13 @@ TEST_F(PngReader, MakesColourKeysFromTransparency)
         {"palette alpha 127 first", palette({255, 127, 0}), "", "/Mask[1 1]\n"},
         {"gray 8", gray8, "", "/Mask[" + low(gray8, 0) + " " + low(gray8, 0) + "]\n"},
         {"gray 2", gray2, "", "/Mask[" + low(gray2, 0) + " " + low(gray2, 0) + "]\n"},
-        // 16-bit samples reach the PDF as their high byte; so does the key.
-        {"gray 16", gray16, "", "/Mask[" + high(gray16, 0) + " " + high(gray16, 0) + "]\n"},
+        // 16-bit samples reach the PDF as their high byte; the key is
+        // matched with all 16 bits in a stencil mask of its own (object 4).
+        {"gray 16", gray16, "", "/Mask 4 0 R\n"},
         {"rgb 8", rgb8, "",
          "/Mask[" + low(rgb8, 0) + " " + low(rgb8, 0) + " " + low(rgb8, 1) + " " +
              low(rgb8, 1) + " " + low(rgb8, 2) + " " + low(rgb8, 2) + "]\n"},
-        {"rgb 16", rgb16, "",
-         "/Mask[" + high(rgb16, 0) + " " + high(rgb16, 0) + " " + high(rgb16, 1) + " " +
-             high(rgb16, 1) + " " + high(rgb16, 2) + " " + high(rgb16, 2) + "]\n"},
+        {"rgb 16", rgb16, "", "/Mask 4 0 R\n"},
         {"rgb ignoremask", rgb8, "ignoremask", ""},
         {"palette ignoremask", palette({0}), "ignoremask", ""},
         // A stencil mask paints its ones; a colour key has no meaning there.
@@ -255,11 +251,17 @@ TEST_F(PngReader, MakesColourKeysFromTransparency)
         int handle = Open(EncodePng(c.recipe), c.stringparam);
         ASSERT_EQ(handle, 0);
         std::string pdf = Finish(handle);
-        std::string dictionary = FirstImage(pdf).dictionary;
+        std::vector<Stream> images = ImageStreams(pdf);
+        std::string dictionary = images.back().dictionary;
         if (c.mask.empty())
             EXPECT_EQ(dictionary.find("/Mask"), std::string::npos) << dictionary;
         else
             EXPECT_NE(dictionary.find(c.mask), std::string::npos) << dictionary;
+        bool stencil = c.mask.find(" 0 R") != std::string::npos;
+        ASSERT_EQ(images.size(), stencil ? 2u : 1u);
+        if (stencil) {
+            EXPECT_NE(images[0].dictionary.find("/ImageMask true"), std::string::npos);
+        }
         EXPECT_TRUE(testsupport::QpdfCheck(pdf_path));
     }
 }
@@ -422,10 +424,11 @@ TEST_F(PngReader, ReportsOnlyWithImageWarnings)
     EXPECT_TRUE(Log().reports.empty());
 }
 
-// A file that passes through and ends inside its IDAT data (or whose next
-// IDAT chunk claims more than the file holds) releases the slot and raises
-// the I/O error, leaving no file open.
-TEST_F(PngReader, UnexpectedEndOfIdatDataIsAnError)
+// The IDAT data of a file that may pass through are inflated before the
+// XObject is begun. A file that ends inside them (or whose next IDAT chunk
+// claims more than the file holds) is refused, naming the damage, with no
+// file left open and nothing written.
+TEST_F(PngReader, IdatDataCutShortAreRefused)
 {
     PngSpec recipe = Recipe(PNG_COLOR_TYPE_PALETTE, 8);
     recipe.idat_size = 100;
@@ -446,13 +449,47 @@ TEST_F(PngReader, UnexpectedEndOfIdatDataIsAnError)
 
     for (const std::string &bytes :
          {png.substr(0, first + 60), png.substr(0, second + 20), huge_second, invalid_second}) {
-        EXPECT_EQ(Open(bytes), -2);
+        EXPECT_EQ(Open(bytes), -1);
         ASSERT_EQ(Log().reports.size(), 1u);
-        EXPECT_EQ(Log().reports[0].type, PDF_ERR_IO);
-        EXPECT_EQ(Log().reports[0].message, Named("Unexpected end of PNG file '%s'"));
+        EXPECT_EQ(Log().reports[0].type, PDF_ERR_NONFATAL);
+        EXPECT_EQ(Log().reports[0].message.find(Named("Corrupt image data in file '%s' (")), 0u)
+            << Log().reports[0].message;
         EXPECT_EQ(OpenDescriptors(), descriptors);
         ExpectNothingHeld();
+        EXPECT_EQ(Discarded().find("/Subtype/Image"), std::string::npos);
     }
+}
+
+// IDAT data that a PDF reader could not decode are decoded by libpng where
+// it can (a wrong checksum after the last row), and refused where it cannot.
+TEST_F(PngReader, IdatDataThatDoNotInflateAreDecodedOrRefused)
+{
+    PngSpec recipe = Recipe(PNG_COLOR_TYPE_RGB, 8);
+    std::string png = EncodePng(recipe);
+    size_t first = FirstIdat(png);
+    std::string data = IdatData(png);
+    auto with_data = [&](const std::string &idat) {
+        size_t after = first + 12 + GetU32(png, first);
+        return png.substr(0, first) + Chunk("IDAT", idat) + png.substr(after);
+    };
+    ASSERT_EQ(IdatCount(png), 1);
+    std::string wrong_checksum = data, scrambled = data;
+    wrong_checksum.back() ^= 0x01;
+    for (size_t i = 2; i < scrambled.size(); i++)
+        scrambled[i] ^= 0x55;
+
+    EXPECT_EQ(Open(with_data(wrong_checksum)), 0);
+    EXPECT_TRUE(Log().reports.empty());
+    std::string pdf = Finish(0);
+    EXPECT_EQ(FirstImage(pdf).dictionary.find("/Predictor"), std::string::npos);
+    EXPECT_EQ(FirstImage(pdf).data.size(), 23u * 17 * 3);
+
+    EXPECT_EQ(Open(with_data(scrambled)), -1);
+    ASSERT_EQ(Log().reports.size(), 1u);
+    EXPECT_EQ(Log().reports[0].message.find(Named("Corrupt image data in file '%s' (")), 0u)
+        << Log().reports[0].message;
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(Discarded().find("/Subtype/Image"), std::string::npos);
 }
 
 // ---- Allocation failures ------------------------------------------------
@@ -482,12 +519,15 @@ TEST(PngMemory, EveryAllocationFailureIsCleanAndLeakFree)
     TempDir dir;
     PngSpec palette = Recipe(PNG_COLOR_TYPE_PALETTE, 4);
     palette.idat_size = 30;
+    PngSpec keyed16 = Recipe(PNG_COLOR_TYPE_RGB, 16);
+    keyed16.key = true;
     struct Case {
         const char *label;
         PngSpec recipe;
     } cases[] = {
         {"pass-through", palette},
         {"decoded", Recipe(PNG_COLOR_TYPE_RGB_ALPHA, 16, true)},
+        {"16-bit colour key", keyed16},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
