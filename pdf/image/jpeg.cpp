@@ -52,6 +52,7 @@ enum {
     M_RST7 = 0xD7,
     M_SOI = 0xD8,
     M_EOI = 0xD9,
+    M_SOS = 0xDA,
     M_APP0 = 0xE0,
     M_APP13 = 0xED,
     M_APP14 = 0xEE,
@@ -345,6 +346,21 @@ int jpeg_skip_segment(FILE *fp) {
     return count >= 0 && jpeg_read_segment(fp, count, unused, 0);
 }
 
+/* Walks the segments that follow the frame header up to the first
+ * start-of-scan marker. Returns 1 when there is one; 0 when the image or the
+ * file ends first, or a segment on the way is cut short. */
+int jpeg_find_scan(FILE *fp) {
+    for (;;) {
+        int code = jpeg_next_marker(fp);
+
+        if (code == M_SOS) return 1;
+        if (code == M_EOI || code == JPEG_END_OF_FILE) return 0;
+        /* Markers without a segment: TEM, the restart markers, SOI. */
+        if (code == M_TEM || (code >= M_RST0 && code <= M_SOI)) continue;
+        if (!jpeg_skip_segment(fp)) return 0;
+    }
+}
+
 /* Handles the marker `code`. Returns 1 to go on, 0 at the end-of-image
  * marker, -1 after giving up. */
 int jpeg_read_marker(pdf_document *document, pdf_image *image, const char *filename,
@@ -466,6 +482,10 @@ int jpeg_read_header(pdf_document *document, pdf_image *image, const char *filen
                      jpeg_scan_state *scan) {
     if (jpeg_find_start(document, image, filename) < 0) return -1;
     if (jpeg_scan_markers(document, image, filename, scan) < 0) return -1;
+    /* Without a scan there are no pixels, whatever else the file holds. */
+    if (scan->frame_found && !jpeg_find_scan(image->file))
+        return jpeg_give_up(document, image, "JPEG file '%s' is damaged (no start-of-scan marker)",
+                            filename);
     /* A file cut short still has its frame header; what it lacks is the
      * end-of-image marker, which no other data can imitate. */
     if (scan->frame_found && !jpeg_find_end(image->file))

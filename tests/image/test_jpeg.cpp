@@ -152,6 +152,9 @@ TEST_F(JpegReader, Refuses)
         {"APP13 length 1", WithSegment(jpeg, std::string("\xFF\xED\x00\x01", 4)), damaged},
         {"comment length 0", WithSegment(jpeg, std::string("\xFF\xFE\x00\x00", 4)), damaged},
         {"frame length 1", Patch(Patch(jpeg, 0xC0, 2, 0), 0xC0, 3, 1), damaged},
+        // Frame header and end marker, but no scan: no pixels.
+        {"no scan", jpeg.substr(0, FindMarker(jpeg, 0xDA)) + "\xFF\xD9",
+         "JPEG file '%s' is damaged (no start-of-scan marker)"},
         {"APP0 past the end", jpeg.substr(0, 2) + "\xFF\xE0\xFF\xF0JFIF", damaged},
         {"APP14 past the end", jpeg.substr(0, 2) + "\xFF\xEE\x01\x00" + "Adobe", damaged},
         {"APP13 past the end", jpeg.substr(0, 2) + "\xFF\xED\x40\x00" + "Photoshop",
