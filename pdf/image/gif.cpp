@@ -10,10 +10,13 @@
  * XObject declares with /EarlyChange 0.
  *
  * To re-emit a code at the right width the source follows the code table's
- * size the way a decoder counts it, without building the table. Codes that
- * a PDF decoder would read differently from a GIF decoder (a code that does
- * not exist yet, or any code but clear or end once the table is full) stop
- * the copy with an I/O error rather than reach the output.
+ * size the way a decoder counts it, without building the table. The codes
+ * are followed so once before the XObject is begun: an image whose codes a
+ * PDF decoder would read differently from a GIF decoder (any code but
+ * clear or end once the table is full) is decoded instead (gif_decode.h),
+ * like one whose minimum code size is not 8 or whose rows are interlaced,
+ * and written as one byte per pixel; an image whose codes are damaged (a
+ * code that does not exist yet, data cut short) is refused.
  *
  * Every read is checked for the end of the file, and every length read from
  * the file is bounded by the buffer it fills: a damaged file makes the
@@ -25,6 +28,8 @@
 #include <string.h>
 
 #include "../draw/colorspace.h"
+#include "decoded.h"
+#include "gif_decode.h"
 #include "reader.h"
 #include "xobject.h"
 
@@ -67,12 +72,15 @@ enum {
     GIF_PHASE_DONE = 2      /* the block terminator has been read */
 };
 
-/* What re-packing one sub-block ends with. */
-enum { GIF_BLOCK_USED, GIF_CODES_ENDED, GIF_CODE_OVERFLOW, GIF_CODE_CORRUPT };
+/* What re-packing one sub-block (or following all of them) ends with. */
+enum { GIF_BLOCK_USED, GIF_CODES_ENDED, GIF_CODE_OVERFLOW, GIF_CODE_CORRUPT, GIF_CUT_SHORT };
 
 /* The reader's state: the palette, and the code stream's state, which
  * carries over from one data sub-block to the next. */
 typedef struct {
+    int code_size; /* the image's minimum code size */
+    int interlaced;
+    long data_start; /* file offset of the first data sub-block */
     int code_width;
     int next_code; /* the decoder's next free table entry */
     uint32_t bit_buffer;
@@ -81,6 +89,7 @@ typedef struct {
     int pending_bits;
     int phase;
     pdf_byte palette[PDF_PALETTE_SIZE];
+    pdf_gif_tables tables; /* for decoding */
 } gif_state;
 
 const pdf_reader_operations gif_reader = {NULL, NULL};
@@ -116,13 +125,8 @@ int gif_read_data_block(FILE *file, pdf_byte *buffer) {
 
 /* ---- Data source ----------------------------------------------------------- */
 
-void gif_source_init(pdf_document *document, pdf_data_source *source) {
-    gif_state *gif = gif_of((pdf_image *)source->context);
-
-    source->buffer_size = GIF_SOURCE_BUFFER_SIZE;
-    source->buffer = (pdf_byte *)pdf_malloc(document, GIF_SOURCE_BUFFER_SIZE, "gif_source_init");
-    source->chunk = source->buffer;
-    source->chunk_length = 0;
+/* The code stream's state at its start. */
+void gif_reset_codes(gif_state *gif) {
     gif->code_width = GIF_FIRST_WIDTH;
     gif->next_code = GIF_END_CODE;
     gif->bit_buffer = 0;
@@ -130,6 +134,16 @@ void gif_source_init(pdf_document *document, pdf_data_source *source) {
     gif->pending_byte = 0;
     gif->pending_bits = 0;
     gif->phase = GIF_PHASE_CODES;
+}
+
+void gif_source_init(pdf_document *document, pdf_data_source *source) {
+    pdf_image *image = (pdf_image *)source->context;
+
+    source->buffer_size = GIF_SOURCE_BUFFER_SIZE;
+    source->buffer = (pdf_byte *)pdf_malloc(document, GIF_SOURCE_BUFFER_SIZE, "gif_source_init");
+    source->chunk = source->buffer;
+    source->chunk_length = 0;
+    gif_reset_codes(gif_of(image));
 }
 
 void gif_source_release(pdf_document *document, pdf_data_source *source) {
@@ -264,6 +278,24 @@ int gif_source_refill(pdf_document *document, pdf_data_source *source) {
 
 const pdf_source_operations gif_source = {gif_source_init, gif_source_refill, gif_source_release};
 
+/* Follows the codes from the file's position the way the source will
+ * re-pack them, writing nothing, and tells what the source would run into:
+ * GIF_CODES_ENDED when it would deliver them all. */
+int gif_scan_codes(gif_state *gif, FILE *file) {
+    pdf_byte block[GIF_BLOCK_SIZE], out[GIF_SOURCE_BUFFER_SIZE];
+
+    gif_reset_codes(gif);
+    for (;;) {
+        size_t produced = 0;
+        int length = gif_read_data_block(file, block);
+
+        if (length < 0) return GIF_CUT_SHORT;
+        if (length == 0) return GIF_CODES_ENDED;
+        int status = gif_repack(gif, block, length, out, &produced);
+        if (status != GIF_BLOCK_USED) return status;
+    }
+}
+
 /* Refusals end through pdf_reader_fail. */
 #define gif_give_up(document, image, ...) \
     pdf_reader_fail(document, image, PDF_ERR_NONFATAL, __VA_ARGS__)
@@ -357,7 +389,7 @@ int gif_read_screen(pdf_document *document, pdf_image *image, const char *filena
 /* Reads the blocks before the first image descriptor and takes the
  * transparency of the Graphic Control Extension nearest to it. Returns 0
  * with the file positioned after the descriptor's introducer, -1 after
- * giving up. A damaged extension raises an I/O error. */
+ * giving up. A damaged extension gives up too. */
 int gif_find_image(pdf_document *document, int slot, const char *filename, int ignore_mask) {
     pdf_image *image = pdf_image_slot(document, slot);
     pdf_byte block[GIF_BLOCK_SIZE];
@@ -391,11 +423,7 @@ int gif_find_image(pdf_document *document, int slot, const char *filename, int i
             image->key_color[0] = image->has_key_color ? block[3] : 0;
         }
         while (length > 0) length = gif_read_data_block(image->file, block);
-        if (length < 0) {
-            pdf_release_image_slot(document, slot);
-            pdf_error(document, PDF_ERR_IO, "Corrupt GIF file '%s'", filename);
-            return -1;
-        }
+        if (length < 0) return gif_give_up(document, image, "Corrupt GIF file '%s'", filename);
     }
 }
 
@@ -422,8 +450,7 @@ int gif_read_descriptor(pdf_document *document, pdf_image *image, const char *fi
     image->width = (float)width;
     image->height = (float)height;
 
-    if (descriptor[8] & GIF_INTERLACE)
-        return gif_give_up(document, image, "Interlaced GIF image '%s' not supported", filename);
+    gif_of(image)->interlaced = (descriptor[8] & GIF_INTERLACE) != 0;
     if (descriptor[8] & GIF_COLOR_TABLE) {
         image->palette_count = 2 << (descriptor[8] & GIF_TABLE_SIZE_BITS);
         if (gif_read_colormap(image->file, image->palette_count, image->palette))
@@ -434,18 +461,60 @@ int gif_read_descriptor(pdf_document *document, pdf_image *image, const char *fi
     int code_size = getc(image->file);
     if (code_size == EOF)
         return gif_give_up(document, image, "Error reading data block in GIF file '%s'", filename);
-    if (code_size != GIF_CODE_SIZE)
-        return gif_give_up(document, image,
-                           "LZW minimum code size other than 8 bit not supported in GIF file '%s'",
-                           filename);
+    if (code_size < 1 || code_size > GIF_CODE_SIZE)
+        return gif_give_up(document, image, "Bad LZW minimum code size (%d) in GIF file '%s'",
+                           code_size, filename);
+    gif_of(image)->code_size = code_size;
+    gif_of(image)->data_start = ftell(image->file);
+    if (gif_of(image)->data_start < 0)
+        return gif_give_up(document, image, "Error reading data block in GIF file '%s'", filename);
     return 0;
 }
 
-/* Writes the XObject: the codes stream from the file, which is positioned
- * at the first data sub-block. An error from here on may leave the reader;
- * the slot's release then closes the file. */
-void gif_write_image(pdf_document *document, int slot, const char *filename) {
-    pdf_image *image = pdf_image_slot(document, slot);
+/* Refuses damaged image data with the message of `status`. */
+int gif_damaged(pdf_document *document, pdf_image *image, const char *filename, int status) {
+    return gif_give_up(
+        document, image,
+        status == GIF_CUT_SHORT ? "Unexpected end of GIF file '%s'" : "Corrupt GIF file '%s'",
+        filename);
+}
+
+/* Decodes the codes into the raster, one byte per pixel, for the XObject
+ * to deflate. Returns -1 after giving up. */
+int gif_decode(pdf_document *document, pdf_image *image, const char *filename) {
+    gif_state *gif = gif_of(image);
+    long width = (long)image->width, height = (long)image->height;
+
+    if (pdf_alloc_raster(document, image, (size_t)width, height, "pdf_open_GIF_data/raster") < 0)
+        return image->reader == NULL
+                   ? -1
+                   : gif_give_up(document, image, "Image in GIF file '%s' is too large", filename);
+    /* Pixels the codes do not reach show the first colour. */
+    memset(image->raster.rows, 0, (size_t)width * (size_t)height);
+    int status = pdf_decode_gif_codes(image->file, &gif->tables, &image->raster, gif->code_size,
+                                      gif->interlaced);
+    if (status != PDF_GIF_DECODED)
+        return gif_damaged(document, image, filename,
+                           status == PDF_GIF_DATA_CUT_SHORT ? GIF_CUT_SHORT : GIF_CODE_CORRUPT);
+    pdf_use_raster_source(image);
+    return 0;
+}
+
+/* Re-packs the codes where PDF's LZW decoder reads them as a GIF decoder
+ * does, after following them once to be sure; decodes them otherwise.
+ * Damaged codes refuse the image before anything is written. Returns -1
+ * after giving up. */
+int gif_choose_road(pdf_document *document, pdf_image *image, const char *filename) {
+    gif_state *gif = gif_of(image);
+    int status = GIF_CODE_OVERFLOW;
+
+    if (!gif->interlaced && gif->code_size == GIF_CODE_SIZE)
+        status = gif_scan_codes(gif, image->file);
+    if (status == GIF_CUT_SHORT || status == GIF_CODE_CORRUPT)
+        return gif_damaged(document, image, filename, status);
+    if (fseek(image->file, gif->data_start, SEEK_SET) != 0)
+        return gif_give_up(document, image, "Error reading data block in GIF file '%s'", filename);
+    if (status == GIF_CODE_OVERFLOW) return gif_decode(document, image, filename);
 
     pdf_set_image_source(image, &gif_source);
     image->compression = PDF_COMPRESSION_LZW;
@@ -453,6 +522,16 @@ void gif_write_image(pdf_document *document, int slot, const char *filename) {
     image->decode_params_text =
         (char *)pdf_malloc(document, GIF_DECODE_PARMS_SIZE, "pdf_open_GIF_data");
     snprintf(image->decode_params_text, GIF_DECODE_PARMS_SIZE, "%s", "/EarlyChange 0");
+    return 0;
+}
+
+/* Writes the XObject: re-packed codes stream from the file, which is
+ * positioned at the first data sub-block, or decoded rows from the raster.
+ * An error from here on may leave the reader; the slot's release then
+ * closes the file. */
+void gif_write_image(pdf_document *document, int slot, const char *filename) {
+    pdf_image *image = pdf_image_slot(document, slot);
+
     image->file_name = pdf_strdup(document, filename);
     image->occupied = 1;
     pdf_write_image_xobject(document, slot, 1);
@@ -476,7 +555,8 @@ int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
         return gif_give_up(document, image, "Couldn't open GIF file '%s'", filename);
     if (gif_read_screen(document, image, filename) < 0 ||
         gif_find_image(document, slot, filename, ignore_mask) < 0 ||
-        gif_read_descriptor(document, image, filename, colorize) < 0)
+        gif_read_descriptor(document, image, filename, colorize) < 0 ||
+        gif_choose_road(document, image, filename) < 0)
         return -1;
 
     gif_write_image(document, slot, filename);

@@ -218,14 +218,14 @@ TEST_F(GifReader, RefusesUnsupportedAndShortFiles)
          "Couldn't read left/top/width/height in GIF file '%s'"},
         {"empty image", with([](GifSpec &s) { s.pixels = {0}; s.width = 0; }),
          "Couldn't read left/top/width/height in GIF file '%s'"},
-        {"interlaced", with([](GifSpec &s) { s.interlaced = true; }),
-         "Interlaced GIF image '%s' not supported"},
         {"short local table", good.substr(0, image_at + 10 + 11),
          "Error reading local colormap in GIF file '%s'"},
         {"no code size", good.substr(0, image_at + 10 + 12),
          "Error reading data block in GIF file '%s'"},
-        {"code size 4", with([](GifSpec &s) { s.code_size = 4; }),
-         "LZW minimum code size other than 8 bit not supported in GIF file '%s'"},
+        {"code size 9", good.substr(0, image_at + 10 + 12) + "\x09",
+         "Bad LZW minimum code size (9) in GIF file '%s'"},
+        {"code size 0", good.substr(0, image_at + 10 + 12) + std::string(1, '\0'),
+         "Bad LZW minimum code size (0) in GIF file '%s'"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
@@ -250,28 +250,21 @@ TEST_F(GifReader, RefusesUnsupportedAndShortFiles)
     }
 }
 
-// Damage found while the data are copied cannot be reported as a failed
-// open: the XObject is half written. These are I/O errors.
-TEST_F(GifReader, DamagedDataRaiseIoErrors)
+// The codes are followed before the XObject is begun: damaged data refuse
+// the image like a file that cannot be opened, whichever road it takes.
+TEST_F(GifReader, DamagedDataAreRefusedBeforeWriting)
 {
     GifSpec recipe;
     const std::string good = MakeGif(recipe);
     const size_t data_at = 13 + 48 + 10 + 1;  // first sub-block length
+    GifSpec small_codes = recipe;
+    small_codes.code_size = 4;
+    const std::string decoded = MakeGif(small_codes);
 
-    // A table that stays full without being cleared, with a sub-block
-    // boundary right after the code that fills it.
-    GifSpec deferred;
-    deferred.width = 120;
-    deferred.height = 100;
-    deferred.global_colors = 256;
-    deferred.noise = true;
-    deferred.lzw.table_limit = 0;
-    GifSpec deferred_split = deferred;
-    deferred_split.block_sizes = SplitAfterTableFills(PixelsOf(deferred), deferred.lzw);
-    ASSERT_FALSE(deferred_split.block_sizes.empty());
-
-    // Code 300 right after the clear code names no entry yet.
+    // Code 300 right after the clear code names no entry yet; so does code
+    // 20 with a code size of 4.
     std::string corrupt = good.substr(0, data_at) + std::string("\x03\x00\x59\x02\x00", 5);
+    std::string corrupt_small = decoded.substr(0, data_at) + std::string("\x02\x90\x02\x00", 4);
 
     const struct {
         const char *label;
@@ -286,21 +279,62 @@ TEST_F(GifReader, DamagedDataRaiseIoErrors)
          "Unexpected end of GIF file '%s'"},
         {"ends within a sub-block", good.substr(0, data_at + 20),
          "Unexpected end of GIF file '%s'"},
-        {"full table not cleared", MakeGif(deferred), "LZW code size overflow in GIF file '%s'"},
-        {"full table not cleared, next code in the next sub-block", MakeGif(deferred_split),
-         "LZW code size overflow in GIF file '%s'"},
         {"code beyond the table", corrupt, "Corrupt GIF file '%s'"},
+        {"decoded, ends within a sub-block", decoded.substr(0, data_at + 20),
+         "Unexpected end of GIF file '%s'"},
+        {"decoded, code beyond the table", corrupt_small, "Corrupt GIF file '%s'"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        EXPECT_EQ(Open(c.bytes), -2);
+        EXPECT_EQ(Open(c.bytes), -1);
         ASSERT_EQ(Log().reports.size(), 1u);
         char expected[512];
         snprintf(expected, sizeof expected, c.message, gif_path.c_str());
-        EXPECT_EQ(Log().reports[0], (Report{PDF_ERR_IO, expected}));
+        EXPECT_EQ(Log().reports[0], (Report{PDF_ERR_NONFATAL, expected}));
         EXPECT_EQ(OpenDescriptors(), idle_descriptors + 1);  // only the PDF
+        EXPECT_EQ(Discarded().find("/Subtype/Image"), std::string::npos);
         PDF_delete(document);
         document = nullptr;
+    }
+}
+
+// A table that stays full without being cleared is valid GIF that PDF's
+// decoder cannot follow: such files, like those of other code sizes and
+// interlaced ones, are decoded to one byte per pixel and deflated, with the
+// palette and the colour key they would have had.
+TEST_F(GifReader, DecodesWhatCannotBeRepacked)
+{
+    GifSpec deferred;
+    deferred.width = 120;
+    deferred.height = 100;
+    deferred.global_colors = 256;
+    deferred.noise = true;
+    deferred.lzw.table_limit = 0;
+    GifSpec deferred_split = deferred;
+    deferred_split.block_sizes = SplitAfterTableFills(PixelsOf(deferred), deferred.lzw);
+    ASSERT_FALSE(deferred_split.block_sizes.empty());
+    GifSpec small = GifSpec();
+    small.code_size = 2;
+    small.global_colors = 4;
+    small.transparent = 3;
+    GifSpec interlaced = GifSpec();
+    interlaced.interlaced = true;
+
+    for (const GifSpec &recipe : {deferred, deferred_split, small, interlaced}) {
+        std::string gif = MakeGif(recipe);
+        int image = Open(gif);
+        ASSERT_EQ(image, 0);
+        std::string pdf = Finish(image);
+        // The document is uncompressed: the stream holds the indices.
+        Stream stream = FirstImage(pdf);
+        EXPECT_EQ(stream.dictionary.find("/Filter"), std::string::npos);
+        std::vector<uint8_t> indices = DecodeWithGiflib(gif).indices;
+        EXPECT_EQ(stream.data, std::string(indices.begin(), indices.end()));
+        EXPECT_EQ(pdf.find("/Mask[3 3]") != std::string::npos, recipe.transparent == 3);
+        EXPECT_NE(pdf.find("/ColorSpace[/Indexed/DeviceRGB " +
+                           std::to_string(recipe.global_colors - 1)),
+                  std::string::npos);
+        EXPECT_TRUE(Log().reports.empty());
     }
 }
 
@@ -346,16 +380,24 @@ TEST_F(GifReader, RandomDamageIsHandled)
     }
     EXPECT_GT(opened, 0);
     EXPECT_GT(refused, 0);
-    EXPECT_GT(raised, 0);
+    // Damage is found before the XObject is begun.
+    EXPECT_EQ(raised, 0);
 }
 
 // Allocation N of an open fails, for N = 1, 2, ... until the open succeeds:
 // each failure is a memory error after which deleting the document leaves
 // no file open (and, under the sanitizers, nothing allocated).
-TEST_F(GifReader, AllocationFailuresLeaveNothingBehind)
+class GifMemory : public GifReader, public ::testing::WithParamInterface<bool> {};
+
+// Re-packed, and decoded (code size 4, interlaced).
+TEST_P(GifMemory, AllocationFailuresLeaveNothingBehind)
 {
     GifSpec recipe;
     recipe.transparent = 1;
+    if (GetParam()) {
+        recipe.code_size = 4;
+        recipe.interlaced = true;
+    }
     WriteFile(gif_path, MakeGif(recipe));
     // `fail_at` allocations succeed. The heap outlives the test body: after
     // a failed assertion TearDown still releases the document through it.
@@ -386,8 +428,10 @@ TEST_F(GifReader, AllocationFailuresLeaveNothingBehind)
         document = nullptr;
         EXPECT_EQ(OpenDescriptors(), idle_descriptors);
     }
-    // The parameter text, the name and the copy buffer at least.
+    // The state, the name and the copy buffer or the raster at least.
     EXPECT_GE(fail_at, 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Roads, GifMemory, ::testing::Bool());
 
 }  // namespace

@@ -152,15 +152,44 @@ std::string MediaBox(int width, int height)
     return text.substr(text.find_first_not_of(' '));
 }
 
+struct RenderCase {
+    std::string label;
+    std::function<void(GifSpec &)> edit;
+    std::vector<Rgb> palette;
+    int transparent;
+};
+
+// Files that cannot be re-packed, decoded instead: each minimum code size
+// below 8 (with as many colours as its codes name), interlaced rows, and a
+// table kept full without a clear code.
+std::vector<RenderCase> DecodedCases()
+{
+    std::vector<RenderCase> cases;
+    for (int size = 2; size <= 7; size++)
+        cases.push_back({"code size " + std::to_string(size),
+                         [size](GifSpec &s) { s.code_size = size; s.global_colors = 1 << size; },
+                         Palette(1 << size, 0), -1});
+    cases.push_back({"interlaced", [](GifSpec &s) { s.interlaced = true; s.height = 21; },
+                     Palette(16, 0), -1});
+    cases.push_back({"interlaced, code size 3, local table, transparent index 6",
+                     [](GifSpec &s) {
+                         s.interlaced = true; s.code_size = 3; s.local_colors = 8;
+                         s.transparent = 6; s.height = 6;
+                     },
+                     Palette(8, 1), 6});
+    cases.push_back({"full table not cleared",
+                     [](GifSpec &s) {
+                         s.global_colors = 256; s.noise = true; s.width = 160; s.height = 90;
+                         s.lzw.table_limit = 0;
+                     },
+                     Palette(256, 0), -1});
+    return cases;
+}
+
 TEST(GifRender, ViewersShowThePaletteColours)
 {
     std::vector<Rgb> grey = {{0, 0, 0}, {85, 85, 85}, {170, 170, 170}, {255, 255, 255}};
-    const struct {
-        const char *label;
-        std::function<void(GifSpec &)> edit;
-        std::vector<Rgb> palette;
-        int transparent;
-    } cases[] = {
+    std::vector<RenderCase> cases = {
         {"16 colours", [](GifSpec &) {}, Palette(16, 0), -1},
         {"2 colours", [](GifSpec &s) { s.global_colors = 2; }, Palette(2, 0), -1},
         {"256 colours of noise",
@@ -182,6 +211,8 @@ TEST(GifRender, ViewersShowThePaletteColours)
          [](GifSpec &s) { s.global_colors = 0; s.screen_size_field = 1; s.colors_used = 4; },
          grey, -1},
     };
+    for (const RenderCase &c : DecodedCases())
+        cases.push_back(c);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
         TempDir dir;
@@ -190,6 +221,7 @@ TEST(GifRender, ViewersShowThePaletteColours)
         std::string gif = MakeGif(recipe);
         Decoded decoded = DecodeWithGiflib(gif);
         ASSERT_TRUE(decoded.ok);
+        ASSERT_EQ(decoded.indices, PixelsOf(recipe)) << "the test encoder is wrong";
         ASSERT_EQ(decoded.transparent, c.transparent);
         if (!decoded.colors.empty()) {
             ASSERT_EQ(decoded.colors, c.palette) << "the test table is wrong";

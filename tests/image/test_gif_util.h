@@ -28,6 +28,7 @@ struct Lzw {
     int table_limit = 4095;
     bool leading_clear = true;
     bool end_code = true;
+    int code_size = 8;  // the minimum code size
 };
 
 struct Encoded {
@@ -39,17 +40,18 @@ struct Encoded {
     size_t stream_bits = 0;
 };
 
-// GIF's LZW with a minimum code size of 8, codes packed least significant
-// bit first. The code width follows the decoder's count of table entries.
+// GIF's LZW, codes packed least significant bit first. The code width
+// follows the decoder's count of table entries.
 inline Encoded EncodeLzw(const std::vector<uint8_t> &pixels, const Lzw &lzw)
 {
     Encoded encoded;
+    const int clear_code = 1 << lzw.code_size;
     uint32_t bits = 0;
     int bit_count = 0;
     size_t total_bits = 0;
-    int width = 9;
-    int decoder_next = 257;  // the decoder's next free entry
-    int encoder_next = 258;  // the encoder adds entries one code earlier
+    int width = lzw.code_size + 1;
+    int decoder_next = clear_code + 1;  // the decoder's next free entry
+    int encoder_next = clear_code + 2;  // the encoder adds entries one code earlier
     std::map<std::pair<int, int>, int> table;
 
     auto put = [&](int code) {
@@ -61,9 +63,9 @@ inline Encoded EncodeLzw(const std::vector<uint8_t> &pixels, const Lzw &lzw)
             bits >>= 8;
             bit_count -= 8;
         }
-        if (code == 256) {
-            width = 9;
-            decoder_next = 257;
+        if (code == clear_code) {
+            width = lzw.code_size + 1;
+            decoder_next = clear_code + 1;
             return;
         }
         if (decoder_next < 4096 && ++decoder_next == 4096)
@@ -73,13 +75,13 @@ inline Encoded EncodeLzw(const std::vector<uint8_t> &pixels, const Lzw &lzw)
             width++;
     };
     auto clear = [&]() {
-        put(256);
+        put(clear_code);
         table.clear();
-        encoder_next = 258;
+        encoder_next = clear_code + 2;
     };
 
     if (lzw.leading_clear)
-        put(256);
+        put(clear_code);
     int current = -1;
     for (uint8_t pixel : pixels) {
         if (current < 0) {
@@ -101,7 +103,7 @@ inline Encoded EncodeLzw(const std::vector<uint8_t> &pixels, const Lzw &lzw)
     if (current >= 0)
         put(current);
     if (lzw.end_code)
-        put(257);
+        put(clear_code + 1);
     encoded.stream_bits = total_bits + (lzw.end_code ? 0 : width);
     if (bit_count > 0)
         encoded.bytes += static_cast<char>(bits & 0xFF);
@@ -227,6 +229,21 @@ inline std::vector<uint8_t> PixelsOf(const GifSpec &recipe)
     return Pattern(recipe.width, recipe.height, ActiveColors(recipe), recipe.noise);
 }
 
+// The rows in the order the file holds them: interlaced files hold every
+// 8th row from 0, every 8th from 4, every 4th from 2, every 2nd from 1.
+inline std::vector<uint8_t> FileOrder(const GifSpec &recipe, const std::vector<uint8_t> &pixels)
+{
+    if (!recipe.interlaced)
+        return pixels;
+    std::vector<uint8_t> ordered;
+    const int starts[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; pass++)
+        for (int y = starts[pass]; y < recipe.height; y += steps[pass])
+            ordered.insert(ordered.end(), pixels.begin() + static_cast<size_t>(y) * recipe.width,
+                           pixels.begin() + static_cast<size_t>(y + 1) * recipe.width);
+    return ordered;
+}
+
 inline std::string MakeGif(const GifSpec &recipe)
 {
     std::string gif = "GIF" + recipe.version + U16(recipe.width) + U16(recipe.height);
@@ -246,7 +263,9 @@ inline std::string MakeGif(const GifSpec &recipe)
     if (recipe.local_colors)
         gif += ColorTable(recipe.local_colors, 1);
     gif += static_cast<char>(recipe.code_size);
-    gif += Subblocks(EncodeLzw(PixelsOf(recipe), recipe.lzw).bytes + recipe.after_codes,
+    Lzw lzw = recipe.lzw;
+    lzw.code_size = recipe.code_size;
+    gif += Subblocks(EncodeLzw(FileOrder(recipe, PixelsOf(recipe)), lzw).bytes + recipe.after_codes,
                      recipe.block_sizes);
     return gif + ';';
 }
