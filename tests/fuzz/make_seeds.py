@@ -72,6 +72,8 @@ def jpeg_seeds():
         seeds[name] = bytes(data)
     # Foreign bytes before the stream, as a MacBinary header puts there.
     seeds['foreign_prefix.jpg'] = bytes(128) + base
+    # Frame header and end marker without a scan between them.
+    seeds['no_scan.jpg'] = base[:base.find(b'\xff\xda')] + b'\xff\xd9'
     return seeds
 
 
@@ -174,6 +176,18 @@ def png_seeds():
     seeds['sbit_gamma.png'] = make_png(2, 16, extra=((b'sBIT', bytes([12, 12, 12])),
                                                      (b'gAMA', struct.pack('>I', 45455))))
     seeds['split_idat.png'] = make_png(2, 8, idat_split=20)
+    # 16-bit colour keys, masked with all 16 bits.
+    seeds['gray16_key.png'] = make_png(0, 16, trns=struct.pack('>H', 20))
+    seeds['rgb16_key.png'] = make_png(2, 16, trns=struct.pack('>HHH', 20, 40, 60))
+    # IDAT data with a wrong checksum: they cannot pass through, libpng
+    # decodes them.
+    good = make_png(2, 8)
+    idat = good.find(b'IDAT') - 4
+    length = struct.unpack('>I', good[idat:idat + 4])[0]
+    data = bytearray(good[idat + 8:idat + 8 + length])
+    data[-1] ^= 1
+    seeds['bad_checksum.png'] = good[:idat] + png_chunk(b'IDAT', bytes(data)) + \
+        good[idat + 12 + length:]
     return seeds
 
 
@@ -292,7 +306,81 @@ def gif_seeds():
     seeds['frames.gif'] = saved(base, 'GIF', save_all=True,
                                 append_images=[pattern('RGB').convert('P')], duration=10)
     seeds['wide.gif'] = saved(pattern('P', 70, 3), 'GIF')
+    # Decoded instead of re-packed: a table kept full without a clear code,
+    # and an interlaced image of code size 3 with a local table.
+    noise = [(x * 7919 + y * 104729 + x * y * x * 31) % 251 for y in range(80) for x in range(80)]
+    seeds['deferred_clear.gif'] = make_gif(80, 80, noise, 8, deferred_clear=True)
+    seeds['local_interlaced.gif'] = make_gif(W, H, [(x + y) % 8 for y in range(H) for x in range(W)],
+                                             3, interlaced=True, local=True, transparent=5)
     return seeds
+
+
+def gif_lzw(pixels, code_size, deferred_clear):
+    """GIF's LZW, codes least significant bit first; the code width follows
+    the decoder's count of table entries, which lags the encoder's by one.
+    With `deferred_clear` the encoder goes on with a full table instead of
+    clearing it."""
+    clear = 1 << code_size
+    out = bytearray()
+    state = {'bits': 0, 'count': 0, 'width': code_size + 1, 'decoder_next': clear + 1}
+
+    def put(code):
+        state['bits'] |= code << state['count']
+        state['count'] += state['width']
+        while state['count'] >= 8:
+            out.append(state['bits'] & 0xFF)
+            state['bits'] >>= 8
+            state['count'] -= 8
+        if code == clear:
+            state['width'], state['decoder_next'] = code_size + 1, clear + 1
+            return
+        if state['decoder_next'] < 4096:
+            state['decoder_next'] += 1
+        if state['decoder_next'] == 1 << state['width'] and state['width'] < 12:
+            state['width'] += 1
+
+    put(clear)
+    table, encoder_next = {}, clear + 2
+    current = pixels[0]
+    for pixel in pixels[1:]:
+        if (current, pixel) in table:
+            current = table[(current, pixel)]
+            continue
+        put(current)
+        if encoder_next < 4096:
+            table[(current, pixel)] = encoder_next
+            encoder_next += 1
+        elif not deferred_clear:
+            put(clear)
+            table, encoder_next = {}, clear + 2
+        current = pixel
+    put(current)
+    put(clear + 1)
+    if state['count']:
+        out.append(state['bits'] & 0xFF)
+    return bytes(out)
+
+
+def make_gif(w, h, pixels, code_size, interlaced=False, local=False, transparent=None,
+             deferred_clear=False):
+    colors = 1 << code_size
+    table = bytes((i * 50 + c * 80) % 256 for i in range(colors) for c in range(3))
+    size_field = code_size - 1
+    out = b'GIF89a' + struct.pack('<HHBBB', w, h, 0x80 | 0x70 | size_field, 0, 0) + table
+    if transparent is not None:
+        out += b'\x21\xf9\x04\x01\x00\x00' + bytes([transparent]) + b'\x00'
+    if interlaced:
+        rows = [y for start, step in ((0, 8), (4, 8), (2, 4), (1, 2)) for y in range(start, h, step)]
+        pixels = [pixels[y * w + x] for y in rows for x in range(w)]
+    flags = (0x40 if interlaced else 0) | (0x80 | size_field if local else 0)
+    out += b',' + struct.pack('<HHHHB', 0, 0, w, h, flags)
+    if local:
+        out += bytes(255 - b for b in table)
+    data = gif_lzw(pixels, code_size, deferred_clear)
+    out += bytes([code_size])
+    for i in range(0, len(data), 255):
+        out += bytes([len(data[i:i + 255])]) + data[i:i + 255]
+    return out + b'\x00;'
 
 
 # ---- CCITT ------------------------------------------------------------------
