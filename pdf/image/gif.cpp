@@ -72,8 +72,16 @@ enum {
     GIF_PHASE_DONE = 2      /* the block terminator has been read */
 };
 
-/* What re-packing one sub-block (or following all of them) ends with. */
-enum { GIF_BLOCK_USED, GIF_CODES_ENDED, GIF_CODE_OVERFLOW, GIF_CODE_CORRUPT, GIF_CUT_SHORT };
+/* What re-packing one sub-block (or following all of them, or decoding)
+ * ends with. */
+enum {
+    GIF_BLOCK_USED,
+    GIF_CODES_ENDED,
+    GIF_CODE_OVERFLOW,
+    GIF_CODE_CORRUPT,
+    GIF_CUT_SHORT,
+    GIF_PIXELS_MISSING
+};
 
 /* The reader's state: the palette, and the code stream's state, which
  * carries over from one data sub-block to the next. */
@@ -473,10 +481,11 @@ int gif_read_descriptor(pdf_document *document, pdf_image *image, const char *fi
 
 /* Refuses damaged image data with the message of `status`. */
 int gif_damaged(pdf_document *document, pdf_image *image, const char *filename, int status) {
-    return gif_give_up(
-        document, image,
-        status == GIF_CUT_SHORT ? "Unexpected end of GIF file '%s'" : "Corrupt GIF file '%s'",
-        filename);
+    const char *message = status == GIF_CUT_SHORT      ? "Unexpected end of GIF file '%s'"
+                          : status == GIF_CODE_CORRUPT ? "Corrupt GIF file '%s'"
+                                                       : "Image data end early in GIF file '%s'";
+
+    return gif_give_up(document, image, message, filename);
 }
 
 /* Decodes the codes into the raster, one byte per pixel, for the XObject
@@ -489,13 +498,15 @@ int gif_decode(pdf_document *document, pdf_image *image, const char *filename) {
         return image->reader == NULL
                    ? -1
                    : gif_give_up(document, image, "Image in GIF file '%s' is too large", filename);
-    /* Pixels the codes do not reach show the first colour. */
-    memset(image->raster.rows, 0, (size_t)width * (size_t)height);
     int status = pdf_decode_gif_codes(image->file, &gif->tables, &image->raster, gif->code_size,
                                       gif->interlaced);
+    /* As GIF decoders do, an image whose codes end before its last pixel
+     * is refused. */
     if (status != PDF_GIF_DECODED)
         return gif_damaged(document, image, filename,
-                           status == PDF_GIF_DATA_CUT_SHORT ? GIF_CUT_SHORT : GIF_CODE_CORRUPT);
+                           status == PDF_GIF_DATA_CUT_SHORT ? GIF_CUT_SHORT
+                           : status == PDF_GIF_CODE_CORRUPT ? GIF_CODE_CORRUPT
+                                                            : GIF_PIXELS_MISSING);
     pdf_use_raster_source(image);
     return 0;
 }

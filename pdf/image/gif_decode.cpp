@@ -110,7 +110,7 @@ int pdf_decode_gif_codes(FILE *file, pdf_gif_tables *tables, pdf_raster *raster,
         int code = read_code(&reader, width);
 
         if (code == CODES_CUT_SHORT) return PDF_GIF_DATA_CUT_SHORT;
-        if (code == CODES_ENDED || code == end) return PDF_GIF_DECODED;
+        if (code == CODES_ENDED || code == end) return PDF_GIF_PIXELS_MISSING;
         if (code == clear) {
             width = code_size + 1;
             next = clear + 2;

@@ -19,7 +19,12 @@
 #define PDF_GIF_TABLE_SIZE (1 << PDF_GIF_MAX_CODE_WIDTH)
 
 /* What decoding ends with. */
-enum { PDF_GIF_DECODED = 0, PDF_GIF_CODE_CORRUPT = 1, PDF_GIF_DATA_CUT_SHORT = 2 };
+enum {
+    PDF_GIF_DECODED = 0,
+    PDF_GIF_CODE_CORRUPT = 1,   /* a code beyond the table */
+    PDF_GIF_DATA_CUT_SHORT = 2, /* the file ends within the data */
+    PDF_GIF_PIXELS_MISSING = 3  /* the codes end before the last pixel */
+};
 
 /* The decoder's tables: each entry is the string of its prefix entry
  * followed by its last byte. */
@@ -34,10 +39,9 @@ typedef struct {
  * Decodes the codes of the data sub-blocks that start at the file's
  * position into `raster` (one byte per pixel, its rows the image's rows),
  * de-interlacing when `interlaced` is set. `code_size` is the minimum code
- * size, 1 to 8. Decoding stops at the end code, at the block terminator or
- * when every pixel is there; pixels the codes do not reach keep their
- * value. Returns PDF_GIF_DECODED, PDF_GIF_CODE_CORRUPT for a code beyond
- * the table, or PDF_GIF_DATA_CUT_SHORT when the file ends first.
+ * size, 1 to 8. Decoding stops when every pixel is there, and returns
+ * PDF_GIF_DECODED; anything that ends it before returns the status that
+ * says what.
  */
 int pdf_decode_gif_codes(FILE *file, pdf_gif_tables *tables, pdf_raster *raster, int code_size,
                          int interlaced);
