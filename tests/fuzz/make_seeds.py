@@ -307,75 +307,55 @@ def gif_seeds():
                                 append_images=[pattern('RGB').convert('P')], duration=10)
     seeds['wide.gif'] = saved(pattern('P', 70, 3), 'GIF')
     # Decoded instead of re-packed: a table kept full without a clear code,
-    # and an interlaced image of code size 3 with a local table.
+    # and an interlaced image of code size 3.
     noise = [(x * 7919 + y * 104729 + x * y * x * 31) % 251 for y in range(80) for x in range(80)]
     seeds['deferred_clear.gif'] = make_gif(80, 80, noise, 8, deferred_clear=True)
-    seeds['local_interlaced.gif'] = make_gif(W, H, [(x + y) % 8 for y in range(H) for x in range(W)],
-                                             3, interlaced=True, local=True, transparent=5)
+    seeds['interlaced3.gif'] = make_gif(W, H, [(x + y) % 8 for y in range(H) for x in range(W)], 3,
+                                        interlaced=True)
     return seeds
 
 
 def gif_lzw(pixels, code_size, deferred_clear):
-    """GIF's LZW, codes least significant bit first; the code width follows
-    the decoder's count of table entries, which lags the encoder's by one.
-    With `deferred_clear` the encoder goes on with a full table instead of
-    clearing it."""
+    """GIF's LZW, codes least significant bit first, the width following the
+    decoder's count of entries (one behind the encoder's). With
+    `deferred_clear` the encoder goes on with a full table."""
     clear = 1 << code_size
-    out = bytearray()
-    state = {'bits': 0, 'count': 0, 'width': code_size + 1, 'decoder_next': clear + 1}
-
-    def put(code):
-        state['bits'] |= code << state['count']
-        state['count'] += state['width']
-        while state['count'] >= 8:
-            out.append(state['bits'] & 0xFF)
-            state['bits'] >>= 8
-            state['count'] -= 8
-        if code == clear:
-            state['width'], state['decoder_next'] = code_size + 1, clear + 1
-            return
-        if state['decoder_next'] < 4096:
-            state['decoder_next'] += 1
-        if state['decoder_next'] == 1 << state['width'] and state['width'] < 12:
-            state['width'] += 1
-
-    put(clear)
-    table, encoder_next = {}, clear + 2
+    codes, table, encoder_next = [clear], {}, clear + 2
     current = pixels[0]
     for pixel in pixels[1:]:
         if (current, pixel) in table:
             current = table[(current, pixel)]
             continue
-        put(current)
+        codes.append(current)
         if encoder_next < 4096:
             table[(current, pixel)] = encoder_next
             encoder_next += 1
         elif not deferred_clear:
-            put(clear)
+            codes.append(clear)
             table, encoder_next = {}, clear + 2
         current = pixel
-    put(current)
-    put(clear + 1)
-    if state['count']:
-        out.append(state['bits'] & 0xFF)
-    return bytes(out)
+    codes += [current, clear + 1]
+    bits = count = 0
+    width, decoder_next = code_size + 1, clear + 1
+    for code in codes:
+        bits |= code << count
+        count += width
+        if code == clear:
+            width, decoder_next = code_size + 1, clear + 1
+            continue
+        decoder_next = min(decoder_next + 1, 4096)
+        if decoder_next == 1 << width and width < 12:
+            width += 1
+    return bits.to_bytes((count + 7) // 8, "little")
 
 
-def make_gif(w, h, pixels, code_size, interlaced=False, local=False, transparent=None,
-             deferred_clear=False):
-    colors = 1 << code_size
-    table = bytes((i * 50 + c * 80) % 256 for i in range(colors) for c in range(3))
-    size_field = code_size - 1
-    out = b'GIF89a' + struct.pack('<HHBBB', w, h, 0x80 | 0x70 | size_field, 0, 0) + table
-    if transparent is not None:
-        out += b'\x21\xf9\x04\x01\x00\x00' + bytes([transparent]) + b'\x00'
+def make_gif(w, h, pixels, code_size, interlaced=False, deferred_clear=False):
+    table = bytes((i * 50 + c * 80) % 256 for i in range(1 << code_size) for c in range(3))
+    out = b'GIF89a' + struct.pack('<HHBBB', w, h, 0xF0 | (code_size - 1), 0, 0) + table
     if interlaced:
         rows = [y for start, step in ((0, 8), (4, 8), (2, 4), (1, 2)) for y in range(start, h, step)]
         pixels = [pixels[y * w + x] for y in rows for x in range(w)]
-    flags = (0x40 if interlaced else 0) | (0x80 | size_field if local else 0)
-    out += b',' + struct.pack('<HHHHB', 0, 0, w, h, flags)
-    if local:
-        out += bytes(255 - b for b in table)
+    out += b',' + struct.pack('<HHHHB', 0, 0, w, h, 0x40 if interlaced else 0)
     data = gif_lzw(pixels, code_size, deferred_clear)
     out += bytes([code_size])
     for i in range(0, len(data), 255):
