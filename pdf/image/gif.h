@@ -7,7 +7,8 @@
 #include "images.h"
 
 /* The GIF reader: the first image's LZW codes are re-packed for PDF's LZW
- * filter. Follows the contract of reader.h. */
+ * filter, or decoded where PDF's decoder could not follow them. Follows the
+ * contract of reader.h. */
 int pdf_open_GIF_data(pdf_document *document, int slot, const char *filename,
                       const char *stringparam, int intparam);
 

@@ -533,6 +533,8 @@ int png_idat_data_pass(pdf_document *document, pdf_image *image, FILE *second,
     pdf_set_image_source(image, &png_source);
     if (pdf_check_source(document, image, context->damage, sizeof context->damage)) {
         image->data_checked = 1;
+        fclose(png->libpng_file);
+        png->libpng_file = NULL;
         return 1;
     }
     fclose(second);
