@@ -460,31 +460,38 @@ TEST_F(PngReader, IdatDataCutShortAreRefused)
     }
 }
 
+// `png`, whose IDAT data are one chunk, with `data` as its IDAT data.
+std::string WithIdatData(const std::string &png, const std::string &data)
+{
+    size_t first = FirstIdat(png);
+    return png.substr(0, first) + Chunk("IDAT", data) + png.substr(first + 12 + GetU32(png, first));
+}
+
+// The same with a wrong checksum at the end of its IDAT data.
+std::string WithWrongChecksum(const std::string &png)
+{
+    std::string data = IdatData(png);
+    data.back() ^= 0x01;
+    return WithIdatData(png, data);
+}
+
 // IDAT data that a PDF reader could not decode are decoded by libpng where
 // it can (a wrong checksum after the last row), and refused where it cannot.
 TEST_F(PngReader, IdatDataThatDoNotInflateAreDecodedOrRefused)
 {
-    PngSpec recipe = Recipe(PNG_COLOR_TYPE_RGB, 8);
-    std::string png = EncodePng(recipe);
-    size_t first = FirstIdat(png);
-    std::string data = IdatData(png);
-    auto with_data = [&](const std::string &idat) {
-        size_t after = first + 12 + GetU32(png, first);
-        return png.substr(0, first) + Chunk("IDAT", idat) + png.substr(after);
-    };
+    std::string png = EncodePng(Recipe(PNG_COLOR_TYPE_RGB, 8));
     ASSERT_EQ(IdatCount(png), 1);
-    std::string wrong_checksum = data, scrambled = data;
-    wrong_checksum.back() ^= 0x01;
+    std::string scrambled = IdatData(png);
     for (size_t i = 2; i < scrambled.size(); i++)
         scrambled[i] ^= 0x55;
 
-    EXPECT_EQ(Open(with_data(wrong_checksum)), 0);
+    EXPECT_EQ(Open(WithWrongChecksum(png)), 0);
     EXPECT_TRUE(Log().reports.empty());
     std::string pdf = Finish(0);
     EXPECT_EQ(FirstImage(pdf).dictionary.find("/Predictor"), std::string::npos);
     EXPECT_EQ(FirstImage(pdf).data.size(), 23u * 17 * 3);
 
-    EXPECT_EQ(Open(with_data(scrambled)), -1);
+    EXPECT_EQ(Open(WithIdatData(png, scrambled)), -1);
     ASSERT_EQ(Log().reports.size(), 1u);
     EXPECT_EQ(Log().reports[0].message.find(Named("Corrupt image data in file '%s' (")), 0u)
         << Log().reports[0].message;
@@ -523,16 +530,17 @@ TEST(PngMemory, EveryAllocationFailureIsCleanAndLeakFree)
     keyed16.key = true;
     struct Case {
         const char *label;
-        PngSpec recipe;
+        std::string bytes;
     } cases[] = {
-        {"pass-through", palette},
-        {"decoded", Recipe(PNG_COLOR_TYPE_RGB_ALPHA, 16, true)},
-        {"16-bit colour key", keyed16},
+        {"pass-through", EncodePng(palette)},
+        {"decoded", EncodePng(Recipe(PNG_COLOR_TYPE_RGB_ALPHA, 16, true))},
+        {"16-bit colour key", EncodePng(keyed16)},
+        {"checked, then decoded", WithWrongChecksum(EncodePng(Recipe(PNG_COLOR_TYPE_GRAY, 8)))},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         std::string png = dir.file("in.png");
-        WriteFile(png, EncodePng(c.recipe));
+        WriteFile(png, c.bytes);
         int descriptors = OpenDescriptors();
         long n = 1;
         std::string first_message;
