@@ -27,6 +27,8 @@ const Signature kSignatures[] = {
     {"\x89PNG\r\n\x1A\n", 8, "png"},
     {"II*\0", 4, "tiff"},
     {"MM\0*", 4, "tiff"},
+    {"II+\0", 4, "tiff"},  // BigTIFF
+    {"MM\0+", 4, "tiff"},
     {"GIF87a", 6, "gif"},
     {"GIF89a", 6, "gif"},
 };

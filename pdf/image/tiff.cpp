@@ -4,15 +4,21 @@
  * One directory (page) of a TIFF file becomes one image XObject, or one
  * XObject per strip. Strips whose compression PDF can decode itself (CCITT
  * fax, LZW, Deflate, PackBits) are copied into the output unchanged, each
- * strip as a band of its own; everything else is decoded by libtiff into the
- * slot's raster (decoded.h), whose rows the XObject writer deflates.
+ * strip as a band of its own; LZW and Deflate strips are decoded once
+ * before the first XObject is begun, and strips that do not decode as PDF
+ * would decode them send the image down the decoding road instead.
+ * Everything else is decoded by libtiff into the slot's raster (decoded.h),
+ * whose rows the XObject writer deflates: YCbCr through libtiff's RGBA
+ * interface, all other files sample by sample (tiff_samples.h).
  *
  * The reader's state holds the libtiff handle and the palette; like every
- * reader's, it is released whichever way the reader ends (reader.h).
- * libtiff's own memory comes from libtiff's allocator.
+ * reader's, it is released whichever way the reader ends (reader.h). Each handle reports libtiff's
+ * errors to the state that opened it, so that documents on different threads keep their messages
+ * apart. libtiff's own memory comes from libtiff's allocator.
  */
 #include "tiff.h"
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -22,12 +28,16 @@
 #include "../draw/colorspace.h"
 #include "decoded.h"
 #include "reader.h"
+#include "stream_check.h"
+#include "tiff_samples.h"
 #include "xobject.h"
 
 /* Size of the decode-parameter text. */
 #define TIFF_PARAMS_SIZE 128
 /* Largest width or height accepted: a float holds every integer up to it. */
 #define TIFF_MAX_DIMENSION (1UL << 24)
+/* Room for the reason an image's data could not be read. */
+#define TIFF_DAMAGE_SIZE 160
 
 namespace {
 
@@ -39,6 +49,8 @@ typedef struct {
     TIFF *tif;
     uint16_t fill_order; /* FILLORDER_LSB2MSB: strips are bit-reversed */
     int current_band;    /* the strip the source delivers next */
+    /* The first error libtiff reported, or why the strips cannot pass. */
+    char damage[TIFF_DAMAGE_SIZE];
     pdf_byte palette[PDF_PALETTE_SIZE];
 } tiff_state;
 
@@ -49,6 +61,8 @@ typedef struct {
     uint16_t samples;
     uint16_t compression;
     uint16_t extra_count;
+    uint16_t extra_type; /* of the first extra sample */
+    uint16_t sample_format;
     uint16_t planar;
     int tiled;
     uint32_t width;
@@ -77,6 +91,17 @@ const pdf_reader_operations tiff_reader = {tiff_release, tiff_copy_direct};
     pdf_reader_fail(document, image, PDF_ERR_NONFATAL, __VA_ARGS__)
 #define tiff_parameter_error(document, image, ...) \
     pdf_reader_fail(document, image, PDF_ERR_VALUE, __VA_ARGS__)
+
+/* Gives up on data that cannot be read, with the reason when one is
+ * known: the check's, or the first error libtiff reported. */
+int tiff_give_up_on_data(pdf_document *document, pdf_image *image, const char *filename) {
+    const char *reason = tiff_of(image)->damage;
+    if (*reason == '\0')
+        return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s'",
+                            filename);
+    return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s' (%s)",
+                        filename, reason);
+}
 
 /* ---- Data source: the strips, passed through ------------------------------ */
 
@@ -213,43 +238,27 @@ int tiff_read_predictor(TIFF *tif, pdf_image *image, uint16_t *value) {
     return 1;
 }
 
-/* LZW strips pass through, with their predictor, unless tiled, in separate
- * planes or with extra samples. Returns -1 after giving up. */
-int tiff_pass_lzw(pdf_document *document, pdf_image *image, const char *filename,
-                  const tiff_layout *layout) {
-    uint16_t predictor = 0;
-    if (!tiff_read_predictor(tiff_of(image)->tif, image, &predictor))
-        return tiff_give_up(document, image, "Bad predictor tag (%d) in TIFF file '%s'", predictor,
-                            filename);
-    if (layout->tiled)
-        return tiff_give_up(document, image, "Can't handle LZW-compressed tiled TIFF file '%s'",
-                            filename);
-    if (layout->planar == PLANARCONFIG_SEPARATE && layout->samples > 1)
-        return tiff_give_up(document, image,
-                            "Can't handle LZW-compressed TIFF file '%s' with separate planes",
-                            filename);
-    if (layout->extra_count > 0)
-        return tiff_give_up(document, image,
-                            "Can't handle LZW-compressed TIFF file '%s' with alpha channel",
-                            filename);
-    tiff_pass_strips(image, PDF_COMPRESSION_LZW);
-    return 0;
+/* True when the strips hold exactly the samples PDF takes: not tiled, one
+ * plane, no extra samples, at most 8 bits a sample. */
+int tiff_plain_strips(const tiff_layout *layout) {
+    return !layout->tiled && !(layout->planar == PLANARCONFIG_SEPARATE && layout->samples > 1) &&
+           layout->extra_count == 0 && layout->bits <= 8;
 }
 
-/* Deflate strips pass through, with their predictor, unless tiled, in
- * separate planes or with extra samples. Returns -1 after giving up. */
-int tiff_pass_deflate(pdf_document *document, pdf_image *image, const char *filename,
-                      const tiff_layout *layout) {
+/* LZW and Deflate strips pass through, with their predictor, when they
+ * hold plain strips; otherwise they are decoded. Returns -1 after giving
+ * up on a predictor PDF cannot undo. */
+int tiff_pass_predicted(pdf_document *document, pdf_image *image, const char *filename,
+                        const tiff_layout *layout, int compression) {
     uint16_t predictor = 0;
-    if (layout->extra_count > 0 || layout->tiled ||
-        (layout->planar == PLANARCONFIG_SEPARATE && layout->samples > 1))
-        return tiff_give_up(document, image,
-                            "Can't handle flate-compressed TIFF file '%s' with extra channel",
-                            filename);
-    if (!tiff_read_predictor(tiff_of(image)->tif, image, &predictor))
+    if (!tiff_read_predictor(tiff_of(image)->tif, image, &predictor)) {
+        if (compression == PDF_COMPRESSION_LZW)
+            return tiff_give_up(document, image, "Bad predictor tag (%d) in TIFF file '%s'",
+                                predictor, filename);
         return tiff_give_up(document, image, "Unknown predictor %d in TIFF file '%s'", predictor,
                             filename);
-    tiff_pass_strips(image, PDF_COMPRESSION_FLATE);
+    }
+    if (tiff_plain_strips(layout)) tiff_pass_strips(image, compression);
     return 0;
 }
 
@@ -260,35 +269,24 @@ int tiff_pass_deflate(pdf_document *document, pdf_image *image, const char *file
  * Returns -1 after giving up. */
 int tiff_choose_path(pdf_document *document, pdf_image *image, const char *filename,
                      const tiff_layout *layout, int *photometric_inversion) {
-    int separate = layout->planar == PLANARCONFIG_SEPARATE && layout->samples > 1;
-    int extra = layout->extra_count > 0;
     int status = 0;
     *photometric_inversion = 0;
     switch (layout->compression) {
-        case COMPRESSION_NONE:
-            if (!separate && !layout->tiled && extra)
-                return tiff_give_up(document, image,
-                                    "Can't handle TIFF file '%s' with alpha channel", filename);
-            break;
         case COMPRESSION_CCITTRLE:
         case COMPRESSION_CCITTRLEW:
         case COMPRESSION_CCITTFAX3:
         case COMPRESSION_CCITTFAX4:
-            tiff_pass_fax(document, image, layout);
+            if (layout->bits == 1) tiff_pass_fax(document, image, layout);
             break;
         case COMPRESSION_LZW:
-            status = tiff_pass_lzw(document, image, filename, layout);
+            status = tiff_pass_predicted(document, image, filename, layout, PDF_COMPRESSION_LZW);
             break;
-        case COMPRESSION_JPEG:
-            return tiff_give_up(document, image, "Can't handle JPEG-compressed TIFF file '%s'",
-                                filename);
         case COMPRESSION_ADOBE_DEFLATE:
         case COMPRESSION_DEFLATE:
-            status = tiff_pass_deflate(document, image, filename, layout);
+            status = tiff_pass_predicted(document, image, filename, layout, PDF_COMPRESSION_FLATE);
             break;
         case COMPRESSION_PACKBITS:
-            if (!extra && !separate && !layout->tiled)
-                tiff_pass_strips(image, PDF_COMPRESSION_RUNLENGTH);
+            if (tiff_plain_strips(layout)) tiff_pass_strips(image, PDF_COMPRESSION_RUNLENGTH);
             break;
     }
     if (status < 0) return -1;
@@ -317,8 +315,9 @@ void tiff_decode_instead(pdf_document *document, pdf_image *image, int photometr
 
 /* Works out the bands of a pass-through image: one per strip, as many as
  * the rows per strip need to cover the height exactly once. Strips beyond
- * those are never read. Each strip's byte count must lie within the file.
- * Returns -1 after giving up. */
+ * those are never read. Each strip must lie within the file, so that a
+ * strip cut short is found before anything is written. Returns -1 after
+ * giving up. */
 int tiff_plan_bands(pdf_document *document, pdf_image *image, const char *filename,
                     const tiff_layout *layout) {
     TIFF *tif = tiff_of(image)->tif;
@@ -333,9 +332,13 @@ int tiff_plan_bands(pdf_document *document, pdf_image *image, const char *filena
                             filename);
     for (uint32_t strip = 0; strip < bands; strip++) {
         uint64_t count = TIFFGetStrileByteCount(tif, strip);
-        if (count == 0 || count > (uint64_t)info.st_size)
-            return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s'",
-                                filename);
+        uint64_t offset = TIFFGetStrileOffset(tif, strip);
+        if (count == 0 || count > (uint64_t)info.st_size ||
+            offset > (uint64_t)info.st_size - count) {
+            snprintf(tiff_of(image)->damage, TIFF_DAMAGE_SIZE, "strip %lu is missing or cut short",
+                     (unsigned long)strip);
+            return tiff_give_up_on_data(document, image, filename);
+        }
     }
     image->band_count = (int)bands;
     image->rows_per_band = (int)rows_per_strip;
@@ -344,16 +347,45 @@ int tiff_plan_bands(pdf_document *document, pdf_image *image, const char *filena
 
 /* ---- Opening --------------------------------------------------------------- */
 
+/* libtiff's errors on a handle: the first is kept as the reason the data
+ * could not be read. Returning 1 keeps libtiff from printing them. */
+int tiff_note_error(TIFF *tif, void *user_data, const char *module, const char *format,
+                    va_list args) {
+    (void)tif;
+    (void)module;
+    tiff_state *tiff = (tiff_state *)user_data;
+    if (tiff->damage[0] == '\0') vsnprintf(tiff->damage, sizeof tiff->damage, format, args);
+    return 1;
+}
+
+int tiff_ignore_warning(TIFF *tif, void *user_data, const char *module, const char *format,
+                        va_list args) {
+    (void)tif;
+    (void)user_data;
+    (void)module;
+    (void)format;
+    (void)args;
+    return 1;
+}
+
+/* Opens `filename` with `mode`, its errors going to the state alone. */
+TIFF *tiff_open_handle(tiff_state *tiff, const char *filename, const char *mode) {
+    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+    if (options == NULL) return NULL;
+    TIFFOpenOptionsSetErrorHandlerExtR(options, tiff_note_error, tiff);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, tiff_ignore_warning, tiff);
+    TIFF *tif = TIFFOpenExt(filename, mode, options);
+    TIFFOpenOptionsFree(options);
+    return tif;
+}
+
 /* Opens the file (unmapped, see tiff_reopen_mapped) at the page asked for.
  * Pages count from 1; a page that is not there is no error. Returns -1
  * after giving up. */
 int tiff_open_file(pdf_document *document, pdf_image *image, const char *filename,
                    const char *stringparam, int intparam) {
     tiff_state *tiff = tiff_of(image);
-    /* libtiff reports nothing of its own. */
-    TIFFSetErrorHandler(NULL);
-    TIFFSetWarningHandler(NULL);
-    tiff->tif = TIFFOpen(filename, "rm");
+    tiff->tif = tiff_open_handle(tiff, filename, "rm");
     if (tiff->tif == NULL)
         return tiff_give_up(document, image,
                             "Couldn't open TIFF file '%s' (file not found or bad structure)",
@@ -366,7 +398,54 @@ int tiff_open_file(pdf_document *document, pdf_image *image, const char *filenam
     return 0;
 }
 
-/* Reads the directory's tags and refuses what PDF cannot show. Returns -1
+/* True for the photometric interpretations the reader shows: grey, RGB,
+ * palette, CMYK and YCbCr, and none at all. */
+int tiff_known_photometric(uint16_t photometric) {
+    switch (photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+        case PHOTOMETRIC_RGB:
+        case PHOTOMETRIC_PALETTE:
+        case PHOTOMETRIC_SEPARATED:
+        case PHOTOMETRIC_YCBCR:
+        case TIFF_PHOTOMETRIC_ABSENT:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+/* Refuses what neither PDF nor libtiff's decoding can show: other colour
+ * spaces, sample sizes and formats, compressions libtiff does not know,
+ * and bad sizes. Returns -1 after giving up. */
+int tiff_refuse_out_of_reach(pdf_document *document, pdf_image *image, const char *filename,
+                             const tiff_layout *layout) {
+    if (!tiff_known_photometric(layout->photometric))
+        return tiff_give_up(document, image,
+                            "Can't handle TIFF file '%s' due to unsupported color space (%d)",
+                            filename, layout->photometric);
+    if (layout->bits != 1 && layout->bits != 2 && layout->bits != 4 && layout->bits != 8 &&
+        layout->bits != 16)
+        return tiff_give_up(document, image,
+                            "Can't handle TIFF file '%s' (PDF doesn't support %d bit color depth)",
+                            filename, layout->bits);
+    if (layout->sample_format != SAMPLEFORMAT_UINT && layout->sample_format != SAMPLEFORMAT_VOID)
+        return tiff_give_up(document, image,
+                            "Can't handle TIFF file '%s' (samples of format %d, not unsigned "
+                            "integers)",
+                            filename, layout->sample_format);
+    if (!TIFFIsCODECConfigured(layout->compression))
+        return tiff_give_up(document, image, "Can't handle TIFF file '%s' (unknown compression %d)",
+                            filename, layout->compression);
+    if (layout->width == 0 || layout->height == 0 || layout->width > TIFF_MAX_DIMENSION ||
+        layout->height > TIFF_MAX_DIMENSION)
+        return tiff_give_up(document, image,
+                            "Can't handle TIFF file '%s' (bad image size %lu x %lu)", filename,
+                            (unsigned long)layout->width, (unsigned long)layout->height);
+    return 0;
+}
+
+/* Reads the directory's tags and refuses what cannot be shown. Returns -1
  * after giving up. */
 int tiff_read_layout(pdf_document *document, pdf_image *image, const char *filename,
                      tiff_layout *layout) {
@@ -374,29 +453,18 @@ int tiff_read_layout(pdf_document *document, pdf_image *image, const char *filen
     uint16_t *extra_types = NULL;
     if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &layout->photometric))
         layout->photometric = TIFF_PHOTOMETRIC_ABSENT;
-    if (layout->photometric == PHOTOMETRIC_MASK || layout->photometric == PHOTOMETRIC_YCBCR ||
-        layout->photometric == PHOTOMETRIC_CIELAB)
-        return tiff_give_up(document, image,
-                            "Can't handle TIFF file '%s' due to unsupported color space (%d)",
-                            filename, layout->photometric);
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &layout->width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &layout->height);
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &layout->bits);
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &layout->samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &layout->sample_format);
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &layout->compression);
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &layout->extra_count, &extra_types);
+    if (layout->extra_count > 0 && extra_types != NULL) layout->extra_type = extra_types[0];
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &layout->planar);
     TIFFGetField(tif, TIFFTAG_FILLORDER, &tiff_of(image)->fill_order);
     layout->tiled = TIFFIsTiled(tif);
-    if (layout->bits != 1 && layout->bits != 2 && layout->bits != 4 && layout->bits != 8)
-        return tiff_give_up(document, image,
-                            "Can't handle TIFF file '%s' (PDF doesn't support %d bit color depth)",
-                            filename, layout->bits);
-    if (layout->width == 0 || layout->height == 0 || layout->width > TIFF_MAX_DIMENSION ||
-        layout->height > TIFF_MAX_DIMENSION)
-        return tiff_give_up(document, image,
-                            "Can't handle TIFF file '%s' (bad image size %lu x %lu)", filename,
-                            (unsigned long)layout->width, (unsigned long)layout->height);
+    if (tiff_refuse_out_of_reach(document, image, filename, layout) < 0) return -1;
     image->width = (float)layout->width;
     image->height = (float)layout->height;
     image->components = layout->samples;
@@ -458,20 +526,34 @@ int tiff_apply_parameter(pdf_document *document, pdf_image *image, const char *f
                                 stringparam);
 }
 
-/* The colour space by the number of components. Four samples that are not
- * CMYK are colour and alpha, which only libtiff's decoding turns into three
- * components. CMYK is decoded by whole scanlines of four 8-bit samples per
- * pixel; separated files laid out otherwise go through libtiff's RGBA
- * conversion, which takes 8-bit samples only. Returns -1 after giving up. */
+/* The colour samples of a pixel: all but the extra samples. A fourth
+ * sample of a file that is not CMYK, declared or not, is no colour; a
+ * palette of more than 8 bits is shown as RGB. */
+int tiff_color_count(const tiff_layout *layout) {
+    int extra = layout->extra_count < layout->samples ? layout->extra_count : layout->samples;
+    int colors = layout->samples - extra;
+    if (layout->photometric == PHOTOMETRIC_PALETTE && layout->bits > 8) return 3;
+    if (extra == 0 && layout->samples == 4 && layout->photometric != PHOTOMETRIC_SEPARATED)
+        colors = 3;
+    return colors;
+}
+
+/* The colour space by the number of colour samples; an image with any
+ * other samples is decoded, which drops them. Returns -1 after giving up. */
 int tiff_choose_colorspace(pdf_document *document, pdf_image *image, const char *filename,
                            const tiff_layout *layout, int colorspace_set,
                            int photometric_inversion) {
     uint16_t ink_set = INKSET_CMYK;
-    if (image->components == 1) {
+    int colors = tiff_color_count(layout);
+    if (layout->photometric == PHOTOMETRIC_SEPARATED && colors != 4) {
+        return tiff_give_up(document, image,
+                            "Bad number of color components (%d) in TIFF file '%s'",
+                            layout->samples, filename);
+    } else if (colors == 1) {
         if (!colorspace_set) image->colorspace = PDF_CS_DEVICEGRAY;
-    } else if (image->components == 3) {
+    } else if (colors == 3) {
         image->colorspace = PDF_CS_DEVICERGB;
-    } else if (image->components == 4 && layout->photometric == PHOTOMETRIC_SEPARATED) {
+    } else if (colors == 4 && layout->photometric == PHOTOMETRIC_SEPARATED) {
         TIFFGetFieldDefaulted(tiff_of(image)->tif, TIFFTAG_INKSET, &ink_set);
         if (ink_set != INKSET_CMYK)
             return tiff_give_up(document, image,
@@ -479,58 +561,44 @@ int tiff_choose_colorspace(pdf_document *document, pdf_image *image, const char 
                                 "from CMYK",
                                 filename);
         image->colorspace = PDF_CS_DEVICECMYK;
-    } else if (image->components == 4) {
-        if (image->pass_through) tiff_decode_instead(document, image, photometric_inversion);
-        image->components = 3;
-        image->colorspace = PDF_CS_DEVICERGB;
-        image->compression = PDF_COMPRESSION_NONE;
     } else {
         return tiff_give_up(document, image,
                             "Bad number of color components (%d) in TIFF file '%s'",
-                            image->components, filename);
+                            layout->samples, filename);
     }
-    if (!image->pass_through && image->colorspace == PDF_CS_DEVICECMYK) {
-        if (layout->bits != 8)
-            return tiff_give_up(document, image,
-                                "Can't handle separated TIFF file '%s' with %d bits per sample",
-                                filename, layout->bits);
-        if (layout->planar == PLANARCONFIG_SEPARATE || layout->tiled) {
-            image->components = 3;
-            image->colorspace = PDF_CS_DEVICERGB;
-        }
-    }
+    if (image->pass_through && colors != layout->samples)
+        tiff_decode_instead(document, image, photometric_inversion);
+    image->components = colors;
     return 0;
 }
 
 /* ---- Writing ----------------------------------------------------------------- */
 
-/* Builds the palette of a pass-through palette image in the state. Returns
- * -1 after giving up. */
-int tiff_make_palette(pdf_document *document, pdf_image *image, const char *filename) {
-    uint16_t *red, *green, *blue;
-    int count = 1 << image->bits_per_component;
-    int sixteen_bit = 0;
-    if (!TIFFGetField(tiff_of(image)->tif, TIFFTAG_COLORMAP, &red, &green, &blue))
+/* True when a colour map holds 16-bit values; old files store 8-bit ones. */
+int tiff_map_is_16bit(uint16_t *const map[3], long count) {
+    for (long i = 0; i < count; i++)
+        if (map[0][i] >= 256 || map[1][i] >= 256 || map[2][i] >= 256) return 1;
+    return 0;
+}
+
+/* Builds the palette of 2^bits entries (at most 256) of a palette image in
+ * the state. Returns -1 after giving up. */
+int tiff_make_palette(pdf_document *document, pdf_image *image, const char *filename, int bits) {
+    uint16_t *map[3];
+    int count = 1 << bits;
+    if (!TIFFGetField(tiff_of(image)->tif, TIFFTAG_COLORMAP, &map[0], &map[1], &map[2]))
         return tiff_give_up(document, image, "Couldn't read colormap from colormapped file '%s'",
                             filename);
     image->colorspace = PDF_CS_INDEXED;
     image->components = 1;
     image->palette_count = count;
     image->palette = tiff_of(image)->palette;
-    /* Old files store 8-bit values in the 16-bit map. */
+    int sixteen_bit = tiff_map_is_16bit(map, count);
     for (int i = 0; i < count; i++)
-        if (red[i] >= 256 || green[i] >= 256 || blue[i] >= 256) sixteen_bit = 1;
-    for (int i = 0; i < count; i++) {
-        unsigned long r = red[i], g = green[i], b = blue[i];
-        if (sixteen_bit) {
-            r = r * 255 / 65535;
-            g = g * 255 / 65535;
-            b = b * 255 / 65535;
+        for (int c = 0; c < 3; c++) {
+            unsigned long v = map[c][i];
+            image->palette[3 * i + c] = (pdf_byte)(sixteen_bit ? v * 255 / 65535 : v);
         }
-        image->palette[3 * i] = (pdf_byte)r;
-        image->palette[3 * i + 1] = (pdf_byte)g;
-        image->palette[3 * i + 2] = (pdf_byte)b;
-    }
     return 0;
 }
 
@@ -566,72 +634,88 @@ int tiff_reopen_mapped(pdf_document *document, pdf_image *image, const char *fil
     tiff_state *tiff = tiff_of(image);
     tdir_t directory = TIFFCurrentDirectory(tiff->tif);
     TIFFClose(tiff->tif);
-    tiff->tif = TIFFOpen(filename, "r");
+    tiff->tif = tiff_open_handle(tiff, filename, "r");
     if (tiff->tif == NULL || !TIFFSetDirectory(tiff->tif, directory))
         return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s'",
                             filename);
     return 0;
 }
 
-/* Packs the raster's RGBA pixels (four bytes each, as libtiff's RGBA
- * interface leaves them) into one grey or three RGB bytes, row by row in
- * place: each row's packed bytes end before its pixels' start. */
-void tiff_pack_rgba(pdf_image *image) {
-    pdf_raster *raster = &image->raster;
-    size_t width = raster->row_length / 4;
-    int components = image->components;
-    const uint32_t *pixels = (const uint32_t *)raster->rows;
-    pdf_byte *out = raster->rows;
-    size_t count = width * (size_t)raster->row_count;
-    if (components == 3) {
-        for (size_t i = 0; i < count; i++, out += 3) {
-            uint32_t pixel = pixels[i];
-            out[0] = (pdf_byte)TIFFGetR(pixel);
-            out[1] = (pdf_byte)TIFFGetG(pixel);
-            out[2] = (pdf_byte)TIFFGetB(pixel);
-        }
-    } else {
-        for (size_t i = 0; i < count; i++) out[i] = (pdf_byte)TIFFGetR(pixels[i]);
+/* Decodes a YCbCr image through libtiff's RGBA interface, which knows its
+ * subsampling and its JPEG colour conversion, into RGB rows: four bytes a
+ * pixel are packed to three in place, each row's packed bytes ending
+ * before its pixels' start. Returns as pdf_decode_tiff_samples does. */
+int tiff_decode_rgba(pdf_document *document, pdf_image *image, const tiff_layout *layout) {
+    size_t count = (size_t)layout->width * layout->height;
+    if (pdf_alloc_raster(document, image, (size_t)layout->width * 4, (long)layout->height,
+                         "pdf_open_TIFF") < 0)
+        return image->reader == NULL ? -1 : -2;
+    if (!TIFFReadRGBAImageOriented(tiff_of(image)->tif, layout->width, layout->height,
+                                   (uint32_t *)image->raster.rows, ORIENTATION_TOPLEFT, 1))
+        return -1;
+    const uint32_t *pixels = (const uint32_t *)image->raster.rows;
+    pdf_byte *out = image->raster.rows;
+    for (size_t i = 0; i < count; i++, out += 3) {
+        uint32_t pixel = pixels[i];
+        out[0] = (pdf_byte)TIFFGetR(pixel);
+        out[1] = (pdf_byte)TIFFGetG(pixel);
+        out[2] = (pdf_byte)TIFFGetB(pixel);
     }
-    raster->row_length = width * (size_t)components;
+    image->raster.row_length = (size_t)layout->width * 3;
+    pdf_use_raster_source(image);
+    return 0;
 }
 
-/* Decodes the whole image into the raster, top row first: CMYK files of
- * 8-bit contiguous samples by scanlines, kept as CMYK; everything else
- * through libtiff's RGBA interface, packed to grey or RGB. Returns -1 after
- * giving up. */
+/* Decodes any other image sample by sample: colours as stored, 16-bit
+ * samples cut to 8, CMYK kept, palettes of up to 256 entries kept as an
+ * indexed colour space, larger ones turned into RGB, the alpha samples
+ * moved to the mask raster. Returns as pdf_decode_tiff_samples does. */
+int tiff_decode_samples(pdf_document *document, pdf_image *image, const char *filename,
+                        const tiff_layout *layout) {
+    pdf_tiff_samples samples;
+    memset(&samples, 0, sizeof samples);
+    samples.width = layout->width;
+    samples.height = layout->height;
+    samples.samples = layout->samples;
+    samples.bits = layout->bits;
+    samples.separate = layout->planar == PLANARCONFIG_SEPARATE && layout->samples > 1;
+    samples.tiled = layout->tiled;
+    samples.colors = image->components;
+    samples.alpha =
+        samples.colors < layout->samples && (layout->extra_type == EXTRASAMPLE_ASSOCALPHA ||
+                                             layout->extra_type == EXTRASAMPLE_UNASSALPHA);
+    samples.levels = layout->photometric != PHOTOMETRIC_PALETTE;
+    samples.invert = layout->photometric == PHOTOMETRIC_MINISWHITE;
+    if (layout->photometric == PHOTOMETRIC_PALETTE && layout->bits <= 8) {
+        if (tiff_make_palette(document, image, filename, layout->bits) < 0) return -1;
+        samples.colors = 1;
+    } else if (layout->photometric == PHOTOMETRIC_PALETTE) {
+        uint16_t *map[3];
+        if (!TIFFGetField(tiff_of(image)->tif, TIFFTAG_COLORMAP, &map[0], &map[1], &map[2]))
+            return -1;
+        for (int c = 0; c < 3; c++) samples.map[c] = map[c];
+        samples.map_16bit = tiff_map_is_16bit(map, 1L << layout->bits);
+    }
+    return pdf_decode_tiff_samples(document, image, tiff_of(image)->tif, &samples, "pdf_open_TIFF");
+}
+
+/* Decodes the whole image into the raster, top row first. Returns -1
+ * after giving up. */
 int tiff_decode(pdf_document *document, pdf_image *image, const char *filename,
                 const tiff_layout *layout) {
-    size_t width = layout->width;
-    long height = (long)layout->height;
-    if (pdf_alloc_raster(document, image, width * 4, height, "pdf_open_TIFF") < 0)
-        return image->reader == NULL
-                   ? -1
-                   : tiff_give_up(document, image,
-                                  "TIFF file '%s' is too large to decode (%lu x %lu pixels)",
-                                  filename, (unsigned long)width, (unsigned long)height);
     if (tiff_reopen_mapped(document, image, filename) < 0) return -1;
-    TIFF *tif = tiff_of(image)->tif;
-    if (image->colorspace == PDF_CS_DEVICECMYK) {
-        if (TIFFScanlineSize(tif) != (tmsize_t)(width * 4))
-            return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s'",
-                                filename);
-        for (long row = 0; row < height; row++)
-            if (TIFFReadScanline(tif, image->raster.rows + (size_t)row * width * 4, (uint32_t)row,
-                                 0) < 0)
-                return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s'",
-                                    filename);
-    } else {
-        if (!TIFFReadRGBAImageOriented(tif, layout->width, layout->height,
-                                       (uint32_t *)image->raster.rows, ORIENTATION_TOPLEFT, 1))
-            return tiff_give_up(document, image, "Couldn't read image data from TIFF file '%s'",
-                                filename);
-        tiff_pack_rgba(image);
-    }
+    int status = layout->photometric == PHOTOMETRIC_YCBCR
+                     ? tiff_decode_rgba(document, image, layout)
+                     : tiff_decode_samples(document, image, filename, layout);
+    if (image->reader == NULL) return -1;
+    if (status == -2)
+        return tiff_give_up(document, image,
+                            "TIFF file '%s' is too large to decode (%lu x %lu pixels)", filename,
+                            (unsigned long)layout->width, (unsigned long)layout->height);
+    if (status < 0) return tiff_give_up_on_data(document, image, filename);
     /* The raster holds everything now. */
     TIFFClose(tiff_of(image)->tif);
     tiff_of(image)->tif = NULL;
-    pdf_use_raster_source(image);
     return 0;
 }
 
@@ -642,7 +726,7 @@ int tiff_write_image(pdf_document *document, int slot, const char *filename,
     pdf_image *image = pdf_image_slot(document, slot);
     if (image->pass_through) {
         if (layout->photometric == PHOTOMETRIC_PALETTE &&
-            tiff_make_palette(document, image, filename) < 0)
+            tiff_make_palette(document, image, filename, image->bits_per_component) < 0)
             return -1;
         return tiff_write_bands(document, slot);
     }
@@ -652,11 +736,27 @@ int tiff_write_image(pdf_document *document, int slot, const char *filename,
     return 0;
 }
 
+/* Decodes the LZW or Deflate strips of a pass-through image once, as a PDF
+ * reader will, before anything is written. Returns 1 when they pass
+ * through, 0 when they cannot (the reason in the state). */
+int tiff_check_strips(pdf_document *document, pdf_image *image) {
+    char reason[PDF_CHECK_REASON_SIZE];
+    for (int band = 0; band < image->band_count; band++) {
+        tiff_of(image)->current_band = band;
+        pdf_set_image_source(image, &tiff_source);
+        if (!pdf_check_source(document, image, reason, sizeof reason)) {
+            snprintf(tiff_of(image)->damage, TIFF_DAMAGE_SIZE, "strip %d: %s", band, reason);
+            return 0;
+        }
+    }
+    image->data_checked = 1;
+    return 1;
+}
+
 /* Reads the directory and decides everything about the image short of its
  * data. Returns -1 after giving up. */
 int tiff_read_image(pdf_document *document, pdf_image *image, const char *filename,
                     const char *stringparam, int intparam, tiff_layout *layout) {
-    uint16_t *colormap[3];
     int photometric_inversion = 0;
     int colorspace_set = 0;
     if (tiff_read_layout(document, image, filename, layout) < 0) return -1;
@@ -666,10 +766,9 @@ int tiff_read_image(pdf_document *document, pdf_image *image, const char *filena
         layout->compression = COMPRESSION_NONE;
     if (tiff_choose_path(document, image, filename, layout, &photometric_inversion) < 0) return -1;
     if (image->pass_through && tiff_plan_bands(document, image, filename, layout) < 0) return -1;
-    if (!image->pass_through && image->components == 1 &&
-        TIFFGetField(tiff_of(image)->tif, TIFFTAG_COLORMAP, &colormap[0], &colormap[1],
-                     &colormap[2]))
-        image->components = 3;
+    /* Strips a PDF reader could not decode go through libtiff. */
+    if (image->pass_through && !tiff_check_strips(document, image))
+        tiff_decode_instead(document, image, photometric_inversion);
     if (tiff_apply_parameter(document, image, filename, stringparam, intparam, &colorspace_set) < 0)
         return -1;
     return tiff_choose_colorspace(document, image, filename, layout, colorspace_set,

@@ -30,6 +30,7 @@ TEST(ImageFiles, TypeFromSignature) {
     const struct { std::string head; const char *type; } rows[] = {
         {"\xFF\xD8\xFF\xE0rest"s, "jpeg"}, {"\x89PNG\r\n\x1A\n"s, "png"},
         {"II*\0\x08\0\0\0"s, "tiff"},      {"MM\0*\0\0\0\x08"s, "tiff"},
+        {"II+\0\x08\0\0\0"s, "tiff"},      {"MM\0+\0\x08\0\0"s, "tiff"},  // BigTIFF
         {"GIF87a"s, "gif"},                {"GIF89a\x01"s, "gif"},
         {"\x89PNG\r\n\x1A"s, ""},  // cut short
         {"GIF90a"s, ""},

@@ -194,9 +194,9 @@ def png_seeds():
 # ---- TIFF -------------------------------------------------------------------
 
 def make_tiff(w, h, bits, samples, photometric, strips, compression=1,
-              extra_tags=(), planar=1, tile=0):
-    """A little-endian TIFF. `strips` is the list of already encoded strip or
-    tile byte strings; tags are (tag, type, values)."""
+              extra_tags=(), planar=1, tile=0, big=False):
+    """A little-endian TIFF (a BigTIFF with `big`). `strips` is the list of
+    already encoded strip or tile byte strings; tags are (tag, type, values)."""
     SHORT, LONG, RATIONAL = 3, 4, 5
     tags = [(256, LONG, [w]), (257, LONG, [h]), (258, SHORT, [bits] * samples),
             (259, SHORT, [compression]), (262, SHORT, [photometric]),
@@ -217,10 +217,17 @@ def make_tiff(w, h, bits, samples, photometric, strips, compression=1,
             data += b'\x00'
     tags += [(offsets_tag, LONG, offsets), (counts_tag, LONG, [len(s) for s in strips])]
     tags.sort()
-    ifd_at = 8 + len(data)
-    size = {SHORT: 2, LONG: 4, RATIONAL: 8}
+    header = 16 if big else 8
+    if header != 8:
+        offsets = [o + header - 8 for o in offsets]
+        tags = [(t, k, offsets if t == offsets_tag else v) for t, k, v in tags]
+    ifd_at = header + len(data)
+    # Entry and offset layouts: classic 2-byte counts, 12-byte entries and
+    # 4-byte offsets; BigTIFF 8-byte counts, 20-byte entries, 8-byte offsets.
+    count_format, entry_size, offset_format = ('<Q', 20, '<Q') if big else ('<H', 12, '<I')
     outside = b''
-    outside_at = ifd_at + 2 + 12 * len(tags) + 4
+    outside_at = ifd_at + struct.calcsize(count_format) + entry_size * len(tags) + \
+        struct.calcsize(offset_format)
     entries = b''
     for tag, kind, values in tags:
         if kind == RATIONAL:
@@ -228,14 +235,33 @@ def make_tiff(w, h, bits, samples, photometric, strips, compression=1,
         else:
             payload = b''.join(struct.pack('<H' if kind == SHORT else '<I', v)
                                for v in values)
-        if len(payload) <= 4:
-            field = payload.ljust(4, b'\x00')
+        room = struct.calcsize(offset_format)
+        if len(payload) <= room:
+            field = payload.ljust(room, b'\x00')
         else:
-            field = struct.pack('<I', outside_at + len(outside))
+            field = struct.pack(offset_format, outside_at + len(outside))
             outside += payload
-        entries += struct.pack('<HHI', tag, kind, len(values)) + field
-    return (b'II*\x00' + struct.pack('<I', ifd_at) + data +
-            struct.pack('<H', len(tags)) + entries + b'\x00\x00\x00\x00' + outside)
+        entries += struct.pack('<HH', tag, kind) + struct.pack(
+            '<Q' if big else '<I', len(values)) + field
+    start = (b'II+\x00' + struct.pack('<HHQ', 8, 0, ifd_at) if big
+             else b'II*\x00' + struct.pack('<I', ifd_at))
+    return (start + data + struct.pack(count_format, len(tags)) + entries +
+            struct.pack(offset_format, 0) + outside)
+
+
+def old_style_lzw(data):
+    """Codes of 9 bits, least significant bit first (short data only)."""
+    pending, bits, out = 0, 0, bytearray()
+    for code in [256] + list(data) + [257]:
+        pending |= code << bits
+        bits += 9
+        while bits >= 8:
+            out.append(pending & 0xFF)
+            pending >>= 8
+            bits -= 8
+    if bits:
+        out.append(pending & 0xFF)
+    return bytes(out)
 
 
 def packed_rows(w, h, bits, samples, seed=0):
@@ -288,6 +314,34 @@ def tiff_seeds():
         extra_tags=((282, 5, [(118, 1)]), (283, 5, [(59, 1)]), (296, 3, [3])))
     seeds['gray_alpha.tif'] = make_tiff(W, H, 8, 2, 1, [b''.join(packed_rows(W, H, 8, 2))],
                                         extra_tags=((338, 3, [2]),))
+    # Decoded through libtiff: 16 and 4 bits, alpha, planes, tiles, YCbCr
+    # JPEG, old-style LZW, damaged strips; and a BigTIFF.
+    seeds['rgb16_deflate.tif'] = make_tiff(
+        W, H, 16, 3, 2, [zlib.compress(b''.join(packed_rows(W, H, 16, 3)))], compression=8)
+    seeds['cmyk16.tif'] = make_tiff(W, H, 16, 4, 5, [b''.join(packed_rows(W, H, 16, 4))])
+    seeds['rgb4.tif'] = make_tiff(W, H, 4, 3, 2, [b''.join(packed_rows(W, H, 4, 3))])
+    seeds['cmyk_alpha_planar.tif'] = make_tiff(
+        W, H, 8, 5, 5, [b''.join(packed_rows(W, H, 8, 1, c)) for c in range(5)], planar=2,
+        extra_tags=((338, 3, [2]),))
+    seeds['rgba_tiled_deflate.tif'] = make_tiff(
+        20, 18, 8, 4, 2, [zlib.compress(bytes((i * 7 + t) % 256 for i in range(1024)))
+                          for t in range(4)], compression=8, tile=16,
+        extra_tags=((338, 3, [1]),))
+    ycbcr = saved(pattern('RGB', 16, 16), 'JPEG', quality=90, subsampling=2)
+    seeds['ycbcr_jpeg.tif'] = make_tiff(16, 16, 8, 3, 6, [ycbcr], compression=7,
+                                        extra_tags=((530, 3, [2, 2]),))
+    seeds['ycbcr_old_jpeg.tif'] = make_tiff(16, 16, 8, 3, 6, [ycbcr], compression=6,
+                                            extra_tags=((513, 4, [8]), (514, 4, [len(ycbcr)]),
+                                                        (530, 3, [2, 2])))
+    seeds['gray_old_lzw.tif'] = make_tiff(W, H, 8, 1, 1,
+                                          [old_style_lzw(b''.join(packed_rows(W, H, 8, 1)))],
+                                          compression=5)
+    seeds['gray_bad_deflate.tif'] = make_tiff(
+        W, H, 8, 1, 1, [zlib.compress(b''.join(packed_rows(W, H, 8, 1)))[:-9] + b'\xff' * 9],
+        compression=8)
+    seeds['big_gray_deflate.tif'] = make_tiff(
+        W, H, 8, 1, 1, [zlib.compress(b''.join(packed_rows(W, H, 8, 1)))], compression=8,
+        big=True)
     return seeds
 
 

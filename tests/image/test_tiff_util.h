@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct TiffSpec {
     uint32_t rows_per_strip = 0;    // 0: the whole image in one strip
     uint32_t tile = 0;              // tile width and length; 0: strips
     uint16_t extra_samples = 0;     // trailing alpha samples
+    uint16_t extra_type = EXTRASAMPLE_UNASSALPHA;
+    uint16_t sample_format = 0;     // 0: tag not written
+    bool big = false;               // BigTIFF (taken from the first page)
     uint16_t ink_set = 0;           // 0: tag not written
     uint32_t group3_options = 0;
     bool colormap_8bit = false;     // old-style colour map values below 256
@@ -49,7 +53,8 @@ inline unsigned Sample(const TiffSpec &recipe, uint32_t x, uint32_t y, int c)
     return (ramp % 256) * levels / 256;
 }
 
-// Packs `count` samples of `bits` bits, most significant bit first.
+// Packs `count` samples of `bits` bits, most significant bit first; 16-bit
+// samples in the host's byte order, as libtiff takes them.
 inline void PackSamples(const std::vector<unsigned> &values, uint16_t bits,
                         std::vector<uint8_t> *out)
 {
@@ -57,9 +62,13 @@ inline void PackSamples(const std::vector<unsigned> &values, uint16_t bits,
     out->assign(bytes, 0);
     for (size_t i = 0; i < values.size(); i++) {
         size_t bit = i * bits;
-        if (bits >= 8) {  // whole bytes, most significant first
-            for (int byte = 0; byte < bits / 8; byte++)
-                (*out)[bit / 8 + byte] = static_cast<uint8_t>(values[i] >> (bits - 8 * (byte + 1)));
+        if (bits == 16) {
+            uint16_t value = static_cast<uint16_t>(values[i]);
+            std::memcpy(out->data() + bit / 8, &value, 2);
+            continue;
+        }
+        if (bits == 8) {
+            (*out)[bit / 8] = static_cast<uint8_t>(values[i]);
             continue;
         }
         (*out)[bit / 8] |= static_cast<uint8_t>(values[i] << (8 - bits - bit % 8));
@@ -76,12 +85,16 @@ inline bool WriteDirectory(TIFF *tif, const TiffSpec &recipe)
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, recipe.planar);
     if (!TIFFSetField(tif, TIFFTAG_COMPRESSION, recipe.compression))
         return false;
+    if (recipe.compression == COMPRESSION_JPEG && recipe.photometric == PHOTOMETRIC_YCBCR)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);  // RGB rows in
+    if (recipe.sample_format)
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, recipe.sample_format);
     if (recipe.predictor)
         TIFFSetField(tif, TIFFTAG_PREDICTOR, recipe.predictor);
     if (recipe.fill_order)
         TIFFSetField(tif, TIFFTAG_FILLORDER, recipe.fill_order);
     if (recipe.extra_samples) {
-        std::vector<uint16_t> types(recipe.extra_samples, EXTRASAMPLE_UNASSALPHA);
+        std::vector<uint16_t> types(recipe.extra_samples, recipe.extra_type);
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, recipe.extra_samples, types.data());
     }
     if (recipe.ink_set)
@@ -94,7 +107,7 @@ inline bool WriteDirectory(TIFF *tif, const TiffSpec &recipe)
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, recipe.resolution_unit);
     }
     if (recipe.photometric == PHOTOMETRIC_PALETTE) {
-        size_t n = 1u << recipe.bits;
+        size_t n = size_t{1} << recipe.bits;
         std::vector<uint16_t> r(n), g(n), b(n);
         for (size_t i = 0; i < n; i++) {
             unsigned scale = recipe.colormap_8bit ? 1 : 257;
@@ -150,7 +163,7 @@ inline bool WriteDirectory(TIFF *tif, const TiffSpec &recipe)
 // Writes the pages into one file; false when libtiff refused.
 inline bool WriteTiff(const std::string &path, const std::vector<TiffSpec> &pages)
 {
-    TIFF *tif = TIFFOpen(path.c_str(), "w");
+    TIFF *tif = TIFFOpen(path.c_str(), !pages.empty() && pages[0].big ? "w8" : "w");
     if (tif == nullptr)
         return false;
     bool ok = true;
