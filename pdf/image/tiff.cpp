@@ -368,10 +368,12 @@ int tiff_ignore_warning(TIFF *tif, void *user_data, const char *module, const ch
     return 1;
 }
 
-/* Opens `filename` with `mode`, its errors going to the state alone. */
+/* Opens `filename` with `mode`, its errors going to the state alone, and
+ * libtiff's own blocks no larger than the largest raster. */
 TIFF *tiff_open_handle(tiff_state *tiff, const char *filename, const char *mode) {
     TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
     if (options == NULL) return NULL;
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, (tmsize_t)PDF_MAX_RASTER_BYTES);
     TIFFOpenOptionsSetErrorHandlerExtR(options, tiff_note_error, tiff);
     TIFFOpenOptionsSetWarningHandlerExtR(options, tiff_ignore_warning, tiff);
     TIFF *tif = TIFFOpenExt(filename, mode, options);

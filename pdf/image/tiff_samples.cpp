@@ -17,6 +17,9 @@
 #include "decoded.h"
 #include "reader.h"
 
+/* Room a strip or tile may take beyond eight times the image's samples. */
+#define TIFF_SLACK ((size_t)1 << 20)
+
 namespace {
 
 /* The bytes per pixel in the raster before packing. */
@@ -44,8 +47,10 @@ void spread_row(const pdf_tiff_samples *layout, const pdf_byte *in, pdf_byte *ou
     int stride = spread_width(layout);
     size_t n = (size_t)count * (plane < 0 ? layout->samples : 1);
     if (layout->map[0] != NULL) {
+        /* Only the indexes count; in separate planes they are the first. */
+        if (plane > 0) return;
         for (size_t i = 0; i < count; i++, out += 3) {
-            unsigned index = sample_at(in, i * layout->samples, layout->bits);
+            unsigned index = sample_at(in, plane < 0 ? i * layout->samples : i, layout->bits);
             for (int c = 0; c < 3; c++) {
                 unsigned long v = layout->map[c][index];
                 out[c] = (pdf_byte)(layout->map_16bit ? v * 255 / 65535 : v);
@@ -136,6 +141,10 @@ int pdf_decode_tiff_samples(pdf_document *document, pdf_image *image, TIFF *tif,
         (layout->alpha &&
          pdf_alloc_rows(document, image, &image->mask_raster, layout->width, height, tag) < 0))
         return image->reader == NULL ? -1 : -2;
+    /* A strip or tile far larger than the whole image belongs to none: a
+     * file of a few bytes must not make the reader ask for gigabytes. */
+    size_t image_bytes = row_length * (size_t)height * (layout->bits == 16 ? 2 : 1);
+    if ((size_t)size > 8 * image_bytes + TIFF_SLACK) return -2;
     /* Nothing may leave this frame while the buffer is held. */
     pdf_byte *buffer = (pdf_byte *)document->malloc_proc(document, (size_t)size, tag);
     if (buffer == NULL)
