@@ -181,6 +181,28 @@ TEST_F(DamagedInputTest, DamageInDataThatPassThrough) {
           Answer::kEither);
 }
 
+// A book of good pages with a damaged PNG and a damaged TIFF among them:
+// the two are left out and named, and every good page is there.
+TEST_F(DamagedInputTest, BookKeepsEveryGoodPage) {
+    const std::string middle = dir.file("middle.png"), png = dir.file("corrupt.png"),
+                      tiff = dir.file("notzlib.tif"), out = dir.file("book.pdf");
+    WriteFile(middle, RgbPng(Deflate(GoodRgbRows())));
+    WriteFile(png, RgbPng(ScrambledIdat()));
+    WriteFile(tiff, GrayTiff(8, std::string(16, '\x07')));
+    std::string command = ShellQuote(BINDWICK_CLI_PATH) + " -q -o " + ShellQuote(out);
+    for (const std::string &file : {first, png, middle, tiff, last})
+        command += " " + ShellQuote(file);
+    const CommandResult result = testsupport::RunCommand(command);
+
+    EXPECT_EQ(result.status, 3) << result.output;
+    EXPECT_NE(result.output.find(png), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find(tiff), std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find(middle), std::string::npos) << result.output;
+    std::string report;
+    EXPECT_TRUE(testsupport::QpdfCheck(out, &report)) << report;
+    EXPECT_EQ(testsupport::PdfInfoField(out, "Pages"), "3");
+}
+
 // Cuts of good files of each kind, and flipped bytes in their compressed
 // data (a flip in a header can make another valid image): whatever the
 // reader makes of them, the answer is one of the two sound ones.
