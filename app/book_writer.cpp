@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #include "bindwick_version.h"
 #include "staging_file.h"
@@ -179,6 +180,12 @@ std::string TrimmedText(const std::string &utf8) {
     return utf8.substr(begin, end - begin);
 }
 
+int CompressionThreads(int requested) {
+    int count = requested > 0 ? requested
+                              : static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(count, 1, kMaxThreads);
+}
+
 std::string BookWriter::GetCreatorName() {
     char buffer[16] = {};
     std::memcpy(buffer, kStoredCreatorName, sizeof kStoredCreatorName);
@@ -279,6 +286,12 @@ BookResult BookWriter::Write(const BookRequest &request) {
             return output_not_created();
         }
         folio->set_value("compress", static_cast<float>(request.compression));
+        // Decoded images: row filters halve them, and large ones are
+        // compressed on every processor. The document does not depend on
+        // the thread count.
+        folio->set_parameter("imagepredictor", "true");
+        folio->set_value("compressthreads",
+                         static_cast<float>(CompressionThreads(request.threads)));
         RecordTexts(*folio, request);
         if (!BindEntries(*folio, request, result)) {
             folio.reset();

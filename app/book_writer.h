@@ -43,8 +43,16 @@ struct BookRequest {
     std::optional<std::string> subtitle;  // recorded as Subject
     std::optional<std::string> author;
     int compression = 6;  // Flate level 0..9
+    int threads = 0;      // threads that compress large images; 0: one per CPU
     PageSetup page;       // page sizes; by default each image's pixel size
 };
+
+// The most threads a run compresses on.
+constexpr int kMaxThreads = 32;
+
+// The threads a run with `requested` threads uses: that many, or one per
+// processor for 0, at most kMaxThreads.
+int CompressionThreads(int requested);
 
 enum class BookOutcome {
     kWritten,           // the document is complete at the output path

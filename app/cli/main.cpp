@@ -46,6 +46,8 @@ void PrintUsage(std::FILE *stream) {
         "  --author TEXT       the document's author\n"
         "  --compress N        compression level 0 (fastest) to 9 (smallest);\n"
         "                      default 6\n"
+        "  --threads N         threads that compress large images, 1 to 32;\n"
+        "                      default one per processor\n"
         "  -q, --quiet         no progress line\n"
         "  -h, --help          show this help and exit\n"
         "  --version           show the version and exit\n"
@@ -83,6 +85,7 @@ struct Options {
     std::optional<std::string> output;
     std::optional<std::string> title, subtitle, author;
     int compression = 6;
+    int threads = 0;  // one per processor
     bool quiet = false;
     std::vector<std::string> images;
     bindwick::PageArguments page_arguments;
@@ -95,6 +98,24 @@ int ParseCompression(const std::string &text) {
         UsageError("--compress needs a level from 0 to 9, not '" + text + "'");
     }
     return text[0] - '0';
+}
+
+// Reads a thread count from 1 to the library's limit; anything else is a
+// usage error.
+int ParseThreads(const std::string &text) {
+    int count = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || count > bindwick::kMaxThreads) {
+            count = 0;
+            break;
+        }
+        count = count * 10 + (c - '0');
+    }
+    if (count < 1 || count > bindwick::kMaxThreads) {
+        UsageError("--threads needs a count from 1 to " + std::to_string(bindwick::kMaxThreads) +
+                   ", not '" + text + "'");
+    }
+    return count;
 }
 
 // The switch of a page option without a value, or null.
@@ -156,7 +177,8 @@ Options ParseOptions(int argc, char **argv) {
         else if (name == "--pagesize") target = &options.page_arguments.pagesize;
         else if (name == "--margin") target = &options.page_arguments.margin;
         else if (name == "--fit") target = &options.page_arguments.fit;
-        else if (name != "--compress") UsageError("unknown option '" + arg + "'");
+        else if (name != "--compress" && name != "--threads")
+            UsageError("unknown option '" + arg + "'");
 
         if (!value) {
             if (i + 1 >= argc) UsageError("option '" + name + "' needs a value");
@@ -164,6 +186,8 @@ Options ParseOptions(int argc, char **argv) {
         }
         if (target != nullptr) {
             *target = *value;
+        } else if (name == "--threads") {
+            options.threads = ParseThreads(*value);
         } else {
             options.compression = ParseCompression(*value);
         }
@@ -243,6 +267,7 @@ int main(int argc, char **argv) {
     request.subtitle = options.subtitle;
     request.author = options.author;
     request.compression = options.compression;
+    request.threads = options.threads;
     request.page = options.page;
     bindwick::GatheredImages gathered = bindwick::GatherImages(options.images);
     request.entries = std::move(gathered.images);

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "output.h"
+#include "parallel_flate.h"
 
 namespace {
 
@@ -91,13 +92,40 @@ int rows32_source_refill(pdf_document *document, pdf_data_source *source) {
 const pdf_source_operations kMemorySource = {no_operation, memory_source_refill, no_operation};
 const pdf_source_operations kRows32Source = {no_operation, rows32_source_refill, no_operation};
 
-/* Starts a copy; `active` marks it for the release of a copy an error left. */
-void begin_copy(pdf_document *document, pdf_data_source *source) {
+}  // namespace
+
+/* `active` marks the source for the release of a copy an error left. */
+void pdf_begin_source(pdf_document *document, pdf_data_source *source) {
     source->operations->init(document, source);
     source->active = 1;
 }
 
-}  // namespace
+int pdf_source_has_more(pdf_document *document, pdf_data_source *source, pdf_source_feed *feed) {
+    while (feed->pending_length == 0 && !feed->ended) {
+        if (source->operations->refill(document, source)) {
+            feed->pending = source->chunk;
+            feed->pending_length = source->chunk_length;
+        } else {
+            feed->ended = 1;
+        }
+    }
+    return feed->pending_length > 0;
+}
+
+size_t pdf_read_source(pdf_document *document, pdf_data_source *source, pdf_source_feed *feed,
+                       pdf_byte *to, size_t room) {
+    size_t read = 0;
+
+    while (read < room && pdf_source_has_more(document, source, feed)) {
+        size_t take = room - read;
+        if (take > feed->pending_length) take = feed->pending_length;
+        memcpy(to + read, feed->pending, take);
+        read += take;
+        feed->pending += take;
+        feed->pending_length -= take;
+    }
+    return read;
+}
 
 void pdf_set_file_source(pdf_data_source *source, const char *filename, long start_offset,
                          long byte_limit) {
@@ -132,13 +160,17 @@ void pdf_end_source(pdf_document *document, pdf_data_source *source) {
 }
 
 void pdf_copy_source_raw(pdf_document *document, pdf_data_source *source) {
-    begin_copy(document, source);
+    pdf_begin_source(document, source);
     while (source->operations->refill(document, source))
         pdf_write(document, source->chunk, source->chunk_length);
     pdf_end_source(document, source);
 }
 
 void pdf_copy_source_compressed(pdf_document *document, pdf_data_source *source) {
+    if (document->compress != 0 && document->compress_threads > 0) {
+        pdf_copy_source_in_blocks(document, source);
+        return;
+    }
     int compressing = document->compress != 0;
     if (compressing) pdf_compress_init(document);
     pdf_copy_source_raw(document, source);
@@ -150,7 +182,7 @@ void pdf_copy_source_hex(pdf_document *document, pdf_data_source *source) {
     static const char digits[] = "0123456789ABCDEF";
     char line[66];
     int used = 0;
-    begin_copy(document, source);
+    pdf_begin_source(document, source);
     while (source->operations->refill(document, source)) {
         for (size_t i = 0; i < source->chunk_length; i++) {
             pdf_byte c = source->chunk[i];

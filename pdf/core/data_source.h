@@ -72,6 +72,24 @@ void pdf_copy_source_raw(pdf_document *document, pdf_data_source *source);
 void pdf_copy_source_compressed(pdf_document *document, pdf_data_source *source);
 void pdf_copy_source_hex(pdf_document *document, pdf_data_source *source);
 
+/* Starts a copy: `init`, then the source is marked active. */
+void pdf_begin_source(pdf_document *document, pdf_data_source *source);
+
+/* Where a reader of a source stands: the bytes of the last chunk not yet
+ * taken, and whether the source has ended. Starts zeroed. */
+typedef struct {
+    const pdf_byte *pending;
+    size_t pending_length;
+    int ended;
+} pdf_source_feed;
+
+/* Reads up to `room` bytes from the source into `to`, refilling it as
+ * needed; returns the bytes read, fewer only at the end of the data. */
+size_t pdf_read_source(pdf_document *document, pdf_data_source *source, pdf_source_feed *feed,
+                       pdf_byte *to, size_t room);
+/* True while the source has bytes left; refills it to find out. */
+int pdf_source_has_more(pdf_document *document, pdf_data_source *source, pdf_source_feed *feed);
+
 /* Releases a source whose copy an error left (see `active`). */
 void pdf_end_source(pdf_document *document, pdf_data_source *source);
 

@@ -53,6 +53,8 @@ enum {
     PDF_PROCSET_TEXT = 0x08
 };
 
+typedef struct pdf_flate_blocks_s pdf_flate_blocks; /* parallel_flate.cpp */
+
 /* The output stream: one growable buffer in front of the sink. */
 typedef struct {
     pdf_byte *start;         /* null until the first document is opened */
@@ -64,6 +66,8 @@ typedef struct {
     int compressor_level;    /* level the compressor was set up with; 0 none */
     int kernel_copy_refused; /* the sink took no file-to-file copy: not tried
                                 again for this document */
+    /* The blocks of streams deflated on threads, kept for the next. */
+    pdf_flate_blocks *flate_blocks;
 } pdf_output_stream;
 
 /*
@@ -122,6 +126,10 @@ struct pdf_document_s {
     pdf_output_stream *stream;
     int flush;
     int compress;
+    /* Threads that deflate large streams in blocks; 0: one stream as ever. */
+    int compress_threads;
+    /* Decoded image data are written with PNG row filters. */
+    int image_predictor;
     int floatdigits;
 
     /* Objects and pages, rebuilt by each open call. */

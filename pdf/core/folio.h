@@ -178,7 +178,11 @@ int PDF_add_bookmark(pdf_document *document, const char *text, int parent, int o
 
 /* Text settings ("compatibility", "flush", "warning", "imagewarning",
  * "openaction", "openmode", "transition", "binding", "debug", ...). Unknown
- * keys, bad values and keys not allowed in the current scope are errors. */
+ * keys, bad values and keys not allowed in the current scope are errors.
+ * "imagepredictor" ("true" or "false", default "false"; document scope):
+ * images the library decodes are written with PNG row filters and
+ * /DecodeParms with /Predictor 15, which makes smooth images deflate to
+ * about half the size; renderers show the same pixels. */
 void PDF_set_parameter(pdf_document *document, const char *key, const char *value);
 
 /* Text queries ("version", "scope", ...). The result is owned by the
@@ -186,12 +190,18 @@ void PDF_set_parameter(pdf_document *document, const char *key, const char *valu
 const char *PDF_get_parameter(pdf_document *document, const char *key, float modifier);
 
 /* Numeric settings ("compress" 0..9, "floatdigits" 3..6, "pagewidth",
- * "pageheight", the page boxes "CropBox/llx" ..., "duration"). */
+ * "pageheight", the page boxes "CropBox/llx" ..., "duration").
+ * "compressthreads" 1..32 (document scope): once set, image streams of more
+ * than 128 KB are deflated in blocks of 128 KB on that many threads; the
+ * bytes do not depend on the count. Until it is set, every stream is
+ * deflated as one piece. Another value is PDF_ERR_VALUE "Bogus thread
+ * count %f". The threads never call the memory hooks or the error handler:
+ * both are called from the calling thread only. */
 void PDF_set_value(pdf_document *document, const char *key, float value);
 
 /* Numeric queries: "major", "minor", "revision"; "pagewidth",
- * "pageheight"; "imagewidth", "imageheight", "resx", "resy" with an image
- * handle as modifier. Returns 0 on failure. */
+ * "pageheight"; "compressthreads" (1 until set); "imagewidth", "imageheight", "resx", "resy" with
+ * an image handle as modifier. Returns 0 on failure. */
 float PDF_get_value(pdf_document *document, const char *key, float modifier);
 
 /* ---- Images ------------------------------------------------------------ */

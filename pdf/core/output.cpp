@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "format.h"
+#include "parallel_flate.h"
 
 namespace {
 
@@ -43,9 +44,7 @@ void prepare_compressor(pdf_document *document, int level) {
         return;
     }
     release_compressor(document);
-    stream->compressor.zalloc = zlib_alloc;
-    stream->compressor.zfree = zlib_free;
-    stream->compressor.opaque = document;
+    pdf_use_document_memory(document, &stream->compressor);
     if (deflateInit(&stream->compressor, level) != Z_OK) {
         release_compressor(document);
         pdf_error(document, PDF_ERR_SYSTEM, "Compression error (deflateInit)");
@@ -85,6 +84,12 @@ void report_output_failure(pdf_document *document) {
 
 }  // namespace
 
+void pdf_use_document_memory(pdf_document *document, z_stream *z) {
+    z->zalloc = zlib_alloc;
+    z->zfree = zlib_free;
+    z->opaque = document;
+}
+
 void pdf_open_stream(pdf_document *document) {
     pdf_output_stream *stream = document->stream;
     if (stream->start != NULL) pdf_free(document, stream->start);
@@ -102,6 +107,7 @@ void pdf_free_stream(pdf_document *document) {
     pdf_output_stream *stream = document->stream;
     if (stream == NULL) return;
     release_compressor(document);
+    pdf_free_flate_blocks(document);
     if (stream->start != NULL) pdf_free(document, stream->start);
     pdf_free(document, stream);
     document->stream = NULL;

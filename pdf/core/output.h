@@ -36,6 +36,9 @@ void pdf_putc(pdf_document *document, int c);
 /* Formats with pdf_vsprintf into 256 bytes (longer output is cut). */
 void pdf_printf(pdf_document *document, const char *format, ...);
 
+/* Makes zlib take the memory of `z` through the document's hooks. */
+void pdf_use_document_memory(pdf_document *document, z_stream *z);
+
 /* Opens and closes a Flate-compressed section at the document's level. */
 void pdf_compress_init(pdf_document *document);
 void pdf_compress_end(pdf_document *document);

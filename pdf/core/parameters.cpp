@@ -14,11 +14,12 @@
 #include "content.h"
 #include "folio_version.h"
 #include "output.h"
+#include "parallel_flate.h"
 #include "subsystem.h"
 
 namespace {
 
-enum { ALL = 0x3F, OBJ = 0x01, PAGE = 0x04, PPT = 0x1C, DPPT = 0x1E };
+enum { ALL = 0x3F, OBJ = 0x01, DOC = 0x02, PAGE = 0x04, PPT = 0x1C, DPPT = 0x1E };
 
 int is(const char *a, const char *b) {
     return strcmp(a, b) == 0;
@@ -244,6 +245,17 @@ void set_compression(pdf_document *document, const pdf_parameter *row, float val
     }
 }
 
+/* From then on, large streams are deflated in blocks, on this many
+ * threads; the bytes are the same for any count. */
+void set_compress_threads(pdf_document *document, const pdf_parameter *row, float value) {
+    (void)row;
+    if (!(value >= 1 && value < PDF_MAX_COMPRESS_THREADS + 1)) {
+        pdf_error(document, PDF_ERR_VALUE, "Bogus thread count %f", value);
+        return;
+    }
+    document->compress_threads = (int)value;
+}
+
 void set_float_digits(pdf_document *document, const pdf_parameter *row, float value) {
     (void)row;
     if (!(value >= 3 && value < 7))
@@ -299,6 +311,12 @@ float get_constant(pdf_document *document, const pdf_parameter *row, int modifie
 float get_float_field(pdf_document *document, const pdf_parameter *row, int modifier) {
     (void)modifier;
     return *float_field(document, row);
+}
+
+float get_compress_threads(pdf_document *document, const pdf_parameter *row, int modifier) {
+    (void)row;
+    (void)modifier;
+    return document->compress_threads > 0 ? (float)document->compress_threads : 1;
 }
 
 float get_page_dimension(pdf_document *document, const pdf_parameter *row, int modifier) {
@@ -415,6 +433,9 @@ const pdf_parameter kRegistry[] = {
     {"transition", ALL, 0, set_transition, NULL, NULL, NULL, 0},
     {"duration", ALL, 0, NULL, set_float_field, NULL, NULL, FIELD(duration)},
     {"base", DPPT, 0, set_base_uri, NULL, NULL, NULL, 0},
+    {"imagepredictor", DOC, 0, set_boolean_field, NULL, NULL, get_boolean_field,
+     FIELD(image_predictor)},
+    {"compressthreads", DOC, 0, NULL, set_compress_threads, get_compress_threads, NULL, 0},
     {NULL, 0, 0, NULL, NULL, NULL, NULL, 0},
 };
 

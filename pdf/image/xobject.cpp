@@ -12,6 +12,7 @@
 #include "../core/output.h"
 #include "../draw/colorspace.h"
 #include "mask_stream.h"
+#include "row_filter.h"
 #include "stream_check.h"
 
 /* ---- The XObject table ---------------------------------------------------- */
@@ -236,15 +237,15 @@ void pdf_write_external_image(pdf_document *document, pdf_image *image) {
     pdf_puts(document, "endobj\n");
 }
 
-void pdf_write_decode_parms(pdf_document *document, pdf_image *image, int hex) {
+void pdf_write_decode_parms(pdf_document *document, pdf_image *image, int hex, int predictor) {
     int width = (int)image->width;
 
     pdf_printf(document, "/DecodeParms[%s<<", hex ? "null" : "");
     if (image->decode_params_text) pdf_puts(document, image->decode_params_text);
     if ((image->compression == PDF_COMPRESSION_FLATE ||
          image->compression == PDF_COMPRESSION_LZW) &&
-        image->predictor != 1) {
-        pdf_printf(document, "/Predictor %d", image->predictor);
+        predictor != 1) {
+        pdf_printf(document, "/Predictor %d", predictor);
         pdf_printf(document, "/Columns %d", width);
         if (image->bits_per_component != 8)
             pdf_printf(document, "/BitsPerComponent %d", image->bits_per_component);
@@ -286,7 +287,8 @@ void pdf_write_palette(pdf_document *document, pdf_image *image) {
 }
 
 /* The filter, decode parameters and /Decode entries. Data that do not
- * pass through are deflated at the document's level. */
+ * pass through are deflated at the document's level, as filtered rows when
+ * the document asks for that. */
 void pdf_write_image_filters(pdf_document *document, pdf_image *image, int hex) {
     if (hex) {
         pdf_puts(document, "/Filter[/ASCIIHexDecode");
@@ -299,7 +301,10 @@ void pdf_write_image_filters(pdf_document *document, pdf_image *image, int hex) 
         if (image->compression != PDF_COMPRESSION_NONE)
             pdf_printf(document, "/Filter[/%s]\n", pdf_filter_name(image->compression));
     }
-    if (image->pass_through) pdf_write_decode_parms(document, image, hex);
+    if (image->pass_through)
+        pdf_write_decode_parms(document, image, hex, image->predictor);
+    else if (pdf_image_rows_filtered(document, image))
+        pdf_write_decode_parms(document, image, hex, PDF_PNG_PREDICTOR);
     if (image->inverted) {
         int i;
 
@@ -324,6 +329,8 @@ void pdf_write_image_data(pdf_document *document, pdf_image *image, int hex) {
         pdf_copy_source_hex(document, &image->source);
     else if (image->pass_through)
         pdf_copy_source_checked(document, image);
+    else if (pdf_image_rows_filtered(document, image))
+        pdf_copy_filtered_rows(document, image);
     else
         pdf_copy_source_compressed(document, &image->source);
     pdf_end_image_stream(document, length_id, start);

@@ -1,0 +1,164 @@
+// Decoded images written with PNG row filters and deflated in blocks on
+// several threads: the filter each row gets, what viewers show, the bytes
+// for any thread count, and allocation failures on the way.
+#include <gtest/gtest.h>
+
+#include "image/row_filter.h"
+#include "test_png_util.h"
+
+using namespace foliotest;
+using namespace pngtest;
+using namespace testsupport;
+
+namespace {
+
+TEST(RowFilter, ChoosesTheFilterOfLeastSum)
+{
+    struct Case {
+        const char *label;
+        std::vector<pdf_byte> previous;  // empty: the first row
+        std::vector<pdf_byte> row;
+        size_t step;
+        int type;
+    } cases[] = {
+        // Every filter gives the same sums: the first of them wins.
+        {"flat", {}, {0, 0, 0, 0}, 1, PDF_ROW_FILTER_NONE},
+        // Small values that jump: any prediction makes them larger.
+        {"noise", {}, {0, 2, 0, 2}, 1, PDF_ROW_FILTER_NONE},
+        {"ramp", {}, {10, 20, 30, 40}, 1, PDF_ROW_FILTER_SUB},
+        {"ramp by pixels", {}, {10, 90, 20, 100, 30, 110}, 2, PDF_ROW_FILTER_SUB},
+        {"same as above", {100, 50, 200, 30}, {100, 50, 200, 30}, 1, PDF_ROW_FILTER_UP},
+        // Each byte halfway between its left and upper neighbours.
+        {"halfway", {100, 100, 100, 100}, {50, 75, 87, 93}, 1, PDF_ROW_FILTER_AVERAGE},
+        // The first byte as above it, the others as left of them.
+        {"corner", {100, 100, 100, 100}, {100, 50, 50, 50}, 1, PDF_ROW_FILTER_PAETH},
+        // Up leaves 0, 9 and 255, which counts as -1: 10 against None's 11.
+        {"signed", {0, 1, 2}, {0, 10, 1}, 1, PDF_ROW_FILTER_UP},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        std::vector<pdf_byte> out(c.row.size() + 1);
+        EXPECT_EQ(pdf_filter_row(c.row.data(), c.previous.empty() ? nullptr : c.previous.data(),
+                                 c.row.size(), c.step, out.data()),
+                  c.type);
+        EXPECT_EQ(out[0], c.type);
+    }
+}
+
+// ---- Documents --------------------------------------------------------------
+
+// Writes the PNG at `png` as a one-page document at level 6, with row
+// filters and `threads` threads when `threads` is not 0.
+void Bind(const std::string &png, const std::string &pdf, int threads)
+{
+    pdf_document *document = NewDocument(pdf, 6);
+    if (threads != 0) {
+        PDF_set_parameter(document, "imagepredictor", "true");
+        PDF_set_value(document, "compressthreads", static_cast<float>(threads));
+    }
+    int image = OpenImageFile(document, "png", png);
+    ASSERT_EQ(image, 0);
+    FinishWithPage(document, image);
+    EXPECT_TRUE(Log().reports.empty());
+}
+
+struct FilteredCase {
+    const char *label;
+    int color_type;
+    int bit_depth;
+};
+
+class FilteredRender : public ::testing::TestWithParam<FilteredCase> {};
+
+// Interlaced files are always decoded; large enough for several blocks of
+// 8-bit samples.
+TEST_P(FilteredRender, ViewersShowWhatTheUnfilteredDocumentShows)
+{
+    const FilteredCase &c = GetParam();
+    PngSpec recipe;
+    recipe.width = 420;
+    recipe.height = 330;
+    recipe.color_type = c.color_type;
+    recipe.bit_depth = c.bit_depth;
+    recipe.interlace = true;
+    TempDir dir;
+    std::string png = dir.file("in.png"), plain = dir.file("plain.pdf");
+    std::string filtered = dir.file("filtered.pdf");
+    WriteFile(png, EncodePng(recipe));
+    Bind(png, plain, 0);
+    Bind(png, filtered, 2);
+
+    EXPECT_NE(FirstImage(ReadFile(filtered)).dictionary.find("/Predictor 15"), std::string::npos);
+    std::string report;
+    EXPECT_TRUE(QpdfCheck(filtered, &report)) << report;
+    EXPECT_EQ(MaxDifference(RenderMutool(filtered, 1), RenderMutool(plain, 1)), 0);
+    EXPECT_EQ(MaxDifference(RenderPoppler(filtered, 1), RenderPoppler(plain, 1)), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, FilteredRender,
+    ::testing::Values(FilteredCase{"gray", PNG_COLOR_TYPE_GRAY, 8},
+                      FilteredCase{"gray_1bit", PNG_COLOR_TYPE_GRAY, 1},
+                      FilteredCase{"gray_alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8},
+                      FilteredCase{"rgb", PNG_COLOR_TYPE_RGB, 8},
+                      FilteredCase{"rgba", PNG_COLOR_TYPE_RGB_ALPHA, 8},
+                      FilteredCase{"rgb_16bit", PNG_COLOR_TYPE_RGB, 16},
+                      FilteredCase{"palette_4bit", PNG_COLOR_TYPE_PALETTE, 4}),
+    ByLabel());
+
+TEST(ParallelFlate, TheBytesDoNotDependOnTheThreadCount)
+{
+    PngSpec recipe;
+    recipe.width = 700;
+    recipe.height = 520;  // about 1 MB of samples: 9 blocks
+    recipe.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
+    TempDir dir;
+    std::string png = dir.file("in.png");
+    WriteFile(png, EncodePng(recipe));
+    std::string first;
+    for (int threads : {1, 2, 7}) {
+        SCOPED_TRACE(threads);
+        std::string pdf = dir.file("out.pdf");
+        Bind(png, pdf, threads);
+        std::string report;
+        EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
+        std::string bytes = NormalizePdf(ReadFile(pdf));
+        if (first.empty())
+            first = bytes;
+        EXPECT_TRUE(bytes == first) << "differs from the document written with 1 thread";
+    }
+}
+
+TEST(ParallelFlate, EveryAllocationFailureOfATwoThreadRunIsCleanAndLeakFree)
+{
+    PngSpec recipe;
+    recipe.width = 300;
+    recipe.height = 200;  // 180 KB of samples: two blocks
+    recipe.interlace = true;
+    TempDir dir;
+    std::string png = dir.file("in.png");
+    WriteFile(png, EncodePng(recipe));
+    long n = 1;
+    for (; n < 400; ++n) {
+        std::string left;
+        auto build = [&](pdf_document *pdf, FailingHeap &heap) {
+            PDF_open_mem(pdf, [](pdf_document *, void *, size_t count) { return count; });
+            PDF_set_parameter(pdf, "imagepredictor", "true");
+            PDF_set_value(pdf, "compressthreads", 2);
+            heap.Arm();
+            int image = PDF_open_image_file(pdf, "png", png.c_str(), "", 0);
+            PDF_begin_page(pdf, 300, 200);
+            PDF_place_image(pdf, image, 0, 0, 1);
+            PDF_end_page(pdf);
+            PDF_close(pdf);
+        };
+        bool finished = BuildOnFailingHeap(n, build, &left);
+        EXPECT_EQ(left, "") << "blocks left after failure at allocation " << n;
+        if (finished)
+            break;
+    }
+    EXPECT_LT(n, 400);
+    EXPECT_GT(n, 20) << "too few allocations to reach the blocks";
+}
+
+}  // namespace
