@@ -168,7 +168,7 @@ void pdf_copy_source_raw(pdf_document *document, pdf_data_source *source) {
 
 void pdf_copy_source_compressed(pdf_document *document, pdf_data_source *source) {
     if (document->compress != 0 && document->compress_threads > 0) {
-        pdf_copy_source_in_blocks(document, source);
+        pdf_copy_source_in_blocks(document, source, 0);
         return;
     }
     int compressing = document->compress != 0;

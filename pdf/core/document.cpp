@@ -11,6 +11,7 @@
 
 #include "file_structure.h"
 #include "output.h"
+#include "parallel_flate.h"
 #include "parameters.h"
 
 namespace {
@@ -213,6 +214,8 @@ void pdf_error(pdf_document *document, int type, const char *format, ...) {
         document->state_stack[++document->state_index] = PDF_SCOPE_ERROR;
     }
 
+    /* The handler may leave by longjmp: no thread may be left running. */
+    pdf_join_flate_threads(document);
     document->error_handler(document, type, message);
 
     /* The handler returned: leave the error scope again. */

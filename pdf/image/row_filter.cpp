@@ -4,25 +4,27 @@
  */
 #include "row_filter.h"
 
+#include <stdlib.h>
 #include <string.h>
 
+#include "../core/parallel_flate.h"
 #include "../draw/colorspace.h"
 
 namespace {
 
-int paeth_predictor(int left, int above, int upper_left) {
-    int estimate = left + above - upper_left;
-    int to_left = estimate > left ? estimate - left : left - estimate;
-    int to_above = estimate > above ? estimate - above : above - estimate;
-    int to_upper_left = estimate > upper_left ? estimate - upper_left : upper_left - estimate;
+/* The one of left, above and upper left nearest to left + above - upper
+ * left, in that order when two are as near. */
+inline int paeth_predictor(int left, int above, int upper_left) {
+    int to_left = abs(above - upper_left);
+    int to_above = abs(left - upper_left);
+    int to_upper_left = abs(left + above - 2 * upper_left);
 
     if (to_left <= to_above && to_left <= to_upper_left) return left;
-    if (to_above <= to_upper_left) return above;
-    return upper_left;
+    return to_above <= to_upper_left ? above : upper_left;
 }
 
 /* What the filter of `type` predicts for a byte from its neighbours. */
-int predicted(int type, int left, int above, int upper_left) {
+inline int predicted(int type, int left, int above, int upper_left) {
     switch (type) {
         case PDF_ROW_FILTER_SUB:
             return left;
@@ -38,33 +40,48 @@ int predicted(int type, int left, int above, int upper_left) {
 }
 
 /* The size of a filtered byte taken as signed: 255 is as small as 1. */
-unsigned magnitude(int difference) {
-    pdf_byte value = (pdf_byte)difference;
-    return value < 128 ? value : 256u - value;
+inline unsigned magnitude(int difference) {
+    return (unsigned)abs((int)(signed char)(pdf_byte)difference);
 }
 
-/* The neighbours of byte `i`: zero left of the row and above the first. */
-void neighbours(const pdf_byte *row, const pdf_byte *previous, size_t i, size_t step, int *left,
-                int *above, int *upper_left) {
-    *left = i >= step ? row[i - step] : 0;
-    *above = previous != NULL ? previous[i] : 0;
-    *upper_left = previous != NULL && i >= step ? previous[i - step] : 0;
+/* Bytes summed in 32 bits: each adds at most 128. */
+#define SUM_PIECE ((size_t)1 << 24)
+
+/* The sums of the sizes of bytes `from` to `length` of the row under each
+ * filter, added to `sums`. With `step` 0 nothing lies to the left. Summed in
+ * 32-bit locals, three times as fast as in longs; at most SUM_PIECE
+ * bytes. */
+void add_sums(const pdf_byte *row, const pdf_byte *previous, size_t from, size_t length,
+              size_t step, unsigned long *sums) {
+    unsigned none = 0, sub = 0, up = 0, average = 0, paeth = 0;
+
+    for (size_t i = from; i < length; i++) {
+        int x = row[i], above = previous[i];
+        int left = step != 0 ? row[i - step] : 0;
+        int upper_left = step != 0 ? previous[i - step] : 0;
+
+        none += magnitude(x);
+        sub += magnitude(x - left);
+        up += magnitude(x - above);
+        average += magnitude(x - ((left + above) >> 1));
+        paeth += magnitude(x - paeth_predictor(left, above, upper_left));
+    }
+    sums[0] += none;
+    sums[1] += sub;
+    sums[2] += up;
+    sums[3] += average;
+    sums[4] += paeth;
 }
 
 int least_sum_filter(const pdf_byte *row, const pdf_byte *previous, size_t length, size_t step) {
     unsigned long sums[5] = {0, 0, 0, 0, 0};
+    size_t first_pixel = step < length ? step : length;
     int best = PDF_ROW_FILTER_NONE;
 
-    for (size_t i = 0; i < length; i++) {
-        int left, above, upper_left;
-
-        neighbours(row, previous, i, step, &left, &above, &upper_left);
-        sums[0] += magnitude(row[i]);
-        sums[1] += magnitude(row[i] - left);
-        sums[2] += magnitude(row[i] - above);
-        sums[3] += magnitude(row[i] - ((left + above) >> 1));
-        sums[4] += magnitude(row[i] - paeth_predictor(left, above, upper_left));
-    }
+    add_sums(row, previous, 0, first_pixel, 0, sums);
+    for (size_t from = first_pixel; from < length; from += SUM_PIECE)
+        add_sums(row, previous, from, length - from > SUM_PIECE ? from + SUM_PIECE : length, step,
+                 sums);
     for (int type = 1; type < 5; type++)
         if (sums[type] < sums[best]) best = type;
     return best;
@@ -77,11 +94,10 @@ int least_sum_filter(const pdf_byte *row, const pdf_byte *previous, size_t lengt
 typedef struct {
     pdf_data_source inner;
     pdf_byte *row;      /* the row being gathered */
-    pdf_byte *previous; /* the row before it, as delivered */
+    pdf_byte *previous; /* the row before it, as delivered; zeros at first */
     pdf_byte *out;      /* filter type and filtered row */
     size_t row_length;
     size_t step;
-    int has_previous;
     pdf_source_feed feed; /* where the inner source stands */
 } row_filter_state;
 
@@ -99,13 +115,11 @@ int row_filter_refill(pdf_document *document, pdf_data_source *source) {
     pdf_byte *done = state->row;
 
     if (length == 0) return 0;
-    pdf_filter_row(state->row, state->has_previous ? state->previous : NULL, length, state->step,
-                   state->out);
+    pdf_filter_row(state->row, state->previous, length, state->step, state->out);
     source->chunk = state->out;
     source->chunk_length = length + 1;
     state->row = state->previous;
     state->previous = done;
-    state->has_previous = 1;
     return 1;
 }
 
@@ -144,14 +158,14 @@ int components_of_colorspace(int colorspace) {
 int pdf_filter_row(const pdf_byte *row, const pdf_byte *previous, size_t length, size_t step,
                    pdf_byte *out) {
     int type = least_sum_filter(row, previous, length, step);
+    size_t i;
 
     out[0] = (pdf_byte)type;
-    for (size_t i = 0; i < length; i++) {
-        int left, above, upper_left;
-
-        neighbours(row, previous, i, step, &left, &above, &upper_left);
-        out[i + 1] = (pdf_byte)(row[i] - predicted(type, left, above, upper_left));
-    }
+    for (i = 0; i < step && i < length; i++)
+        out[i + 1] = (pdf_byte)(row[i] - predicted(type, 0, previous[i], 0));
+    for (; i < length; i++)
+        out[i + 1] =
+            (pdf_byte)(row[i] - predicted(type, row[i - step], previous[i], previous[i - step]));
     return type;
 }
 
@@ -174,7 +188,7 @@ void pdf_copy_filtered_rows(pdf_document *document, pdf_image *image) {
         document, sizeof *state + 3 * row_length + 1, "pdf_copy_filtered_rows");
 
     if (state == NULL) return;
-    memset(state, 0, sizeof *state);
+    memset(state, 0, sizeof *state + 3 * row_length + 1);
     state->row = (pdf_byte *)(state + 1);
     state->previous = state->row + row_length;
     state->out = state->previous + row_length;
@@ -187,5 +201,5 @@ void pdf_copy_filtered_rows(pdf_document *document, pdf_image *image) {
     /* Active from here on, so that an error before the copy starts its
      * source still frees the state. */
     image->source.active = 1;
-    pdf_copy_source_compressed(document, &image->source);
+    pdf_copy_source_in_blocks(document, &image->source, 1);
 }

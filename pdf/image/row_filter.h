@@ -27,8 +27,8 @@ enum {
 
 /* Filters the `length` bytes of `row` with the filter of least sum, each
  * byte predicted from the byte `step` places to its left and from the byte
- * above it in `previous` (null for the first row: zeros above). Writes the
- * filter type and the `length` filtered bytes to `out`; returns the type. */
+ * above it in `previous` (zeros for the first row). Writes the filter type
+ * and the `length` filtered bytes to `out`; returns the type. */
 int pdf_filter_row(const pdf_byte *row, const pdf_byte *previous, size_t length, size_t step,
                    pdf_byte *out);
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../image/test_png_util.h"
 #include "book_writer.h"
 #include "jpeg_fixture.h"
 #include "test_support.h"
@@ -473,6 +474,29 @@ TEST_F(BookWriterTest, PaperLeavesTheImageObjectAlone) {
               std::string::npos);
     EXPECT_NE(paper.find("stream\nq\n793.7008 0 0 595.2756 24.0945 0 cm\n/I0 Do\nQ\n"),
               std::string::npos);
+}
+
+// Decoded images go in with row filters, and the document does not depend
+// on the number of threads that compress them.
+TEST_F(BookWriterTest, DecodedImagesAreFilteredWhateverTheThreads) {
+    pngtest::PngSpec recipe;
+    recipe.width = 300;
+    recipe.height = 200;  // over one block of 128 KB
+    recipe.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
+    const std::string png = inputs.file("rgba.png");
+    testsupport::WriteFile(png, pngtest::EncodePng(recipe));
+    std::string first;
+    for (int threads : {1, 3}) {
+        BookRequest request;
+        request.entries = {{png, "png"}};
+        request.threads = threads;
+        request.output_path = outputs.file("book.pdf");
+        ASSERT_EQ(Run(request).outcome, BookOutcome::kWritten);
+        const std::string pdf = testsupport::NormalizePdf(ReadFile(request.output_path));
+        EXPECT_NE(pdf.find("/Predictor 15"), std::string::npos);
+        if (first.empty()) first = pdf;
+        EXPECT_TRUE(pdf == first) << threads << " threads";
+    }
 }
 
 }  // namespace
