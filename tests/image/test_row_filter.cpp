@@ -67,6 +67,7 @@ struct FilteredCase {
     const char *label;
     int color_type;
     int bit_depth;
+    bool key;  // a colour key: for 16 bits, a stencil mask stream of its own
 };
 
 class FilteredRender : public ::testing::TestWithParam<FilteredCase> {};
@@ -82,6 +83,7 @@ TEST_P(FilteredRender, ViewersShowWhatTheUnfilteredDocumentShows)
     recipe.color_type = c.color_type;
     recipe.bit_depth = c.bit_depth;
     recipe.interlace = true;
+    recipe.key = c.key;
     TempDir dir;
     std::string png = dir.file("in.png"), plain = dir.file("plain.pdf");
     std::string filtered = dir.file("filtered.pdf");
@@ -89,7 +91,12 @@ TEST_P(FilteredRender, ViewersShowWhatTheUnfilteredDocumentShows)
     Bind(png, plain, 0);
     Bind(png, filtered, 2);
 
-    EXPECT_NE(FirstImage(ReadFile(filtered)).dictionary.find("/Predictor 15"), std::string::npos);
+    // The image's samples are filtered; a stencil mask's bits are not.
+    std::string pdf = ReadFile(filtered);
+    EXPECT_EQ(CountOf(pdf, "/Predictor 15"), 1);
+    size_t mask = pdf.find("/ImageMask true");
+    if (mask != std::string::npos)
+        EXPECT_EQ(StreamAround(pdf, mask).dictionary.find("/DecodeParms"), std::string::npos);
     std::string report;
     EXPECT_TRUE(QpdfCheck(filtered, &report)) << report;
     EXPECT_EQ(MaxDifference(RenderMutool(filtered, 1), RenderMutool(plain, 1)), 0);
@@ -98,13 +105,14 @@ TEST_P(FilteredRender, ViewersShowWhatTheUnfilteredDocumentShows)
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, FilteredRender,
-    ::testing::Values(FilteredCase{"gray", PNG_COLOR_TYPE_GRAY, 8},
-                      FilteredCase{"gray_1bit", PNG_COLOR_TYPE_GRAY, 1},
-                      FilteredCase{"gray_alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8},
-                      FilteredCase{"rgb", PNG_COLOR_TYPE_RGB, 8},
-                      FilteredCase{"rgba", PNG_COLOR_TYPE_RGB_ALPHA, 8},
-                      FilteredCase{"rgb_16bit", PNG_COLOR_TYPE_RGB, 16},
-                      FilteredCase{"palette_4bit", PNG_COLOR_TYPE_PALETTE, 4}),
+    ::testing::Values(FilteredCase{"gray", PNG_COLOR_TYPE_GRAY, 8, false},
+                      FilteredCase{"gray_1bit", PNG_COLOR_TYPE_GRAY, 1, false},
+                      FilteredCase{"gray_alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8, false},
+                      FilteredCase{"rgb", PNG_COLOR_TYPE_RGB, 8, false},
+                      FilteredCase{"rgba", PNG_COLOR_TYPE_RGB_ALPHA, 8, false},
+                      FilteredCase{"rgb_16bit", PNG_COLOR_TYPE_RGB, 16, false},
+                      FilteredCase{"rgb_16bit_stencil", PNG_COLOR_TYPE_RGB, 16, true},
+                      FilteredCase{"palette_4bit", PNG_COLOR_TYPE_PALETTE, 4, false}),
     ByLabel());
 
 TEST(ParallelFlate, TheBytesDoNotDependOnTheThreadCount)
