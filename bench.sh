@@ -98,6 +98,9 @@ floor="$build/bench/bench_floor"
 echo "==== Generating the input sets in $build/sets (once)"
 "$build/bench/bench_make_sets" "$build/sets" "${sets[@]}"
 
+# The machine is shared: its load around the runs goes into the report.
+load_start=$(cut -d' ' -f1-3 /proc/loadavg)
+
 out="$build/out"
 samples="$build/samples"
 rm -rf "$out" "$samples"
@@ -205,6 +208,8 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }
        "$(. /etc/os-release && echo "$PRETTY_NAME"), Linux $(uname -r);"\
        "img2pdf $(dpkg-query -W -f='${Version}' img2pdf 2>/dev/null || echo '?'),"\
        "zlib $(dpkg-query -W -f='${Version}' zlib1g 2>/dev/null || echo '?')."
+  echo "Load average (1, 5, 15 minutes) when the runs began: $load_start; when they"
+  echo "ended: $(cut -d' ' -f1-3 /proc/loadavg)."
   echo "The cores are shared with other work, so single runs are noisy; the inputs"
   echo "are in the page cache after the first run (the floor, \`cat\`, reads them"
   echo "from there too)."
