@@ -95,8 +95,9 @@ TEST_P(FilteredRender, ViewersShowWhatTheUnfilteredDocumentShows)
     std::string pdf = ReadFile(filtered);
     EXPECT_EQ(CountOf(pdf, "/Predictor 15"), 1);
     size_t mask = pdf.find("/ImageMask true");
-    if (mask != std::string::npos)
+    if (mask != std::string::npos) {
         EXPECT_EQ(StreamAround(pdf, mask).dictionary.find("/DecodeParms"), std::string::npos);
+    }
     std::string report;
     EXPECT_TRUE(QpdfCheck(filtered, &report)) << report;
     EXPECT_EQ(MaxDifference(RenderMutool(filtered, 1), RenderMutool(plain, 1)), 0);
