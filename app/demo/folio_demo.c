@@ -7,7 +7,11 @@
  * The first page is a small technical drawing of a flange that uses every
  * group of drawing calls: transformations, line attributes and dashes,
  * paths with circles and arcs, fill rules and clipping, gray, RGB, CMYK and
- * a spot colour. The pages after it are empty pages of several sizes.
+ * a spot colour. The second page shows what is defined once and used many
+ * times, and what a reader can click: a template (a bolt symbol) placed
+ * several times, a hatched and a dotted pattern fill, a note, a web link, a
+ * link back to the drawing and an attached text file. The pages after it
+ * are empty pages of several sizes.
  *
  * Exit status 0 on success, 1 when the file cannot be created or its path
  * cannot be resolved. Library errors go to the default handler, which
@@ -17,6 +21,8 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
 
 #include "folio.h"
 
@@ -227,10 +233,103 @@ static void draw_sheet(pdf_document *document)
     PDF_end_page(document);
 }
 
+/* The bolt symbol, 40 x 40: a circle with its centre lines. */
+static int define_bolt_template(pdf_document *document)
+{
+    int bolt = PDF_begin_template(document, 40, 40);
+    PDF_setlinewidth(document, 2);
+    PDF_setrgbcolor_stroke(document, 0.1f, 0.2f, 0.5f);
+    PDF_circle(document, 20, 20, 15);
+    PDF_stroke(document);
+    PDF_setlinewidth(document, 0.5f);
+    PDF_moveto(document, 0, 20);
+    PDF_lineto(document, 40, 20);
+    PDF_moveto(document, 20, 0);
+    PDF_lineto(document, 20, 40);
+    PDF_stroke(document);
+    PDF_end_template(document);
+    return bolt;
+}
+
+/* A coloured hatch: one dark red diagonal per 8 x 8 cell. */
+static int define_hatch_pattern(pdf_document *document)
+{
+    int hatch = PDF_begin_pattern(document, 8, 8, 8, 8, 1);
+    PDF_setrgbcolor_stroke(document, 0.6f, 0.1f, 0.1f);
+    PDF_moveto(document, 0, 0);
+    PDF_lineto(document, 8, 8);
+    PDF_stroke(document);
+    PDF_end_pattern(document);
+    return hatch;
+}
+
+/* An uncoloured dot grid, painted in the colour in force where it is used. */
+static int define_dot_pattern(pdf_document *document)
+{
+    int dots = PDF_begin_pattern(document, 6, 6, 6, 6, 2);
+    PDF_circle(document, 3, 3, 1.5f);
+    PDF_fill(document);
+    PDF_end_pattern(document);
+    return dots;
+}
+
+/* A short text file to attach, made in the temporary folder; its name goes
+ * to `path`. Returns 0 when it cannot be made. */
+static int write_attachment(char *path, size_t size)
+{
+    static const char notes[] = "Flange, drawing 1: bore 110, six bolts M24 on 216.\n";
+    const char *folder = getenv("TMPDIR");
+    int fd;
+    snprintf(path, size, "%s/folio-demo-XXXXXX-notes.txt", folder != NULL ? folder : "/tmp");
+    fd = mkstemps(path, (int)strlen("-notes.txt"));
+    if (fd < 0) return 0;
+    if (write(fd, notes, strlen(notes)) != (ssize_t)strlen(notes)) {
+        close(fd);
+        unlink(path);
+        return 0;
+    }
+    close(fd);
+    return 1;
+}
+
+/* The second page: the bolt placed along a row at growing sizes, the two
+ * pattern fills, and the annotations. */
+static void draw_definitions_page(pdf_document *document, const char *attachment)
+{
+    int bolt, hatch, dots, i;
+    bolt = define_bolt_template(document);
+    hatch = define_hatch_pattern(document);
+    dots = define_dot_pattern(document);
+    PDF_begin_page(document, 595, 842);
+    for (i = 0; i < 5; i++)
+        PDF_place_image(document, bolt, 60 + 95 * (float)i, 700, 0.6f + 0.3f * (float)i);
+
+    PDF_setcolor(document, "both", "pattern", (float)hatch, 0, 0, 0);
+    PDF_rect(document, 60, 420, 220, 200);
+    PDF_fill(document);
+    PDF_setrgbcolor_fill(document, 0.1f, 0.4f, 0.8f);
+    PDF_setcolor(document, "fill", "pattern", (float)dots, 0, 0, 0);
+    PDF_circle(document, 420, 520, 100);
+    PDF_fill(document);
+
+    PDF_add_note(document, 60, 360, 80, 380, "The hatch and the dots are tiling patterns.",
+                 "Folio", "comment", 1);
+    PDF_set_border_style(document, "dashed", 1);
+    PDF_set_border_color(document, 0.1f, 0.4f, 0.8f);
+    PDF_add_weblink(document, 60, 300, 280, 330, "https://example.com/folio");
+    PDF_add_locallink(document, 320, 300, 540, 330, 1, "fitpage");
+    if (attachment != NULL)
+        PDF_attach_file(document, 60, 240, 80, 260, attachment, "Notes on the flange",
+                        "Bindwick", "text/plain", "paperclip");
+    PDF_end_page(document);
+}
+
 int main(int argc, char **argv)
 {
     const char *filename = argc > 1 ? argv[1] : "demo.pdf";
     char resolved[PATH_MAX];
+    char attachment[PATH_MAX];
+    int have_attachment;
     pdf_document *document;
     size_t i;
 
@@ -244,17 +343,20 @@ int main(int argc, char **argv)
         PDF_delete(document);
         return 1;
     }
+    have_attachment = write_attachment(attachment, sizeof attachment);
     PDF_set_info(document, "Creator", "folio-demo");
     PDF_set_info(document, "Title", "Folio demonstration");
     PDF_set_info(document, "Subject", "A technical drawing and pages of several sizes");
     PDF_set_info(document, "Author", "Bindwick");
     draw_sheet(document);
+    draw_definitions_page(document, have_attachment ? attachment : NULL);
     for (i = 0; i < sizeof pages / sizeof pages[0]; i++) {
         PDF_begin_page(document, pages[i].width, pages[i].height);
         PDF_end_page(document);
     }
     PDF_close(document);
     PDF_delete(document);
+    if (have_attachment) unlink(attachment);
 
     if (realpath(filename, resolved) == NULL) {
         perror("folio-demo: realpath");

@@ -322,3 +322,79 @@ int Folio::makespotcolor(const std::string &name) {
 void Folio::set_info(const std::string &key, const std::string &value) {
     guarded([&] { PDF_set_info(document, key.c_str(), value.c_str()); });
 }
+
+int Folio::begin_pattern(float width, float height, float xstep, float ystep, int painttype) {
+    return guarded(
+        [&] { return PDF_begin_pattern(document, width, height, xstep, ystep, painttype); });
+}
+
+void Folio::end_pattern() {
+    guarded([&] { PDF_end_pattern(document); });
+}
+
+int Folio::begin_template(float width, float height) {
+    return guarded([&] { return PDF_begin_template(document, width, height); });
+}
+
+void Folio::end_template() {
+    guarded([&] { PDF_end_template(document); });
+}
+
+namespace {
+
+// An empty text as null: the library's "not given".
+const char *OrNull(const std::string &text) {
+    return text.empty() ? nullptr : text.c_str();
+}
+
+}  // namespace
+
+void Folio::add_note(float llx, float lly, float urx, float ury, const std::string &contents,
+                     const std::string &title, const std::string &icon, int open) {
+    guarded([&] {
+        PDF_add_note(document, llx, lly, urx, ury, contents.c_str(), OrNull(title), OrNull(icon),
+                     open);
+    });
+}
+
+void Folio::add_locallink(float llx, float lly, float urx, float ury, int page,
+                          const std::string &dest) {
+    guarded([&] { PDF_add_locallink(document, llx, lly, urx, ury, page, OrNull(dest)); });
+}
+
+void Folio::add_pdflink(float llx, float lly, float urx, float ury, const std::string &filename,
+                        int page, const std::string &dest) {
+    guarded([&] {
+        PDF_add_pdflink(document, llx, lly, urx, ury, filename.c_str(), page, OrNull(dest));
+    });
+}
+
+void Folio::add_weblink(float llx, float lly, float urx, float ury, const std::string &url) {
+    guarded([&] { PDF_add_weblink(document, llx, lly, urx, ury, url.c_str()); });
+}
+
+void Folio::add_launchlink(float llx, float lly, float urx, float ury,
+                           const std::string &filename) {
+    guarded([&] { PDF_add_launchlink(document, llx, lly, urx, ury, filename.c_str()); });
+}
+
+void Folio::attach_file(float llx, float lly, float urx, float ury, const std::string &filename,
+                        const std::string &description, const std::string &author,
+                        const std::string &mimetype, const std::string &icon) {
+    guarded([&] {
+        PDF_attach_file(document, llx, lly, urx, ury, filename.c_str(), OrNull(description),
+                        OrNull(author), OrNull(mimetype), OrNull(icon));
+    });
+}
+
+void Folio::set_border_style(const std::string &style, float width) {
+    guarded([&] { PDF_set_border_style(document, OrNull(style), width); });
+}
+
+void Folio::set_border_color(float red, float green, float blue) {
+    guarded([&] { PDF_set_border_color(document, red, green, blue); });
+}
+
+void Folio::set_border_dash(float dash, float gap) {
+    guarded([&] { PDF_set_border_dash(document, dash, gap); });
+}

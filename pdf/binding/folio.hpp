@@ -159,6 +159,40 @@ public:
     void setrgbcolor(float red, float green, float blue);
     // The spot colour's number for setcolor("...", "spot", number, tint).
     int makespotcolor(const std::string &name);
+
+    // Patterns and templates. A template's handle is an image number for
+    // place_image and close_image.
+    int begin_pattern(float width, float height, float xstep, float ystep,
+                      int painttype);
+    void end_pattern();
+    int begin_template(float width, float height);
+    void end_template();
+
+    // Annotations and links on the current page, in the rectangle llx, lly,
+    // urx, ury. An empty title, icon, destination, description, author or
+    // MIME type is passed as null: none, or the default.
+    void add_note(float llx, float lly, float urx, float ury,
+                  const std::string &contents, const std::string &title,
+                  const std::string &icon, int open);
+    void add_locallink(float llx, float lly, float urx, float ury, int page,
+                       const std::string &dest);
+    void add_pdflink(float llx, float lly, float urx, float ury,
+                     const std::string &filename, int page,
+                     const std::string &dest);
+    void add_weblink(float llx, float lly, float urx, float ury,
+                     const std::string &url);
+    void add_launchlink(float llx, float lly, float urx, float ury,
+                        const std::string &filename);
+    void attach_file(float llx, float lly, float urx, float ury,
+                     const std::string &filename, const std::string &description,
+                     const std::string &author, const std::string &mimetype,
+                     const std::string &icon);
+    // Border settings for the annotations added afterwards; an empty style
+    // is "solid".
+    void set_border_style(const std::string &style, float width);
+    void set_border_color(float red, float green, float blue);
+    void set_border_dash(float dash, float gap);
+
     // `value` is passed through as a zero-terminated text: an 8-bit text, or
     // a UTF-16BE text that starts with FE FF and ends with a zero unit (the
     // string then holds embedded zeros; c_str() supplies the last one).

@@ -61,6 +61,23 @@ void pdf_write_content_resources(pdf_document *document) {
     pdf_puts(document, "endobj\n");
 }
 
+void pdf_begin_definition(pdf_document *document, int scope, const char *routine) {
+    pdf_push_scope(document, scope, routine);
+    pdf_begin_content(document);
+}
+
+void pdf_end_definition(pdf_document *document, const char *what, const char *routine) {
+    if (document->content.save_level > 0) {
+        pdf_error(document, PDF_ERR_RUNTIME, "Unmatched save level at end of %s", what);
+        return;
+    }
+    pdf_end_content_data(document);
+    pdf_write_content_resources(document);
+    pdf_pop_scope(document, routine);
+    pdf_begin_content(document);
+    if (document->flush & PDF_FLUSH_PAGE) pdf_flush_stream(document);
+}
+
 void pdf_begin_contents_section(pdf_document *document) {
     if (document->content.state != PDF_CONTENT_NONE) return;
     if (document->contents_count >= document->contents_capacity) {

@@ -28,6 +28,15 @@ void pdf_end_content_data(pdf_document *document);
  * then each subsystem's entries for the resources the stream used. */
 void pdf_write_content_resources(pdf_document *document);
 
+/* A pattern or template definition, written the way a page is. Begin
+ * pushes `scope` (overflow reported naming `routine`) and starts drawing
+ * afresh; the caller then writes the object's dictionary and starts its
+ * data. End refuses an unbalanced save ("Unmatched save level at end of
+ * <what>"), ends the data, writes the resource dictionary, pops the scope,
+ * returns the document scope to black and flushes in flush mode "page". */
+void pdf_begin_definition(pdf_document *document, int scope, const char *routine);
+void pdf_end_definition(pdf_document *document, const char *what, const char *routine);
+
 /* Opens and closes a content section of the current page: a stream object of
  * its own, listed in the page's /Contents. Nothing happens when one is
  * already open, or none is. */

@@ -97,6 +97,8 @@ typedef struct pdf_resource_entry_s pdf_resource_entry;
 typedef struct pdf_graphics_s pdf_graphics;                 /* draw/gstate.h */
 typedef struct pdf_colorspace_table_s pdf_colorspace_table; /* draw/colorspace.h */
 typedef struct pdf_image_table_s pdf_image_table;           /* image/images.h */
+typedef struct pdf_pattern_table_s pdf_pattern_table;       /* draw/pattern.h */
+typedef struct pdf_annotation_list_s pdf_annotation_list;   /* annotations/annotations.h */
 
 struct pdf_document_s {
     unsigned long magic;
@@ -180,6 +182,8 @@ struct pdf_document_s {
     pdf_graphics *graphics;
     pdf_colorspace_table *colorspaces;
     pdf_image_table *images;
+    pdf_pattern_table *patterns;
+    pdf_annotation_list *annotations;
 
     /* Settings kept for the text operators. */
     int underline, overline, strikeout;

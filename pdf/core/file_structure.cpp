@@ -144,6 +144,7 @@ void write_document_end(pdf_document *document) {
     pdf_flush_if_large(document);
     write_catalog(document, root);
     pdf_write_outlines(document);
+    pdf_write_unwritten_pages(document);
     repair_unused_objects(document);
     long xref_offset = pdf_tell(document);
     write_xref(document);

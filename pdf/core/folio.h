@@ -228,8 +228,9 @@ int PDF_open_image(pdf_document *document, const char *type, const char *source,
 int PDF_open_CCITT(pdf_document *document, const char *filename, int width, int height,
                    int bit_reverse, int k, int black_is_1);
 
-/* Draws an image (one pixel per unit times scale) with its lower left
- * corner at (x, y). Scopes: page, pattern, template. */
+/* Draws an image (one pixel per unit times scale), or a template (one unit
+ * per unit times scale), with its lower left corner at (x, y).
+ * Scopes: page, pattern, template. */
 void PDF_place_image(pdf_document *document, int image, float x, float y, float scale);
 
 /* Frees the image handle; the XObject stays in the file.
@@ -388,15 +389,21 @@ void PDF_clip(pdf_document *document);
 /* ---- Colours ------------------------------------------------------------- */
 
 /* Sets the colour of `type` "fill", "stroke" or "both" in the colour space
- * "gray" (c1), "rgb" (c1 to c3), "cmyk" (c1 to c4) or "spot" (c1 the number
- * PDF_makespotcolor returned, c2 the tint). Components lie from 0 to 1. An
+ * "gray" (c1), "rgb" (c1 to c3), "cmyk" (c1 to c4), "spot" (c1 the number
+ * PDF_makespotcolor returned, c2 the tint) or "pattern" (c1 the number
+ * PDF_begin_pattern returned; a pattern of paint type 2 is painted in the
+ * fill, resp. stroke, colour in force, which stays in force). Components lie from 0 to 1. An
  * RGB colour of three equal components is written as gray. In document
  * scope the colour is only recorded (for PDF_makespotcolor). Scopes:
  * document and the drawing scopes.
  * Errors: PDF_ERR_VALUE "Missing type in PDF_setcolor", "Unknown type in
  * PDF_setcolor", "Missing color space in PDF_setcolor", "Unknown color space
  * '<space>' in PDF_setcolor", "Invalid spot color number <n> in
- * PDF_setcolor", "Bogus spot color tint value (<t>) in PDF_setcolor"; the
+ * PDF_setcolor", "Bogus spot color tint value (<t>) in PDF_setcolor",
+ * "Invalid pattern number <n> in PDF_setcolor", "Can't use pattern within
+ * its own definition", "Separation NYI for patterns" (paint type 2 over a
+ * spot colour); PDF_ERR_SYSTEM "Unknown color space in
+ * pdf_write_pattern_color" (paint type 2 over a pattern colour); the
  * warnings "Bogus gray value (<g>) in PDF_setcolor", "Bogus RGB color value
  * (<r>/<g>/<b>) in PDF_setcolor", "Bogus CMYK color value (<c>/<m>/<y>/<k>)
  * in PDF_setcolor". */
@@ -425,6 +432,106 @@ void PDF_setrgbcolor(pdf_document *document, float red, float green, float blue)
  * "Spot colors can only be based on simple color spaces" while the fill
  * colour is a spot colour. */
 int PDF_makespotcolor(pdf_document *document, const char *spotname, int length);
+
+/* ---- Patterns and templates ---------------------------------------------- *
+ *
+ * Both are content streams defined once between pages and used many times.
+ * A definition is opened in document scope and enters the scope "pattern"
+ * or "template", where the drawing calls and PDF_place_image write into its
+ * stream, starting from the default graphics state; the end call writes it
+ * with its resources and returns to document scope. Definitions do not
+ * nest. */
+
+/* Begins tiling pattern number n (returned; counted from 0 in each
+ * document): a cell of width x height, repeated every xstep across and
+ * ystep up. Paint type 1 draws its own colours; paint type 2 is a shape
+ * painted in the colour in force where it is used. Use it with PDF_setcolor
+ * "pattern" and n. Returns -1 for an invalid document. Scope: document.
+ * Errors: PDF_ERR_VALUE "Pattern size must be positive", "Bad pattern paint
+ * type <t> in PDF_begin_pattern"; PDF_ERR_RUNTIME "Patterns not fully
+ * supported in Acrobat 3" (PDF 1.2). */
+int PDF_begin_pattern(pdf_document *document, float width, float height, float xstep, float ystep,
+                      int painttype);
+
+/* Ends the pattern. An unbalanced PDF_save is PDF_ERR_RUNTIME "Unmatched
+ * save level at end of pattern". Scope: pattern. */
+void PDF_end_pattern(pdf_document *document);
+
+/* Begins a template (a form XObject) of width x height and returns its
+ * handle, an image handle: PDF_place_image draws it, scaled and moved,
+ * PDF_close_image frees the handle. Returns -1 for an invalid document.
+ * Scope: document. Errors: PDF_ERR_VALUE "Template size must be positive";
+ * placing the template inside its own definition is PDF_ERR_VALUE "Can't
+ * use template within its own definition". */
+int PDF_begin_template(pdf_document *document, float width, float height);
+
+/* Ends the template. An unbalanced PDF_save is PDF_ERR_RUNTIME "Unmatched
+ * save level at end of template". Scope: template. */
+void PDF_end_template(pdf_document *document);
+
+/* ---- Annotations and links ------------------------------------------------ *
+ *
+ * Notes, links and attachments belong to the page being written (scope
+ * page) and cover the rectangle llx, lly, urx, ury in page coordinates. Each
+ * takes the border settings in force when it is added; PDF_end_page writes
+ * them. Texts are copied; 8-bit texts or UTF-16BE texts starting with FE FF.
+ * Destinations are "retain", "fitpage" (also for null), "fitwidth",
+ * "fitheight" or "fitbbox"; another is PDF_ERR_VALUE "Unknown destination
+ * type '<dest>' in <call>". */
+
+/* A text note with optional contents and title, shown open when `open` is
+ * nonzero, with the icon "comment", "insert", "note" (also for null or
+ * ""), "paragraph", "newparagraph", "key" or "help". Errors: PDF_ERR_VALUE
+ * "Unknown icon type '<icon>' for text note"; PDF_ERR_RUNTIME "Note icons
+ * are not supported in PDF 1.2". */
+void PDF_add_note(pdf_document *document, float llx, float lly, float urx, float ury,
+                  const char *contents, const char *title, const char *icon, int open);
+
+/* A link to page `page` (from 1) of this document, which may be a page not
+ * yet written. A page number below 1 is PDF_ERR_VALUE "Bad page number
+ * <page> in PDF_add_locallink". A page that is never written is reported at
+ * PDF_close by the warning "Link to page <page>, which was never written",
+ * and the link then points to a null object. */
+void PDF_add_locallink(pdf_document *document, float llx, float lly, float urx, float ury, int page,
+                       const char *dest);
+
+/* A link to page `page` of another PDF file. A null file name is
+ * PDF_ERR_VALUE "NULL filename in PDF_add_pdflink". */
+void PDF_add_pdflink(pdf_document *document, float llx, float lly, float urx, float ury,
+                     const char *filename, int page, const char *dest);
+
+/* A link to a URL. A null or empty URL is PDF_ERR_VALUE "NULL URL in
+ * PDF_add_weblink". */
+void PDF_add_weblink(pdf_document *document, float llx, float lly, float urx, float ury,
+                     const char *url);
+
+/* A link that opens a file. A null file name is PDF_ERR_VALUE "NULL
+ * filename in PDF_add_launchlink". */
+void PDF_add_launchlink(pdf_document *document, float llx, float lly, float urx, float ury,
+                        const char *filename);
+
+/* Embeds the file `filename` (compressed at the document's level) with an
+ * optional description, author and MIME type (such as "text/plain"),
+ * shown by the icon "graph", "paperclip", "pushpin" (also for null) or
+ * "tag". The file is read when the page ends; one that cannot be read is
+ * then PDF_ERR_IO "Couldn't open file '<name>'". Errors: PDF_ERR_VALUE
+ * "Empty file name for file attachment", "Unknown icon type '<icon>'for
+ * embedded file"; PDF_ERR_RUNTIME "File attachments are not supported in
+ * PDF 1.2". */
+void PDF_attach_file(pdf_document *document, float llx, float lly, float urx, float ury,
+                     const char *filename, const char *description, const char *author,
+                     const char *mimetype, const char *icon);
+
+/* Border settings for the annotations added after the call, kept for the
+ * document (scopes document and page): style "solid" (also for null) or
+ * "dashed" and width; colour (default black); dash and gap lengths of the
+ * dashed style (default 3 and 3). Errors: PDF_ERR_VALUE "Unknown
+ * annotation border style '<style>'", "Negative annotation border width
+ * <w>", "Bogus red color value <v> for annotation border" (green, blue),
+ * "Negative first annotation border dash value <v>" (second). */
+void PDF_set_border_style(pdf_document *document, const char *style, float width);
+void PDF_set_border_color(pdf_document *document, float red, float green, float blue);
+void PDF_set_border_dash(pdf_document *document, float dash, float gap);
 
 #ifdef __cplusplus
 }

@@ -4,11 +4,13 @@
  */
 #include "pages.h"
 
+#include <limits.h>
 #include <string.h>
 
 #include "content.h"
 #include "objects.h"
 #include "output.h"
+#include "subsystem.h"
 
 namespace {
 
@@ -26,18 +28,30 @@ void check_page_size(pdf_document *document, float width, float height) {
     }
 }
 
-/* Gives the page its object number, growing the page table. */
+/* Makes the page table hold page number `page`; the new entries are -1. */
+int grow_page_table(pdf_document *document, int page) {
+    int capacity = document->pages_capacity;
+    if (page < capacity) return 1;
+    while (capacity <= page) {
+        if (capacity > INT_MAX / 2) {
+            pdf_error(document, PDF_ERR_VALUE, "Page number %d too large", page);
+            return 0;
+        }
+        capacity *= 2;
+    }
+    pdf_id *grown = (pdf_id *)pdf_realloc(document, document->page_ids,
+                                          sizeof(pdf_id) * (size_t)capacity, "pdf_grow_pages");
+    if (grown == NULL) return 0;
+    for (int i = document->pages_capacity; i < capacity; i++) grown[i] = -1;
+    document->page_ids = grown;
+    document->pages_capacity = capacity;
+    return 1;
+}
+
+/* Gives the page its object number, unless a link reserved it before. */
 int assign_page_id(pdf_document *document) {
     int page = document->current_page + 1;
-    if (page >= document->pages_capacity) {
-        int capacity = document->pages_capacity;
-        pdf_id *grown = (pdf_id *)pdf_realloc(
-            document, document->page_ids, sizeof(pdf_id) * (size_t)capacity * 2, "pdf_grow_pages");
-        if (grown == NULL) return 0;
-        for (int i = capacity; i < capacity * 2; i++) grown[i] = -1;
-        document->page_ids = grown;
-        document->pages_capacity = capacity * 2;
-    }
+    if (!grow_page_table(document, page)) return 0;
     document->current_page = page;
     if (document->page_ids[page] == -1) document->page_ids[page] = pdf_alloc_id(document);
     return 1;
@@ -99,8 +113,10 @@ void write_page_object(pdf_document *document) {
     pdf_puts(document, "]\n");
     if (document->thumbnail_id != -1)
         pdf_printf(document, "/Thumb %ld 0 R\n", document->thumbnail_id);
+    pdf_write_subsystem_page_entries(document);
     pdf_puts(document, ">>\n");
     pdf_puts(document, "endobj\n");
+    pdf_write_subsystem_page_objects(document);
 }
 
 void write_pages_node(pdf_document *document, pdf_id id, pdf_id parent, const pdf_id *kids,
@@ -220,4 +236,23 @@ void pdf_cleanup_pages(pdf_document *document) {
 pdf_id pdf_write_pages_tree(pdf_document *document) {
     return write_subtree(document, 0, document->pnodes, document->page_ids + 1,
                          document->current_page);
+}
+
+pdf_id pdf_page_object_id(pdf_document *document, int page) {
+    if (!grow_page_table(document, page)) return 0;
+    if (document->page_ids[page] == -1) document->page_ids[page] = pdf_alloc_id(document);
+    return document->page_ids[page];
+}
+
+/* A page reserved by a link but never begun is written as a null object,
+ * so that the link's reference resolves and the file stays valid. */
+void pdf_write_unwritten_pages(pdf_document *document) {
+    for (int page = document->current_page + 1; page < document->pages_capacity; page++) {
+        pdf_id id = document->page_ids[page];
+        if (id == -1) continue;
+        pdf_error(document, PDF_ERR_NONFATAL, "Link to page %d, which was never written", page);
+        pdf_begin_obj(document, id);
+        pdf_puts(document, "null\n");
+        pdf_puts(document, "endobj\n");
+    }
 }

@@ -12,6 +12,13 @@
 void pdf_init_pages(pdf_document *document);
 void pdf_cleanup_pages(pdf_document *document);
 
+/* The object number of page `page` (from 1), reserved now for a page not
+ * yet begun, so that a link can point ahead; 0 after an error. */
+pdf_id pdf_page_object_id(pdf_document *document, int page);
+/* Writes every page reserved that way but never begun as a null object,
+ * with a warning naming the page. */
+void pdf_write_unwritten_pages(pdf_document *document);
+
 /* Writes the page tree over all pages; returns the root's id. */
 pdf_id pdf_write_pages_tree(pdf_document *document);
 

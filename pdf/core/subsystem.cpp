@@ -30,6 +30,14 @@ void pdf_write_subsystem_objects(pdf_document *document) {
     FOR_EACH_HOOK(write_document_objects, document);
 }
 
+void pdf_write_subsystem_page_entries(pdf_document *document) {
+    FOR_EACH_HOOK(write_page_entries, document);
+}
+
+void pdf_write_subsystem_page_objects(pdf_document *document) {
+    FOR_EACH_HOOK(write_page_objects, document);
+}
+
 const pdf_parameter *pdf_find_subsystem_parameter(const char *key) {
     for (const pdf_subsystem *const *row = pdf_subsystems; *row != NULL; row++) {
         const pdf_parameter *parameter = (*row)->parameters;

@@ -37,6 +37,12 @@ typedef struct {
     /* Its rows of the parameter registry, ended by a row whose key is null;
      * or null. */
     const pdf_parameter *parameters;
+    /* The page object being written: the subsystem adds its entries to the
+     * page dictionary. */
+    void (*write_page_entries)(pdf_document *document);
+    /* Right after the page object, before its resources: the subsystem
+     * writes the objects its page entries refer to, and forgets the page. */
+    void (*write_page_objects)(pdf_document *document);
 } pdf_subsystem;
 
 /* The rows, ended by a null pointer (pdf/subsystems.cpp). */
@@ -48,6 +54,8 @@ void pdf_cleanup_subsystems(pdf_document *document);
 void pdf_begin_subsystem_content(pdf_document *document);
 void pdf_write_subsystem_resources(pdf_document *document);
 void pdf_write_subsystem_objects(pdf_document *document);
+void pdf_write_subsystem_page_entries(pdf_document *document);
+void pdf_write_subsystem_page_objects(pdf_document *document);
 
 /* The subsystems' parameter row for `key`, or null. */
 const pdf_parameter *pdf_find_subsystem_parameter(const char *key);

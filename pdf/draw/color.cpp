@@ -14,6 +14,7 @@
 
 #include "../core/format.h"
 #include "../core/output.h"
+#include "pattern.h"
 
 namespace {
 
@@ -132,6 +133,82 @@ void set_spot(pdf_document *document, int parts, const float *c) {
     if (pdf_current_scope(document) != PDF_SCOPE_DOCUMENT) pdf_use_colorspace(document, slot);
 }
 
+/* The components of `base`, the colour an uncoloured pattern is painted
+ * in, without a trailing blank; 0 after the error for a space that has no
+ * pattern form. */
+int write_pattern_components(pdf_document *document, const pdf_color *base) {
+    const float *v = base->values;
+    switch (base->colorspace) {
+        case PDF_CS_DEVICEGRAY:
+            pdf_printf(document, "%f", v[0]);
+            return 1;
+        case PDF_CS_DEVICERGB:
+            pdf_printf(document, "%f %f %f", v[0], v[1], v[2]);
+            return 1;
+        case PDF_CS_DEVICECMYK:
+            pdf_printf(document, "%f %f %f %f", v[0], v[1], v[2], v[3]);
+            return 1;
+    }
+    pdf_error(document, PDF_ERR_SYSTEM, "Unknown color space in pdf_write_pattern_color");
+    return 0;
+}
+
+/* Selects pattern `number` as the fill (or with `stroke` the stroke)
+ * colour. An uncoloured pattern is painted in `base`, the colour in force,
+ * through a Pattern colour space over base's own space. */
+void write_pattern_color(pdf_document *document, int number, int paint_type, const pdf_color *base,
+                         int stroke) {
+    if (paint_type == PDF_PATTERN_COLORED) {
+        pdf_puts(document, stroke ? "/Pattern CS\n" : "/Pattern cs\n");
+    } else {
+        int slot = pdf_add_colorspace(document, PDF_CS_PATTERN, NULL, base);
+        pdf_printf(document, stroke ? "/CS%d CS\n" : "/CS%d cs\n", slot);
+        if (!write_pattern_components(document, base)) return;
+    }
+    pdf_printf(document, stroke ? "/P%d SCN\n" : "/P%d scn\n", number);
+}
+
+/* An uncoloured pattern cannot be painted in a spot colour, nor in a
+ * colour that is itself a pattern. */
+int check_pattern_base(pdf_document *document, const pdf_color *base) {
+    if (base->colorspace == PDF_CS_SEPARATION) {
+        pdf_error(document, PDF_ERR_VALUE, "Separation NYI for patterns");
+        return 0;
+    }
+    if (base->colorspace > PDF_CS_DEVICECMYK) {
+        pdf_error(document, PDF_ERR_SYSTEM, "Unknown color space in pdf_write_pattern_color");
+        return 0;
+    }
+    return 1;
+}
+
+/* c[0] is the pattern number. Each part of an uncoloured pattern is painted
+ * in that part's own colour, so that the components written match the
+ * colour space registered for them. A coloured pattern becomes the colour
+ * in force; an uncoloured one leaves it as it was. */
+void set_pattern(pdf_document *document, int parts, const float *c) {
+    int number = to_int(c[0]);
+    int paint_type = pdf_pattern_paint_type(document, number);
+    if (paint_type == 0) return;
+    pdf_gstate *level = pdf_current_gstate(document);
+    int uncolored = paint_type == PDF_PATTERN_UNCOLORED;
+    if (uncolored && (parts & PDF_COLOR_FILL) && !check_pattern_base(document, &level->fill))
+        return;
+    if (uncolored && (parts & PDF_COLOR_STROKE) && !check_pattern_base(document, &level->stroke))
+        return;
+    int writes = pdf_current_scope(document) != PDF_SCOPE_DOCUMENT;
+    pdf_color pattern = make_color(PDF_CS_PATTERN, (float)number, 0, 0, 0);
+    if (parts & PDF_COLOR_FILL) {
+        if (writes) write_pattern_color(document, number, paint_type, &level->fill, 0);
+        if (!uncolored) level->fill = pattern;
+    }
+    if (parts & PDF_COLOR_STROKE) {
+        if (writes) write_pattern_color(document, number, paint_type, &level->stroke, 1);
+        if (!uncolored) level->stroke = pattern;
+    }
+    if (writes) pdf_use_pattern(document, number);
+}
+
 /* The colour spaces PDF_setcolor knows, with the components each takes. */
 struct color_space_row {
     const char *name;
@@ -140,8 +217,8 @@ struct color_space_row {
 };
 
 const color_space_row kColorSpaces[] = {
-    {"gray", 1, set_gray}, {"rgb", 3, set_rgb}, {"cmyk", 4, set_cmyk},
-    {"spot", 2, set_spot}, {NULL, 0, NULL},
+    {"gray", 1, set_gray}, {"rgb", 3, set_rgb},         {"cmyk", 4, set_cmyk},
+    {"spot", 2, set_spot}, {"pattern", 1, set_pattern}, {NULL, 0, NULL},
 };
 
 /* The PDF_COLOR_ parts a type names; 0 after reporting a bad type. */

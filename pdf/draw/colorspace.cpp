@@ -159,7 +159,7 @@ void write_objects(pdf_document *document) {
 }  // namespace
 
 const pdf_subsystem pdf_colorspace_subsystem = {
-    init_colorspaces, cleanup_colorspaces, NULL, write_resources, write_objects, NULL,
+    init_colorspaces, cleanup_colorspaces, NULL, write_resources, write_objects, NULL, NULL, NULL,
 };
 
 const char *pdf_colorspace_name(int code) {

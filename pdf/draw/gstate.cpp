@@ -55,7 +55,7 @@ const pdf_parameter kParameters[] = {
 }  // namespace
 
 const pdf_subsystem pdf_graphics_subsystem = {
-    init_graphics, cleanup_graphics, begin_content, NULL, NULL, kParameters,
+    init_graphics, cleanup_graphics, begin_content, NULL, NULL, kParameters, NULL, NULL,
 };
 
 pdf_gstate *pdf_current_gstate(pdf_document *document) {

@@ -183,7 +183,14 @@ const pdf_parameter pdf_image_parameters[] = {
 }  // namespace
 
 const pdf_subsystem pdf_image_subsystem = {
-    pdf_init_images, pdf_free_images, NULL, pdf_write_xobject_resources, NULL, pdf_image_parameters,
+    pdf_init_images,
+    pdf_free_images,
+    NULL,
+    pdf_write_xobject_resources,
+    NULL,
+    pdf_image_parameters,
+    NULL,
+    NULL,
 };
 
 int pdf_is_open_image(pdf_document *document, int handle) {

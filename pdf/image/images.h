@@ -100,6 +100,7 @@ struct pdf_image_table_s {
     pdf_xobject *xobjects; /* see xobject.h */
     int xobject_capacity;
     int xobject_count;
+    int template_slot; /* the template being defined, in template scope */
 };
 
 /* Sets up and releases the slot and XObject tables, lists the XObjects a

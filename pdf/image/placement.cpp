@@ -71,6 +71,22 @@ void draw_bands(pdf_document *document, pdf_image *image, float x, float y, floa
     }
 }
 
+/* A template is drawn whole, scaled and moved, in a saved graphics state;
+ * without "inheritgstate" it starts from the default drawing attributes. */
+void draw_template(pdf_document *document, const pdf_image *image, float x, float y, float scale) {
+    pdf_matrix m = {scale, 0, 0, scale, x, y};
+    PDF_save(document);
+    pdf_concat_ctm(document, &m);
+    if (!document->inherit_gstate) pdf_reset_drawing_attributes(document);
+    pdf_printf(document, "/I%d Do\n", image->xobject_index);
+    document->images->xobjects[image->xobject_index].flags |= PDF_XOBJECT_USED;
+    PDF_restore(document);
+}
+
+int is_template(pdf_document *document, const pdf_image *image) {
+    return document->images->xobjects[image->xobject_index].kind == PDF_XOBJECT_TEMPLATE;
+}
+
 }  // namespace
 
 void PDF_place_image(pdf_document *document, int handle, float x, float y, float scale) {
@@ -83,11 +99,22 @@ void PDF_place_image(pdf_document *document, int handle, float x, float y, float
     if (!pdf_check_scope(document, PDF_SCOPE_PAGE | PDF_SCOPE_PATTERN | PDF_SCOPE_TEMPLATE,
                          "PDF_place_image"))
         return;
+    if (pdf_current_scope(document) == PDF_SCOPE_TEMPLATE &&
+        handle == document->images->template_slot) {
+        pdf_error(document, PDF_ERR_VALUE, "Can't use template within its own definition");
+        return;
+    }
     if (!pdf_check_numbers(document, "PDF_place_image", 2, 3, x, y, scale)) return;
     pdf_image *image = pdf_image_slot(document, handle);
     if (fabsf(scale) < 1.5e-5f) {
         pdf_error(document, PDF_ERR_VALUE, "Scaling factor 0 for image %s",
                   image->file_name ? image->file_name : "");
+        return;
+    }
+    if (is_template(document, image)) {
+        pdf_end_text(document);
+        pdf_begin_contents_section(document);
+        draw_template(document, image, x, y, scale);
         return;
     }
     if (use_procset(document, image->colorspace) < 0) return;

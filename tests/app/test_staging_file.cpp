@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "folio.hpp"
 #include "test_support.h"
 
 namespace {
@@ -49,6 +50,28 @@ TEST(StagingFile, NamedFileRemovedBySignals) {
         EXPECT_EQ(WTERMSIG(status), signal);
         EXPECT_TRUE(FolderSnapshot(dir.path()).empty());
     }
+}
+
+// A document that fails while a page ends (its attachment cannot be read)
+// leaves nothing on disk when written the way the book writer writes: into
+// a staging file that is committed only after the document was closed.
+TEST(StagingFile, FailedDocumentLeavesNoFile) {
+    TempDir dir;
+    {
+        StagingFile staging;
+        ASSERT_TRUE(staging.Create(dir.file("book.pdf")));
+        try {
+            Folio folio;
+            ASSERT_EQ(folio.open_file(staging.path()), 1);
+            folio.begin_page(100, 100);
+            folio.attach_file(0, 0, 10, 10, dir.file("gone.txt"), "", "", "", "");
+            folio.end_page();
+            ADD_FAILURE() << "the page ended";
+        } catch (const Folio::IOException &error) {
+            EXPECT_EQ(error.get_message(), "Couldn't open file '" + dir.file("gone.txt") + "'");
+        }
+    }
+    EXPECT_TRUE(FolderSnapshot(dir.path()).empty());
 }
 
 }  // namespace

@@ -287,4 +287,59 @@ TEST(FolioDrawing, EveryMethodForwardsToItsCall) {
                  Folio::ValueException);
 }
 
+// The pattern, template and annotation methods forward to their calls; a
+// library error among them comes back as the exception of its type.
+TEST(FolioDrawing, DefinitionsAndAnnotationsForward) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("annotated.pdf");
+    testsupport::WriteFile(dir.file("notes.txt"), "notes");
+    {
+        Folio folio;
+        ASSERT_EQ(folio.open_file(path), 1);
+        folio.set_value("compress", 0);
+        const int pattern = folio.begin_pattern(4, 4, 4, 4, 1);
+        folio.rect(0, 0, 2, 2);
+        folio.fill();
+        folio.end_pattern();
+        const int form = folio.begin_template(10, 10);
+        folio.end_template();
+        folio.set_border_style("dashed", 2);
+        folio.set_border_color(0, 0, 1);
+        folio.set_border_dash(1, 1);
+        folio.begin_page(100, 100);
+        folio.place_image(form, 5, 5, 1);
+        folio.setcolor("fill", "pattern", static_cast<float>(pattern));
+        folio.add_note(0, 0, 1, 1, "text", "", "help", 0);
+        folio.add_locallink(0, 0, 1, 1, 1, "");
+        folio.add_pdflink(0, 0, 1, 1, "other.pdf", 2, "fitbbox");
+        folio.add_weblink(0, 0, 1, 1, "http://localhost/");
+        folio.add_launchlink(0, 0, 1, 1, "other.pdf");
+        folio.attach_file(0, 0, 1, 1, dir.file("notes.txt"), "", "", "text/plain", "");
+        folio.end_page();
+        folio.close();
+    }
+    const std::string pdf = testsupport::ReadFile(path);
+    for (const char *written : {"/I0 Do\n", "/Pattern cs\n/P0 scn\n", "/Name/Help\n",
+                                "/S/GoToR\n/D[1/FitB]\n", "/S/Launch\n", "/S/URI/URI(",
+                                "/Dest[", "/Subtype/text#2Fplain\n"})
+        EXPECT_EQ(foliotest::CountOf(pdf, written), 1) << written;
+    EXPECT_EQ(foliotest::CountOf(pdf, "/C[0 0 1]\n"), 6);
+    EXPECT_TRUE(testsupport::QpdfCheck(path));
+
+    auto on_a_page = [&](const std::function<void(Folio &)> &call) {
+        Folio folio;
+        folio.open_file(dir.file("error.pdf"));
+        folio.begin_page(100, 100);
+        call(folio);
+    };
+    EXPECT_THROW(on_a_page([](Folio &f) { f.add_locallink(0, 0, 1, 1, 0, ""); }),
+                 Folio::ValueException);
+    EXPECT_THROW(on_a_page([](Folio &f) { f.begin_template(1, 1); }), Folio::RuntimeException);
+    EXPECT_THROW(on_a_page([&](Folio &f) {
+                     f.attach_file(0, 0, 1, 1, dir.file("missing.txt"), "", "", "", "");
+                     f.end_page();
+                 }),
+                 Folio::IOException);
+}
+
 }  // namespace

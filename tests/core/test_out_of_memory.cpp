@@ -15,6 +15,36 @@ namespace {
 
 size_t Discard(pdf_document *, void *, size_t count) { return count; }
 
+// The file the documents attach; made once by the test.
+std::string &AttachedFile() {
+    static std::string path;
+    return path;
+}
+
+// A pattern and a template before page 3; on it both used, a note, links
+// (one to a later page) and an attachment.
+void DrawDefinitionsAndAnnotations(pdf_document *document, int page) {
+    if (page == 3) {
+        PDF_begin_pattern(document, 10, 10, 10, 10, 2);
+        PDF_rect(document, 0, 0, 5, 5);
+        PDF_fill(document);
+        PDF_end_pattern(document);
+        PDF_begin_template(document, 10, 10);
+        PDF_rect(document, 0, 0, 5, 5);
+        PDF_fill(document);
+        PDF_end_template(document);
+    }
+    PDF_begin_page(document, 100, 100);
+    if (page != 3) return;
+    PDF_place_image(document, 0, 0, 0, 1);
+    PDF_setrgbcolor_fill(document, 1, 0, 0);
+    PDF_setcolor(document, "fill", "pattern", 0, 0, 0, 0);
+    PDF_add_note(document, 0, 0, 1, 1, "Note", "Title", "key", 1);
+    PDF_add_weblink(document, 0, 0, 1, 1, "http://localhost/");
+    PDF_add_locallink(document, 0, 0, 1, 1, 12, "fitwidth");
+    PDF_attach_file(document, 0, 0, 1, 1, AttachedFile().c_str(), "d", "a", "text/plain", "tag");
+}
+
 // Writes a small document; returns true when it was written completely.
 bool WriteDocument(FailingHeap &heap, int compression, bool to_memory) {
     FailingHeap::Current() = &heap;
@@ -32,7 +62,7 @@ bool WriteDocument(FailingHeap &heap, int compression, bool to_memory) {
         PDF_set_info(document, "Title", "Out of memory");
         PDF_set_info(document, "Custom", "value");
         for (int page = 1; page <= 12; page++) {
-            PDF_begin_page(document, 100, 100);
+            DrawDefinitionsAndAnnotations(document, page);
             if (page == 1) PDF_add_bookmark(document, "First", 0, 1);
             // Five spot colours grow the colour space table once.
             for (const char *name : {"A", "B", "C", "D", "E"})
@@ -57,6 +87,9 @@ class OutOfMemory : public testing::TestWithParam<std::tuple<int, bool>> {};
 TEST_P(OutOfMemory, EveryFailureIsReportedAndNothingLeaks) {
     int compression = std::get<0>(GetParam());
     bool to_memory = std::get<1>(GetParam());
+    testsupport::TempDir dir;
+    AttachedFile() = dir.file("attached.txt");
+    testsupport::WriteFile(AttachedFile(), std::string(3000, 'x'));
     FailingHeap counting;
     ASSERT_TRUE(WriteDocument(counting, compression, to_memory));
     ASSERT_TRUE(counting.live.empty());

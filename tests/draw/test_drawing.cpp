@@ -12,43 +12,6 @@ using namespace foliotest;
 
 namespace {
 
-using Draw = std::function<void(pdf_document *)>;
-
-struct Drawn {
-    bool finished = false;  // no fatal error left the drawing
-    std::string content;    // the page's content stream, when finished
-    std::string pdf;
-    std::vector<Report> reports;
-};
-
-// Runs `draw` on a 200 x 200 page of an uncompressed document in memory;
-// `before` runs in document scope first. A finished document must pass
-// qpdf's check.
-Drawn DrawPage(const Draw &draw, const Draw &before = {})
-{
-    Drawn drawn;
-    Doc doc;
-    PDF_open_file(doc.pdf, nullptr);
-    PDF_set_value(doc.pdf, "compress", 0);
-    drawn.finished = doc.recorder.Call([&] {
-        if (before) before(doc.pdf);
-        PDF_begin_page(doc.pdf, 200, 200);
-        draw(doc.pdf);
-    });
-    if (drawn.finished) {
-        PDF_end_page(doc.pdf);
-        PDF_close(doc.pdf);
-        drawn.pdf = TakeBuffer(doc.pdf);
-        drawn.content = StreamAround(drawn.pdf, drawn.pdf.find("/Length")).data;
-        testsupport::TempDir dir;
-        testsupport::WriteFile(dir.file("page.pdf"), drawn.pdf);
-        std::string report;
-        EXPECT_TRUE(testsupport::QpdfCheck(dir.file("page.pdf"), &report)) << report;
-    }
-    drawn.reports = doc.recorder.reports;
-    return drawn;
-}
-
 struct OperatorRow {
     const char *label;
     Draw draw;
@@ -198,7 +161,6 @@ TEST(Drawing, ErrorsAndWarnings)
         {"missing type", [](pdf_document *d) { PDF_setcolor(d, "", "gray", 0, 0, 0, 0); }, V, "Missing type in PDF_setcolor"},
         {"unknown type", [](pdf_document *d) { PDF_setcolor(d, "Fill", "gray", 0, 0, 0, 0); }, V, "Unknown type in PDF_setcolor"},
         {"missing colour space", [](pdf_document *d) { PDF_setcolor(d, "fill", nullptr, 0, 0, 0, 0); }, V, "Missing color space in PDF_setcolor"},
-        {"pattern not yet known", [](pdf_document *d) { PDF_setcolor(d, "fill", "pattern", 0, 0, 0, 0); }, V, "Unknown color space 'pattern' in PDF_setcolor"},
         {"no such spot colour", [](pdf_document *d) { PDF_setcolor(d, "fill", "spot", 0, 1, 0, 0); }, V, "Invalid spot color number 0 in PDF_setcolor"},
         {"spot tint above 1", [](pdf_document *d) { PDF_setcolor(d, "fill", "spot", PDF_makespotcolor(d, "S", 0), 1.5f, 0, 0); }, V, "Bogus spot color tint value (1.500000) in PDF_setcolor"},
         {"empty spot name", [](pdf_document *d) { PDF_makespotcolor(d, "", 0); }, V, "Empty spot color name"},

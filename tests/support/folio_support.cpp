@@ -83,6 +83,45 @@ std::string BuildInMemory(int pages, const std::function<void(pdf_document *)> &
     return bytes;
 }
 
+// ---- Drawn pages ---------------------------------------------------------------
+
+Drawn DrawPage(const Draw &draw, const Draw &before) {
+    Drawn drawn;
+    Doc doc;
+    PDF_open_file(doc.pdf, nullptr);
+    PDF_set_value(doc.pdf, "compress", 0);
+    drawn.finished = doc.recorder.Call([&] {
+        if (before) before(doc.pdf);
+        PDF_begin_page(doc.pdf, 200, 200);
+        draw(doc.pdf);
+    });
+    if (drawn.finished) {
+        PDF_end_page(doc.pdf);
+        PDF_close(doc.pdf);
+        drawn.pdf = TakeBuffer(doc.pdf);
+        drawn.content = PageContent(drawn.pdf);
+        testsupport::TempDir dir;
+        testsupport::WriteFile(dir.file("page.pdf"), drawn.pdf);
+        std::string report;
+        EXPECT_TRUE(testsupport::QpdfCheck(dir.file("page.pdf"), &report)) << report;
+    }
+    drawn.reports = doc.recorder.reports;
+    return drawn;
+}
+
+std::string PageContent(const std::string &pdf) {
+    std::string content;
+    size_t at = pdf.find("/Contents[");
+    if (at == std::string::npos) return content;
+    const char *next = pdf.c_str() + at + strlen("/Contents[");
+    char *end = nullptr;
+    for (long id = std::strtol(next, &end, 10); end != next; id = std::strtol(next, &end, 10)) {
+        content += ObjectStream(pdf, id).data;
+        next = end + strlen(" 0 R ");
+    }
+    return content;
+}
+
 // ---- FailingHeap ----------------------------------------------------------------
 
 bool FailingHeap::Fails() {

@@ -95,6 +95,25 @@ std::string TakeBuffer(pdf_document *document);
 std::string BuildInMemory(int pages, const std::function<void(pdf_document *)> &setup = {},
                           const std::function<void(pdf_document *, int)> &page = {});
 
+// ---- Drawn pages ---------------------------------------------------------------
+
+using Draw = std::function<void(pdf_document *)>;
+
+struct Drawn {
+    bool finished = false;  // no fatal error left the drawing
+    std::string content;    // the page's content streams, when finished
+    std::string pdf;
+    std::vector<Report> reports;
+};
+
+// Runs `draw` on a 200 x 200 page of an uncompressed document in memory;
+// `before` runs in document scope first. A finished document must pass
+// qpdf's check.
+Drawn DrawPage(const Draw &draw, const Draw &before = {});
+
+// The data of the content streams the first page object lists, joined.
+std::string PageContent(const std::string &pdf);
+
 // ---- Allocation failures ------------------------------------------------------
 
 // Memory hooks whose allocations fail on demand, keeping the routine tag of
