@@ -83,12 +83,6 @@ void DrawTransformedPage(pdf_document *d)
     PDF_end_page(d);
 }
 
-struct Probe {
-    const char *what;
-    int x, y;  // in points, from the lower left corner
-    int rgb[3];
-};
-
 const Probe kCompositeProbes[] = {
         {"circle centre", 50, 150, {255, 0, 0}},
         {"circle, 25 from the centre", 75, 150, {255, 0, 0}},
@@ -119,22 +113,6 @@ const Probe kTransformedProbes[] = {
         {"clockwise arc at 180 degrees", 120, 150, {0, 0, 0}},
         {"clockwise arc, not at 45 degrees", 171, 171, {255, 255, 255}},
 };
-
-// Expects the colour of each probe within `tolerance` on each channel.
-template <size_t N>
-void ExpectProbes(const Probe (&probes)[N], const Raster &raster, const char *renderer,
-                  int tolerance)
-{
-    ASSERT_EQ(raster.width, 200) << renderer;
-    ASSERT_EQ(raster.height, 200) << renderer;
-    for (const Probe &probe : probes) {
-        for (int channel = 0; channel < 3; ++channel) {
-            int seen = raster.at(probe.x, 200 - probe.y, channel);
-            EXPECT_LE(std::abs(seen - probe.rgb[channel]), tolerance)
-                << renderer << ": " << probe.what << ", channel " << channel;
-        }
-    }
-}
 
 TEST(DrawingRender, PagesShowTheirGeometry)
 {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <csetjmp>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
@@ -113,6 +114,27 @@ Drawn DrawPage(const Draw &draw, const Draw &before = {});
 
 // The data of the content streams the first page object lists, joined.
 std::string PageContent(const std::string &pdf);
+
+// A point of a rendered 200 x 200 page and the colour expected there.
+struct Probe {
+    const char *what;
+    int x, y;  // in points, from the lower left corner
+    int rgb[3];
+};
+
+// Expects the colour of each probe within `tolerance` on each channel of a
+// page rendered at 72 dpi.
+template <size_t N>
+void ExpectProbes(const Probe (&probes)[N], const testsupport::Raster &raster, const char *renderer,
+                  int tolerance) {
+    ASSERT_EQ(raster.width, 200) << renderer;
+    ASSERT_EQ(raster.height, 200) << renderer;
+    for (const Probe &probe : probes)
+        for (int channel = 0; channel < 3; ++channel)
+            EXPECT_LE(std::abs(raster.at(probe.x, 200 - probe.y, channel) - probe.rgb[channel]),
+                      tolerance)
+                << renderer << ": " << probe.what << ", channel " << channel;
+}
 
 // ---- Allocation failures ------------------------------------------------------
 
