@@ -120,6 +120,7 @@ struct pdf_document_s {
 
     pdf_byte debug[256];
     int inherit_gstate;
+    int keep_alpha; /* "keepalpha": alpha becomes a soft mask (PDF 1.4) */
 
     /* Output. */
     pdf_write_proc writeproc;

@@ -182,7 +182,13 @@ int PDF_add_bookmark(pdf_document *document, const char *text, int parent, int o
  * "imagepredictor" ("true" or "false", default "false"; document scope):
  * images the library decodes are written with PNG row filters and
  * /DecodeParms with /Predictor 15, which makes smooth images deflate to
- * about half the size; renderers show the same pixels. */
+ * about half the size; renderers show the same pixels.
+ * "keepalpha" ("true" or "false", default "false"; object scope, before a
+ * document is opened): the alpha channel of PNG and TIFF images, and the
+ * opacities a palette PNG's tRNS chunk gives each entry, are kept as a soft
+ * mask (/SMask) instead of being dropped or cut to a colour key. "true" raises
+ * "compatibility" to 1.4, which soft masks need; while it is on, a lower
+ * "compatibility" is PDF_ERR_RUNTIME. */
 void PDF_set_parameter(pdf_document *document, const char *key, const char *value);
 
 /* Text queries ("version", "scope", ...). The result is owned by the
@@ -200,8 +206,12 @@ const char *PDF_get_parameter(pdf_document *document, const char *key, float mod
 void PDF_set_value(pdf_document *document, const char *key, float value);
 
 /* Numeric queries: "major", "minor", "revision"; "pagewidth",
- * "pageheight"; "compressthreads" (1 until set); "imagewidth", "imageheight", "resx", "resy" with
- * an image handle as modifier. Returns 0 on failure. */
+ * "pageheight"; "compressthreads" (1 until set); "imagewidth",
+ * "imageheight", "resx", "resy" with an image handle as modifier;
+ * "orientation" with an image handle: how the image's stored rows are to be
+ * shown, 1 to 8 as a JPEG's Exif segment or a TIFF's Orientation tag
+ * records it (1 as stored, the default; 5 to 8 swap width and height). The
+ * image's data are written as stored whatever it is. Returns 0 on failure. */
 float PDF_get_value(pdf_document *document, const char *key, float modifier);
 
 /* ---- Images ------------------------------------------------------------ */
@@ -209,8 +219,8 @@ float PDF_get_value(pdf_document *document, const char *key, float modifier);
 /* Opens an image file of type "jpeg", "png", "tiff" or "gif" (or the same in
  * upper case) and writes its XObject at once. `stringparam` may be "", null,
  * "mask", "masked", "colorize", "invert", "ignoremask" or "page" with
- * `intparam` as its argument. Returns the image handle, or -1 when the
- * reader could not use the file. Scopes: document, page. */
+ * `intparam` as its argument ("page": the page of a TIFF file, from 1). Returns the image handle,
+ * or -1 when the reader could not use the file. Scopes: document, page. */
 int PDF_open_image_file(pdf_document *document, const char *type, const char *filename,
                         const char *stringparam, int intparam);
 

@@ -57,16 +57,30 @@ void set_flush(pdf_document *document, const pdf_parameter *row, const char *val
         pdf_error(document, PDF_ERR_VALUE, "Bogus flush point %s", value);
 }
 
+/* Soft masks need PDF 1.4: while "keepalpha" is on, a lower level is
+ * refused rather than written into a file that then contains them. */
 void set_compatibility(pdf_document *document, const pdf_parameter *row, const char *value) {
     (void)row;
-    if (is(value, "1.2"))
-        document->compatibility = 12;
-    else if (is(value, "1.3"))
-        document->compatibility = 13;
-    else if (is(value, "1.4"))
-        document->compatibility = 14;
-    else
+    int level = is(value, "1.2") ? 12 : is(value, "1.3") ? 13 : is(value, "1.4") ? 14 : 0;
+    if (level == 0) {
         pdf_error(document, PDF_ERR_VALUE, "Unknown compatibility level '%s'", value);
+        return;
+    }
+    if (document->keep_alpha && level < 14) {
+        pdf_error(document, PDF_ERR_RUNTIME, "Parameter '%s' requires PDF %d.%d or higher",
+                  "keepalpha", 1, 4);
+        return;
+    }
+    document->compatibility = level;
+}
+
+/* "keepalpha" on raises the compatibility to PDF 1.4, which soft masks
+ * need; off leaves the level as it is. */
+void set_keep_alpha(pdf_document *document, const pdf_parameter *row, const char *value) {
+    int flag = pdf_parse_boolean(document, row->key, value);
+    if (flag < 0) return;
+    document->keep_alpha = flag;
+    if (flag && document->compatibility < 14) document->compatibility = 14;
 }
 
 /* The binding is named once; later calls change nothing. */
@@ -423,6 +437,7 @@ const pdf_parameter kRegistry[] = {
     {"inheritgstate", ALL, 0, set_boolean_field, NULL, NULL, get_boolean_field,
      FIELD(inherit_gstate)},
     {"passthrough", ALL, 0, set_inverted_debug_flag, NULL, NULL, NULL, 'P'},
+    {"keepalpha", OBJ, 0, set_keep_alpha, NULL, NULL, get_boolean_field, FIELD(keep_alpha)},
     {"pdi", ALL, PDF_PARAMETER_CONSTANT, NULL, NULL, NULL, get_false, 0},
     {"pdiwarning", ALL, 0, set_debug_flag, NULL, NULL, NULL, 'p'},
     {"pdistrict", ALL, 0, set_boolean_field, NULL, NULL, NULL, FIELD(pdi_strict)},

@@ -42,6 +42,7 @@ void pdf_reset_image_slot(pdf_image *image) {
     image->palette = NULL;
     image->resolution_x = 0;
     image->resolution_y = 0;
+    image->orientation = 1;
     image->occupied = 0;
     image->decode_params_text = NULL;
     image->band_count = 1;
@@ -148,7 +149,7 @@ void pdf_free_images(pdf_document *document) {
 }
 
 /* The image queries: the open image named by the modifier. */
-enum { IMAGE_WIDTH, IMAGE_HEIGHT, IMAGE_RESOLUTION_X, IMAGE_RESOLUTION_Y };
+enum { IMAGE_WIDTH, IMAGE_HEIGHT, IMAGE_RESOLUTION_X, IMAGE_RESOLUTION_Y, IMAGE_ORIENTATION };
 
 float pdf_get_image_value(pdf_document *document, const pdf_parameter *row, int handle) {
     const pdf_image *image;
@@ -166,6 +167,8 @@ float pdf_get_image_value(pdf_document *document, const pdf_parameter *row, int 
             return image->height;
         case IMAGE_RESOLUTION_X:
             return image->resolution_x;
+        case IMAGE_ORIENTATION:
+            return (float)image->orientation;
         default:
             return image->resolution_y;
     }
@@ -175,9 +178,9 @@ float pdf_get_image_value(pdf_document *document, const pdf_parameter *row, int 
     { key, 0x3E, PDF_PARAMETER_TAKES_HANDLE, NULL, NULL, pdf_get_image_value, NULL, which }
 
 const pdf_parameter pdf_image_parameters[] = {
-    IMAGE_QUERY("imagewidth", IMAGE_WIDTH),  IMAGE_QUERY("imageheight", IMAGE_HEIGHT),
-    IMAGE_QUERY("resx", IMAGE_RESOLUTION_X), IMAGE_QUERY("resy", IMAGE_RESOLUTION_Y),
-    {NULL, 0, 0, NULL, NULL, NULL, NULL, 0},
+    IMAGE_QUERY("imagewidth", IMAGE_WIDTH),        IMAGE_QUERY("imageheight", IMAGE_HEIGHT),
+    IMAGE_QUERY("resx", IMAGE_RESOLUTION_X),       IMAGE_QUERY("resy", IMAGE_RESOLUTION_Y),
+    IMAGE_QUERY("orientation", IMAGE_ORIENTATION), {NULL, 0, 0, NULL, NULL, NULL, NULL, 0},
 };
 
 }  // namespace

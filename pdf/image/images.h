@@ -44,7 +44,7 @@ typedef struct {
 } pdf_raster;
 
 /* Kinds of mask a reader computes beside the samples (mask_stream.h). */
-enum { PDF_MASK_STREAM_NONE = 0, PDF_MASK_STREAM_STENCIL = 1 };
+enum { PDF_MASK_STREAM_NONE = 0, PDF_MASK_STREAM_STENCIL = 1, PDF_MASK_STREAM_SOFT = 2 };
 
 typedef struct pdf_reader_operations_s pdf_reader_operations;
 
@@ -71,6 +71,9 @@ struct pdf_image_s {
      * while the reader writes the XObject. */
     pdf_byte *palette;
     float resolution_x, resolution_y;
+    /* How the stored rows are to be shown, as the file records it (1 to 8,
+     * the Exif and TIFF Orientation values; 1 as stored). */
+    int orientation;
     int occupied;
     char *decode_params_text;
     int band_count;
@@ -105,7 +108,8 @@ struct pdf_image_table_s {
 
 /* Sets up and releases the slot and XObject tables, lists the XObjects a
  * content stream used in its resources, and answers the image queries of
- * the parameter registry ("imagewidth", "imageheight", "resx", "resy"). */
+ * the parameter registry ("imagewidth", "imageheight", "resx", "resy",
+ * "orientation"). */
 extern const pdf_subsystem pdf_image_subsystem;
 
 /* The slot of `handle`, which must lie within the table. */

@@ -3,7 +3,8 @@
  *
  * A JPEG file becomes an image XObject without a single pixel being
  * decoded: the reader scans the marker segments up to the frame header to
- * learn size, precision, components and resolution, and the XObject's
+ * learn size, precision, components, resolution and the orientation an
+ * Exif segment records, and the XObject's
  * stream is the file itself, from the start-of-image marker to the end of
  * the file, declared as DCTDecode data.
  *
@@ -54,6 +55,7 @@ enum {
     M_EOI = 0xD9,
     M_SOS = 0xDA,
     M_APP0 = 0xE0,
+    M_APP1 = 0xE1,
     M_APP13 = 0xED,
     M_APP14 = 0xEE,
     M_TEM = 0x01
@@ -65,6 +67,7 @@ namespace {
 typedef struct {
     int frame_found;
     int adobe_seen;
+    int exif_seen;
     int precision;
     int height;
     int width;
@@ -329,6 +332,54 @@ int jpeg_read_app13(pdf_document *document, pdf_image *image, const char *filena
     return 0;
 }
 
+/* Two bytes at `p` in the byte order of an Exif segment. */
+unsigned long jpeg_exif_u16(const pdf_byte *p, int big_endian) {
+    return big_endian ? jpeg_get_u16(p) : ((unsigned long)p[1] << 8) | p[0];
+}
+
+/* The Orientation tag (0x0112) of IFD0 in the TIFF structure of an Exif
+ * segment's `count` bytes, in either byte order; 1 when it is missing,
+ * out of range or anything on the way to it is damaged. */
+int jpeg_exif_orientation(const pdf_byte *data, unsigned long count) {
+    if (count < 6 + 8 || memcmp(data, "Exif\0\0", 6) != 0) return 1;
+    const pdf_byte *tiff = data + 6;
+    unsigned long size = count - 6;
+    int big = memcmp(tiff, "MM", 2) == 0;
+    if (!big && memcmp(tiff, "II", 2) != 0) return 1;
+    unsigned long ifd = big ? jpeg_get_u32(tiff + 4)
+                            : jpeg_exif_u16(tiff + 4, 0) | jpeg_exif_u16(tiff + 6, 0) << 16;
+    if (jpeg_exif_u16(tiff + 2, big) != 42 || ifd > size - 2) return 1;
+    unsigned long entries = jpeg_exif_u16(tiff + ifd, big);
+    for (unsigned long i = 0; i < entries && ifd + 2 + 12 * (i + 1) <= size; i++) {
+        const pdf_byte *entry = tiff + ifd + 2 + 12 * i;
+        if (jpeg_exif_u16(entry, big) != 0x0112) continue;
+        /* A SHORT keeps its value in the first two bytes of the field. */
+        unsigned long value = jpeg_exif_u16(entry + 8, big);
+        return jpeg_exif_u16(entry + 2, big) == 3 && value >= 1 && value <= 8 ? (int)value : 1;
+    }
+    return 1;
+}
+
+/* APP1: the first Exif segment may give the orientation. Returns -1 after
+ * giving up on a segment that runs past the end of the file. */
+int jpeg_read_app1(pdf_document *document, pdf_image *image, const char *filename,
+                   jpeg_scan_state *scan) {
+    long count = jpeg_segment_data_length(image->file);
+    if (count < 0) return jpeg_damaged(document, image, filename);
+    if (count == 0) return 0;
+    pdf_byte *data = (pdf_byte *)pdf_malloc(document, (size_t)count, "pdf_open_JPEG_data");
+    if (fread(data, 1, (size_t)count, image->file) != (size_t)count) {
+        pdf_free(document, data);
+        return jpeg_damaged(document, image, filename);
+    }
+    if (!scan->exif_seen && count >= 6 && memcmp(data, "Exif\0\0", 6) == 0) {
+        scan->exif_seen = 1;
+        image->orientation = jpeg_exif_orientation(data, (unsigned long)count);
+    }
+    pdf_free(document, data);
+    return 0;
+}
+
 /* APP14: any Adobe segment means that CMYK samples are stored inverted; the
  * transform byte is not needed. Returns 0 for a damaged segment. */
 int jpeg_read_app14(FILE *fp, jpeg_scan_state *scan) {
@@ -404,6 +455,8 @@ int jpeg_read_marker(pdf_document *document, pdf_image *image, const char *filen
                                 code, filename);
         case M_APP0:
             return jpeg_read_app0(image->file, image) ? 1 : jpeg_damaged(document, image, filename);
+        case M_APP1:
+            return jpeg_read_app1(document, image, filename, scan) < 0 ? -1 : 1;
         case M_APP13:
             return jpeg_read_app13(document, image, filename) < 0 ? -1 : 1;
         case M_APP14:

@@ -14,10 +14,13 @@ int pdf_alloc_mask_raster(pdf_document *document, pdf_image *image, int kind, co
     size_t width = (size_t)image->width;
     pdf_raster *mask = &image->mask_raster;
 
-    if (kind != PDF_MASK_STREAM_STENCIL) return -1;
-    if (pdf_alloc_rows(document, image, mask, (width + 7) / 8, (long)image->height, tag) < 0)
+    int soft = kind == PDF_MASK_STREAM_SOFT;
+
+    if (kind != PDF_MASK_STREAM_STENCIL && !soft) return -1;
+    if (pdf_alloc_rows(document, image, mask, soft ? width : (width + 7) / 8, (long)image->height,
+                       tag) < 0)
         return -1;
-    memset(mask->rows, 0, mask->row_length * (size_t)mask->row_count);
+    memset(mask->rows, soft ? 255 : 0, mask->row_length * (size_t)mask->row_count);
     image->mask_stream_kind = kind;
     return 0;
 }
@@ -37,8 +40,13 @@ pdf_id pdf_write_mask_stream(pdf_document *document, pdf_image *image) {
     pdf_puts(document, "/Subtype/Image\n");
     pdf_printf(document, "/Width %d\n", (int)image->width);
     pdf_printf(document, "/Height %d\n", (int)image->height);
-    pdf_puts(document, "/BitsPerComponent 1\n");
-    pdf_puts(document, "/ImageMask true\n");
+    if (image->mask_stream_kind == PDF_MASK_STREAM_SOFT) {
+        pdf_puts(document, "/BitsPerComponent 8\n");
+        pdf_puts(document, "/ColorSpace/DeviceGray\n");
+    } else {
+        pdf_puts(document, "/BitsPerComponent 1\n");
+        pdf_puts(document, "/ImageMask true\n");
+    }
     pdf_write_block_stream(document, mask->rows, mask->row_length * (size_t)mask->row_count);
     return object;
 }

@@ -15,7 +15,8 @@
 #include "images.h"
 
 /* Allocates the slot's mask raster for a mask of `kind` over the slot's
- * width and height, every pixel shown (zero-filled for a stencil). Returns
+ * width and height, every pixel shown (zero-filled for a stencil, one byte
+ * of full opacity per pixel for a soft mask). Returns
  * 0; -1, with nothing allocated or reported, when it would be too large. A
  * refused allocation ends the reader (pdf_reader_fail) with the memory
  * error naming `tag`. */
@@ -27,7 +28,8 @@ void pdf_hide_mask_pixel(pdf_byte *row, long x);
 /* Writes the slot's mask stream, if it has one, as a new object and returns
  * its number; returns 0 when there is none. A stencil is a one-bit image
  * mask (/ImageMask true) whose set bits hide the image's pixels, for the
- * image's /Mask. */
+ * image's /Mask; a soft mask an 8-bit DeviceGray image of each pixel's
+ * opacity, for its /SMask (PDF 1.4). */
 pdf_id pdf_write_mask_stream(pdf_document *document, pdf_image *image);
 
 #endif /* FOLIO_MASK_STREAM_H */

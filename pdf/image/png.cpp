@@ -14,7 +14,9 @@
  *  - decoding: every other file (16-bit samples, alpha, interlacing) is
  *    decoded whole by libpng into the slot's raster (decoded.h), with 16-bit
  *    samples cut to their high byte and alpha dropped, and the rows become
- *    the XObject's samples.
+ *    the XObject's samples. With "keepalpha" the alpha channel, and the
+ *    opacities a palette file's tRNS chunk gives, become the image's soft
+ *    mask (soft_mask.h) instead; such palette files are decoded too.
  *
  * Everything the reader holds while it runs (libpng's structures, the row
  * pointers, the palette) is in its state, and its files are the slot's, so
@@ -38,6 +40,7 @@
 #include "decoded.h"
 #include "mask_stream.h"
 #include "reader.h"
+#include "soft_mask.h"
 #include "stream_check.h"
 #include "xobject.h"
 
@@ -70,6 +73,12 @@ typedef struct {
     int has_exact_key;            /* a 16-bit colour key, masked exactly */
     unsigned exact_key[3];
     pdf_byte palette[PDF_PALETTE_SIZE];
+    /* With "keepalpha": the samples per decoded pixel, alpha included, of
+     * an image with an alpha channel (0 for none); the opacity of each
+     * palette entry the tRNS chunk gives. Either makes the image decoded. */
+    int alpha_channels;
+    int palette_alpha_count;
+    pdf_byte palette_alpha[PDF_PALETTE_SIZE / 3];
 } png_state;
 
 png_state *png_of(pdf_image *image) {
@@ -410,6 +419,30 @@ int png_mask_exact_key(pdf_document *document, pdf_image *image, const char *fil
     return 0;
 }
 
+/* With "keepalpha", takes the opacity of every palette entry from the tRNS
+ * chunk, for the soft mask, when one of them is not fully opaque. Returns 1
+ * when it took them: the chunk then makes no colour key. */
+int png_keep_palette_alpha(pdf_document *document, pdf_image *image, int color_type) {
+    png_state *png = png_of(image);
+    png_bytep alphas = NULL;
+    png_color_16p color = NULL;
+    int count = 0;
+
+    if (!document->keep_alpha || color_type != PNG_COLOR_TYPE_PALETTE ||
+        image->colorspace != PDF_CS_INDEXED ||
+        !png_get_valid(png->read, png->info, PNG_INFO_tRNS) ||
+        !png_get_tRNS(png->read, png->info, &alphas, &count, &color) || alphas == NULL || count < 1)
+        return 0;
+    if (count > (int)sizeof png->palette_alpha) count = (int)sizeof png->palette_alpha;
+    for (int i = 0; i < count; i++)
+        if (alphas[i] != 255) {
+            memcpy(png->palette_alpha, alphas, (size_t)count);
+            png->palette_alpha_count = count;
+            return 1;
+        }
+    return 0;
+}
+
 /* ---- The reader ---------------------------------------------------------- */
 
 /* libpng reads each ancillary chunk it knows whole into one block whose size
@@ -451,6 +484,17 @@ int png_decode(pdf_document *document, pdf_image *image, const char *filename) {
     pdf_free(document, png->row_pointers);
     png->row_pointers = NULL;
     if (png->has_exact_key && png_mask_exact_key(document, image, filename) < 0) return -1;
+    if (png->alpha_channels != 0 &&
+        pdf_split_alpha(document, image, png->alpha_channels, "pdf_open_PNG/alpha") < 0)
+        return image->reader == NULL
+                   ? -1
+                   : png_give_up(document, image, "Error reading PNG file '%s'", filename);
+    if (png->palette_alpha_count != 0 &&
+        pdf_palette_alpha(document, image, png->palette_alpha, png->palette_alpha_count,
+                          "pdf_open_PNG/alpha") < 0)
+        return image->reader == NULL
+                   ? -1
+                   : png_give_up(document, image, "Error reading PNG file '%s'", filename);
     pdf_use_raster_source(image);
     return 0;
 }
@@ -479,8 +523,17 @@ int png_read_header(pdf_document *document, pdf_image *image, const char *filena
     return color_type;
 }
 
-/* Grey, RGB or palette by the colour type, alpha dropped; the palette is
- * copied into the state. Returns -1 after giving up. */
+/* Drops the alpha channel, or with "keepalpha" keeps it for the soft mask:
+ * `channels` samples per pixel then reach the raster. */
+void png_handle_alpha(pdf_document *document, png_state *png, int channels) {
+    if (document->keep_alpha)
+        png->alpha_channels = channels;
+    else
+        png_set_strip_alpha(png->read);
+}
+
+/* Grey, RGB or palette by the colour type, alpha dropped or kept; the
+ * palette is copied into the state. Returns -1 after giving up. */
 int png_choose_colorspace(pdf_document *document, pdf_image *image, const char *filename,
                           int color_type) {
     png_state *png = png_of(image);
@@ -488,7 +541,7 @@ int png_choose_colorspace(pdf_document *document, pdf_image *image, const char *
     int count = 0;
     switch (color_type) {
         case PNG_COLOR_TYPE_GRAY_ALPHA:
-            png_set_strip_alpha(png->read);
+            png_handle_alpha(document, png, 2);
             /* fall through */
         case PNG_COLOR_TYPE_GRAY:
             /* An sBIT chunk only says how many bits were significant in the
@@ -498,7 +551,7 @@ int png_choose_colorspace(pdf_document *document, pdf_image *image, const char *
             image->colorspace = PDF_CS_DEVICEGRAY;
             return 0;
         case PNG_COLOR_TYPE_RGB_ALPHA:
-            png_set_strip_alpha(png->read);
+            png_handle_alpha(document, png, 4);
             /* fall through */
         case PNG_COLOR_TYPE_RGB:
             image->components = 3;
@@ -548,8 +601,12 @@ int png_idat_data_pass(pdf_document *document, pdf_image *image, FILE *second,
  * a handle of their own; decodes the image otherwise. Returns -1 after
  * giving up. */
 int png_choose_road(pdf_document *document, pdf_image *image, const char *filename) {
-    png_reader_context *context = (png_reader_context *)png_get_error_ptr(png_of(image)->read);
-    FILE *second = png_pass_through_test(image, filename);
+    png_state *png = png_of(image);
+    png_reader_context *context = (png_reader_context *)png_get_error_ptr(png->read);
+    /* An alpha kept for the soft mask needs the decoded pixels. */
+    FILE *second = png->alpha_channels != 0 || png->palette_alpha_count != 0
+                       ? NULL
+                       : png_pass_through_test(image, filename);
     if (second != NULL && png_idat_data_pass(document, image, second, context)) return 0;
     image->predictor = 1;
     image->compression = PDF_COMPRESSION_NONE;
@@ -576,7 +633,8 @@ int png_read_and_write(pdf_document *document, int slot, const char *filename,
         return -1;
     (void)png_set_interlace_handling(png->read);
     png_read_resolution(png->read, png->info, image);
-    if (!ignore_mask) png_read_color_key(png, image, color_type, file_bit_depth);
+    if (!ignore_mask && !png_keep_palette_alpha(document, image, color_type))
+        png_read_color_key(png, image, color_type, file_bit_depth);
     /* libpng cuts 16-bit samples to their high byte, unless an exact key
      * needs them whole first. */
     if (file_bit_depth == 16 && !png->has_exact_key) png_set_strip_16(png->read);

@@ -28,6 +28,7 @@
 #include "../draw/colorspace.h"
 #include "decoded.h"
 #include "reader.h"
+#include "soft_mask.h"
 #include "stream_check.h"
 #include "tiff_samples.h"
 #include "xobject.h"
@@ -496,6 +497,14 @@ void tiff_read_resolution(pdf_image *image) {
     }
 }
 
+/* How the stored rows are to be shown; values outside 1 to 8 count as 1. */
+void tiff_read_orientation(pdf_image *image) {
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetField(tiff_of(image)->tif, TIFFTAG_ORIENTATION, &orientation);
+    if (orientation >= ORIENTATION_TOPLEFT && orientation <= ORIENTATION_LEFTBOT)
+        image->orientation = orientation;
+}
+
 /* Applies the string parameter. Sets *colorspace_set when "colorize" or
  * "mask" chose the colour space. Returns -1 after a parameter error. */
 int tiff_apply_parameter(pdf_document *document, pdf_image *image, const char *filename,
@@ -646,14 +655,16 @@ int tiff_reopen_mapped(pdf_document *document, pdf_image *image, const char *fil
 /* Decodes a YCbCr image through libtiff's RGBA interface, which knows its
  * subsampling and its JPEG colour conversion, into RGB rows: four bytes a
  * pixel are packed to three in place, each row's packed bytes ending
- * before its pixels' start. Returns as pdf_decode_tiff_samples does. */
+ * before its pixels' start. Asked for the file's own orientation, libtiff
+ * turns nothing: the rows stay as stored, as every other road keeps them.
+ * Returns as pdf_decode_tiff_samples does. */
 int tiff_decode_rgba(pdf_document *document, pdf_image *image, const tiff_layout *layout) {
     size_t count = (size_t)layout->width * layout->height;
     if (pdf_alloc_raster(document, image, (size_t)layout->width * 4, (long)layout->height,
                          "pdf_open_TIFF") < 0)
         return image->reader == NULL ? -1 : -2;
     if (!TIFFReadRGBAImageOriented(tiff_of(image)->tif, layout->width, layout->height,
-                                   (uint32_t *)image->raster.rows, ORIENTATION_TOPLEFT, 1))
+                                   (uint32_t *)image->raster.rows, image->orientation, 1))
         return -1;
     const uint32_t *pixels = (const uint32_t *)image->raster.rows;
     pdf_byte *out = image->raster.rows;
@@ -715,6 +726,8 @@ int tiff_decode(pdf_document *document, pdf_image *image, const char *filename,
                             "TIFF file '%s' is too large to decode (%lu x %lu pixels)", filename,
                             (unsigned long)layout->width, (unsigned long)layout->height);
     if (status < 0) return tiff_give_up_on_data(document, image, filename);
+    /* The alpha samples kept beside the colours make the soft mask. */
+    if (document->keep_alpha && image->mask_raster.rows != NULL) pdf_use_soft_mask(document, image);
     /* The raster holds everything now. */
     TIFFClose(tiff_of(image)->tif);
     tiff_of(image)->tif = NULL;
@@ -763,6 +776,7 @@ int tiff_read_image(pdf_document *document, pdf_image *image, const char *filena
     int colorspace_set = 0;
     if (tiff_read_layout(document, image, filename, layout) < 0) return -1;
     tiff_read_resolution(image);
+    tiff_read_orientation(image);
     /* With "passthrough" off only LZW data still pass through. */
     if (document->debug['P'] && layout->compression != COMPRESSION_LZW)
         layout->compression = COMPRESSION_NONE;

@@ -167,7 +167,10 @@ void pdf_write_image_mask(pdf_document *document, pdf_image *image, pdf_id mask_
                 return;
         }
     } else if (mask_stream != 0) {
-        pdf_printf(document, "/Mask %ld 0 R\n", mask_stream);
+        pdf_printf(document,
+                   image->mask_stream_kind == PDF_MASK_STREAM_SOFT ? "/SMask %ld 0 R\n"
+                                                                   : "/Mask %ld 0 R\n",
+                   mask_stream);
     } else if (image->mask_image != -1) {
         int mask = image->mask_image;
 

@@ -93,6 +93,9 @@ TEST(Parameters, ErrorsAndWarnings) {
         {"get image", DOCUMENT, get("imagewidth", 0), PDF_ERR_VALUE, "Bad image number 0 in PDF_get_value/imagewidth", "1.3"},
         {"get image scope", OBJECT, get("resx", 0), PDF_ERR_RUNTIME, "Can't get parameter 'resx' in 'object' scope", "1.3"},
         {"get font", OBJECT, get("ascender", 2), PDF_ERR_VALUE, "Bad font descriptor 2 in PDF_get_value/ascender", "1.3"},
+        {"keepalpha below 1.4", OBJECT, [](pdf_document *d) { PDF_set_parameter(d, "keepalpha", "true"); PDF_set_parameter(d, "compatibility", "1.3"); }, PDF_ERR_RUNTIME, "Parameter 'keepalpha' requires PDF 1.4 or higher", "1.3"},
+        {"keepalpha scope", DOCUMENT, set("keepalpha", "true"), PDF_ERR_RUNTIME, "Can't set parameter 'keepalpha' in 'document' scope", "1.3"},
+        {"keepalpha value", OBJECT, set("keepalpha", "yes"), PDF_ERR_VALUE, "Illegal value 'yes' for parameter 'keepalpha'", "1.3"},
         {"get text", OBJECT, [](pdf_document *d) { PDF_get_parameter(d, "binding", 0); }, PDF_ERR_VALUE, "Can't get parameter 'binding'", "1.3"},
     };
     for (const ErrorRow &row : rows) {
@@ -107,6 +110,23 @@ TEST(Parameters, AcceptedValuesChangeNothingElse) {
     EXPECT_TRUE(Reports(PAGE, [](pdf_document *d) { PDF_set_value(d, "pagewidth", 3241); }).empty());
     EXPECT_TRUE(Reports(PAGE, [](pdf_document *d) { PDF_set_value(d, "CropBox/llx", 1); }, "1.2").empty());
     EXPECT_TRUE(Reports(DOCUMENT, [](pdf_document *d) { PDF_set_parameter(d, "debug", "u"); }).empty());
+}
+
+// "keepalpha" raises the header to PDF 1.4 whatever was set before it;
+// turned off again, it lets a lower level be set.
+TEST(Parameters, KeepAlphaRaisesTheHeader) {
+    const char *const rows[][6] = {{"keepalpha", "false", "", "", "", "%PDF-1.3"},
+                                   {"compatibility", "1.2", "keepalpha", "true", "", "%PDF-1.4"},
+                                   {"keepalpha", "true", "keepalpha", "false", "", "%PDF-1.4"},
+                                   {"keepalpha", "true", "keepalpha", "false", "1.3", "%PDF-1.3"}};
+    for (const auto &row : rows) {
+        std::string pdf = BuildInMemory(1, {}, {}, [&](pdf_document *d) {
+            PDF_set_parameter(d, row[0], row[1]);
+            if (*row[2]) PDF_set_parameter(d, row[2], row[3]);
+            if (*row[4]) PDF_set_parameter(d, "compatibility", row[4]);
+        });
+        EXPECT_EQ(pdf.substr(0, 8), row[5]) << row[0] << row[1] << row[2] << row[3] << row[4];
+    }
 }
 
 TEST(Parameters, VersionQueriesNeedNoDocument) {

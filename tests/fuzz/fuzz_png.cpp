@@ -5,7 +5,8 @@
 // first bad CRC of a critical chunk, long before the interesting code. So
 // for inputs of even length the CRCs are set right before the file is
 // written; inputs of odd length keep theirs, which keeps the CRC checks
-// themselves fuzzed.
+// themselves fuzzed. Inputs whose length is a multiple of 4 keep their alpha
+// as a soft mask ("keepalpha").
 #include <zlib.h>
 
 #include <vector>
@@ -43,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzzsupport::PageSource source;
     source.kind = "png";
     source.path = fuzzsupport::ScratchFile(0, png.data(), png.size());
-    fuzzsupport::BindAndCheck({source});
+    fuzzsupport::BookOptions options;
+    options.keep_alpha = size % 4 == 0;
+    fuzzsupport::BindAndCheck({source}, options);
     return 0;
 }

@@ -97,6 +97,7 @@ int RunBook(Session *session, const PageSource *sources, size_t count,
     }
     PDF_set_parameter(document, "imagewarning", "true");
     PDF_set_parameter(document, "compatibility", options->compatibility);
+    if (options->keep_alpha) PDF_set_parameter(document, "keepalpha", "true");
     PDF_open_mem(document, Collect);
     PDF_set_value(document, "compress", static_cast<float>(options->compression));
     for (size_t i = 0; i < count; ++i) {

@@ -33,6 +33,7 @@ struct PageSource {
 struct BookOptions {
     const char *compatibility = "1.3";
     int compression = 6;
+    bool keep_alpha = false;  // sets "keepalpha" 
 };
 
 // What a run produced.

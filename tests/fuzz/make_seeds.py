@@ -74,6 +74,10 @@ def jpeg_seeds():
     seeds['foreign_prefix.jpg'] = bytes(128) + base
     # Frame header and end marker without a scan between them.
     seeds['no_scan.jpg'] = base[:base.find(b'\xff\xda')] + b'\xff\xd9'
+    # An Exif segment whose IFD0 records orientation 6, big-endian.
+    ifd = struct.pack('>H', 1) + struct.pack('>HHIHH', 0x0112, 3, 1, 6, 0) + bytes(4)
+    exif = jpeg_segment(0xE1, b'Exif\x00\x00MM\x00\x2a' + struct.pack('>I', 8) + ifd)
+    seeds['exif_orientation.jpg'] = base[:2] + exif + base[2:]
     return seeds
 
 
@@ -188,6 +192,11 @@ def png_seeds():
     data[-1] ^= 1
     seeds['bad_checksum.png'] = good[:idat] + png_chunk(b'IDAT', bytes(data)) + \
         good[idat + 12 + length:]
+    # The target keeps alpha as a soft mask for lengths that are multiples
+    # of 4; the padding lies after IEND, where readers stop.
+    for name in ('rgba8', 'gray_alpha16', 'palette_trns'):
+        data = seeds[name + '.png']
+        seeds[name + '_kept.png'] = data + bytes(-len(data) % 4 or 4)
     return seeds
 
 
@@ -289,6 +298,8 @@ def tiff_seeds():
     seeds['bilevel_g4.tif'] = saved(pattern('1', 24, 9), 'TIFF', compression='group4')
     seeds['two_pages.tif'] = saved(pattern('L'), 'TIFF', save_all=True,
                                    append_images=[pattern('RGB')])
+    seeds['orientation.tif'] = make_tiff(W, H, 8, 1, 1, [b''.join(packed_rows(W, H, 8, 1))],
+                                         extra_tags=((274, 3, [6]),))
     # Written by hand: depths, bands, planes, tiles, predictor, fill order.
     for bits in (1, 2, 4, 8):
         seeds['gray%d_strips.tif' % bits] = make_tiff(

@@ -224,6 +224,34 @@ TEST_F(JpegReader, ReadsResolutionFromJfifAndPhotoshopSegments)
     }
 }
 
+// "orientation" reports what the first Exif segment records; damaged or
+// absent Exif data mean 1 and are no error.
+TEST_F(JpegReader, ReadsTheOrientationOfTheExifSegment)
+{
+    const std::string exif6 = Exif(6, true);
+    struct Case {
+        const char *label;
+        std::string bytes;
+        float orientation;
+    } cases[] = {
+        {"none", Baseline(), 1},
+        {"big-endian", WithSegment(Baseline(), Exif(6, true)), 6},
+        {"little-endian", WithSegment(Baseline(), Exif(8, false)), 8},
+        {"first segment wins", WithSegment(WithSegment(Baseline(), Exif(3, true)), Exif(5, false)), 5},
+        {"out of range", WithSegment(Baseline(), Exif(9, true)), 1},
+        {"not a SHORT", WithSegment(Baseline(), Exif(6, true, 4)), 1},
+        {"IFD cut short", WithSegment(Baseline(), Segment(0xE1, exif6.substr(4, 30))), 1},
+        {"bad IFD offset", WithSegment(Baseline(), Segment(0xE1, exif6.substr(4, 10) + "\xFF\xFF\xFF\xF0" + exif6.substr(18))), 1},
+        {"not Exif", WithSegment(Baseline(), Segment(0xE1, "http://ns.adobe.com/xap/1.0/")), 1},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_EQ(Open(c.bytes), 0);
+        EXPECT_EQ(PDF_get_value(document, "orientation", 0), c.orientation);
+        EXPECT_TRUE(Log().reports.empty());
+    }
+}
+
 TEST_F(JpegReader, CopiesTheStreamFromTheStartOfImageOn)
 {
     std::string jpeg = Baseline();

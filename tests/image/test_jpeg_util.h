@@ -133,6 +133,23 @@ inline std::string WithSegment(std::string jpeg, const std::string &segment)
     return jpeg.insert(2, segment);
 }
 
+// An Exif segment (APP1) whose IFD0 holds a tag before the Orientation tag
+// and then Orientation with `value` of TIFF type `type` (3 is SHORT), in
+// big- or little-endian order.
+inline std::string Exif(int value, bool big_endian, int type = 3)
+{
+    auto u16 = [big_endian](int v) {
+        return big_endian ? std::string{static_cast<char>(v >> 8), static_cast<char>(v)}
+                          : std::string{static_cast<char>(v), static_cast<char>(v >> 8)};
+    };
+    auto u32 = [&](int v) { return big_endian ? u16(0) + u16(v) : u16(v) + u16(0); };
+    std::string tiff = (big_endian ? "MM" : "II") + u16(42) + u32(8) + u16(2);
+    tiff += u16(0x010F) + u16(2) + u32(4) + std::string("Cam\0", 4);  // Make
+    tiff += u16(0x0112) + u16(type) + u32(1) + u16(value) + u16(0);
+    tiff += u32(0);  // no next IFD
+    return Segment(0xE1, std::string("Exif\0\0", 6) + tiff);
+}
+
 // Opens a JPEG image file; -2 when a fatal error left the call.
 inline int OpenJpeg(pdf_document *document, const std::string &path,
                     const char *stringparam = "", int intparam = 0)

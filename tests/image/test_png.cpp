@@ -505,9 +505,11 @@ TEST_F(PngReader, IdatDataThatDoNotInflateAreDecodedOrRefused)
 // `fail_at` on. Returns true when it was finished; `left` receives the tags of blocks
 // still allocated after the document was deleted.
 bool OpenWithFailureAt(long fail_at, const std::string &png, const std::string &pdf_path,
-                       std::string *left, std::string *message)
+                       std::string *left, std::string *message, bool keep_alpha)
 {
     auto build = [&](pdf_document *pdf, FailingHeap &heap) {
+        if (keep_alpha)
+            PDF_set_parameter(pdf, "keepalpha", "true");
         PDF_open_file(pdf, pdf_path.c_str());
         PDF_set_value(pdf, "compress", 6);
         heap.Arm();
@@ -528,14 +530,20 @@ TEST(PngMemory, EveryAllocationFailureIsCleanAndLeakFree)
     palette.idat_size = 30;
     PngSpec keyed16 = Recipe(PNG_COLOR_TYPE_RGB, 16);
     keyed16.key = true;
+    PngSpec palette_alpha = palette;
+    palette_alpha.alphas = {255, 0, 100};
     struct Case {
         const char *label;
         std::string bytes;
+        bool keep_alpha;
     } cases[] = {
-        {"pass-through", EncodePng(palette)},
-        {"decoded", EncodePng(Recipe(PNG_COLOR_TYPE_RGB_ALPHA, 16, true))},
-        {"16-bit colour key", EncodePng(keyed16)},
-        {"checked, then decoded", WithWrongChecksum(EncodePng(Recipe(PNG_COLOR_TYPE_GRAY, 8)))},
+        {"pass-through", EncodePng(palette), false},
+        {"decoded", EncodePng(Recipe(PNG_COLOR_TYPE_RGB_ALPHA, 16, true)), false},
+        {"16-bit colour key", EncodePng(keyed16), false},
+        {"checked, then decoded", WithWrongChecksum(EncodePng(Recipe(PNG_COLOR_TYPE_GRAY, 8))),
+         false},
+        {"alpha kept", EncodePng(Recipe(PNG_COLOR_TYPE_RGB_ALPHA, 16, true)), true},
+        {"palette alpha kept", EncodePng(palette_alpha), true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
@@ -546,7 +554,8 @@ TEST(PngMemory, EveryAllocationFailureIsCleanAndLeakFree)
         std::string first_message;
         for (; n < 200; ++n) {
             std::string left, message;
-            bool finished = OpenWithFailureAt(n, png, dir.file("out.pdf"), &left, &message);
+            bool finished =
+                OpenWithFailureAt(n, png, dir.file("out.pdf"), &left, &message, c.keep_alpha);
             EXPECT_EQ(left, "") << "blocks left after failure at allocation " << n;
             EXPECT_EQ(OpenDescriptors(), descriptors) << "failure at allocation " << n;
             if (n == 1)

@@ -36,6 +36,7 @@ struct TiffSpec {
     float resolution_x = 0;         // 0: no resolution tags
     float resolution_y = 0;
     uint16_t resolution_unit = RESUNIT_INCH;
+    uint16_t orientation = 0;       // 0: tag not written
 };
 
 // A deterministic picture with runs of several lengths, so that every codec
@@ -99,6 +100,8 @@ inline bool WriteDirectory(TIFF *tif, const TiffSpec &recipe)
     }
     if (recipe.ink_set)
         TIFFSetField(tif, TIFFTAG_INKSET, recipe.ink_set);
+    if (recipe.orientation)
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, recipe.orientation);
     if (recipe.compression == COMPRESSION_CCITTFAX3)
         TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, recipe.group3_options);
     if (recipe.resolution_x > 0) {

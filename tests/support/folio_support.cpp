@@ -68,8 +68,10 @@ std::string TakeBuffer(pdf_document *document) {
 }
 
 std::string BuildInMemory(int pages, const std::function<void(pdf_document *)> &setup,
-                          const std::function<void(pdf_document *, int)> &page) {
+                          const std::function<void(pdf_document *, int)> &page,
+                          const std::function<void(pdf_document *)> &before_open) {
     pdf_document *document = PDF_new();
+    if (before_open) before_open(document);
     PDF_open_file(document, nullptr);
     if (setup) setup(document);
     for (int i = 1; i <= pages; i++) {

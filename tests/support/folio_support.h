@@ -92,9 +92,11 @@ struct Doc {
 std::string TakeBuffer(pdf_document *document);
 
 // Writes `pages` pages of 200 x 100 between optional set-up and per-page
-// steps, in memory, and returns the document's bytes.
+// steps, in memory, and returns the document's bytes. `before_open` runs
+// before the document is opened (object scope).
 std::string BuildInMemory(int pages, const std::function<void(pdf_document *)> &setup = {},
-                          const std::function<void(pdf_document *, int)> &page = {});
+                          const std::function<void(pdf_document *, int)> &page = {},
+                          const std::function<void(pdf_document *)> &before_open = {});
 
 // ---- Drawn pages ---------------------------------------------------------------
 

@@ -1,0 +1,107 @@
+// "keepalpha": the alpha of PNG and TIFF images as a soft mask. Pages
+// render over white, so each pixel must show its colour composited over
+// white.
+#include <gtest/gtest.h>
+
+#include "test_png_util.h"
+#include "test_tiff_util.h"
+
+using namespace foliotest;
+using namespace pngtest;
+using namespace testsupport;
+
+namespace {
+
+// `colour` composited over white with opacity `alpha`.
+uint8_t OverWhite(unsigned colour, unsigned alpha) {
+    return static_cast<uint8_t>((colour * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+struct AlphaCase {
+    const char *label;
+    int color_type, bit_depth;
+    bool interlace;
+    std::vector<int> alphas;  // palette tRNS
+    bool masked;              // a soft mask is expected
+};
+
+class SoftMaskRender : public ::testing::TestWithParam<AlphaCase> {};
+
+TEST_P(SoftMaskRender, ViewersCompositeTheAlphaOverWhite) {
+    const AlphaCase &c = GetParam();
+    PngSpec recipe;
+    recipe.color_type = c.color_type;
+    recipe.bit_depth = c.bit_depth;
+    recipe.interlace = c.interlace;
+    recipe.alphas = c.alphas;
+    TempDir dir;
+    WriteFile(dir.file("in.png"), EncodePng(recipe));
+    const std::string pdf = dir.file("out.pdf");
+    pdf_document *document = PDF_new();
+    PDF_set_parameter(document, "keepalpha", "true");
+    PDF_open_file(document, pdf.c_str());
+    ShowOnLastPage(document, PDF_open_image_file(document, "png", dir.file("in.png").c_str(), "", 0),
+                   23, 17);
+    PDF_delete(document);
+
+    const std::string bytes = ReadFile(pdf);
+    EXPECT_EQ(bytes.substr(0, 9), "%PDF-1.4\n");
+    EXPECT_EQ(CountOf(bytes, "/SMask"), c.masked ? 1 : 0);
+    EXPECT_EQ(CountOf(bytes, "/Mask["), 0);  // never a colour key as well
+    // Fully opaque palette entries need no mask, and the data pass through.
+    EXPECT_EQ(CountOf(bytes, "/Predictor 15"), c.masked ? 0 : 1);
+    EXPECT_TRUE(QpdfCheck(pdf));
+    Raster expected = Expected(recipe, false);
+    for (int y = 0; y < 17; y++)
+        for (int x = 0; x < 23; x++) {
+            unsigned index = Sample(recipe, x, y, 0);
+            unsigned alpha = index < c.alphas.size() ? c.alphas[index] : 255;
+            if (c.alphas.empty()) alpha = Sample(recipe, x, y, Channels(recipe) - 1) >> (c.bit_depth - 8);
+            for (int k = 0; k < 3; k++) {
+                uint8_t &v = expected.rgb[(static_cast<size_t>(y) * 23 + x) * 3 + k];
+                v = OverWhite(v, alpha);
+            }
+        }
+    EXPECT_LE(MaxDifference(RenderMutool(pdf, 1), expected), 1);
+    EXPECT_LE(MaxDifference(RenderPoppler(pdf, 1), expected), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alpha, SoftMaskRender,
+    ::testing::ValuesIn(std::vector<AlphaCase>{
+        {"rgba8", PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {}, true},
+        {"rgba16_interlaced", PNG_COLOR_TYPE_RGB_ALPHA, 16, true, {}, true},
+        {"gray_alpha8", PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {}, true},
+        {"gray_alpha16", PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, {}, true},
+        {"palette8", PNG_COLOR_TYPE_PALETTE, 8, false, {255, 200, 0, 10, 128, 64, 255, 30}, true},
+        {"palette2_interlaced", PNG_COLOR_TYPE_PALETTE, 2, true, {255, 90, 180}, true},
+        {"palette4_opaque", PNG_COLOR_TYPE_PALETTE, 4, false, {255, 255}, false}}),
+    [](const ::testing::TestParamInfo<AlphaCase> &info) { return std::string(info.param.label); });
+
+// An RGB TIFF with unassociated alpha, decoded sample by sample.
+TEST(SoftMaskRender, RgbaTiff) {
+    tifftest::TiffSpec recipe;
+    recipe.samples = 4;
+    recipe.extra_samples = 1;
+    recipe.photometric = PHOTOMETRIC_RGB;
+    TempDir dir;
+    ASSERT_TRUE(tifftest::WriteTiff(dir.file("in.tif"), recipe));
+    const std::string pdf = dir.file("out.pdf");
+    pdf_document *document = PDF_new();
+    PDF_set_parameter(document, "keepalpha", "true");
+    PDF_open_file(document, pdf.c_str());
+    ShowOnLastPage(document, PDF_open_image_file(document, "tiff", dir.file("in.tif").c_str(), "", 0),
+                   40, 24);
+    PDF_delete(document);
+    EXPECT_EQ(CountOf(ReadFile(pdf), "/SMask"), 1);
+    Raster expected{40, 24, {}};
+    for (uint32_t y = 0; y < 24; y++)
+        for (uint32_t x = 0; x < 40; x++)
+            for (int k = 0; k < 3; k++)
+                expected.rgb.push_back(OverWhite(tifftest::Sample(recipe, x, y, k),
+                                                 tifftest::Sample(recipe, x, y, 3)));
+    EXPECT_LE(MaxDifference(RenderMutool(pdf, 1), expected), 1);
+    EXPECT_LE(MaxDifference(RenderPoppler(pdf, 1), expected), 1);
+}
+
+}  // namespace
