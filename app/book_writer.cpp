@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "bindwick_version.h"
+#include "image_probe.h"
 #include "staging_file.h"
 
 namespace bindwick {
@@ -76,6 +77,39 @@ void PlaceImage(Folio &folio, int image, const ImageFacts &facts,
     folio.save();
     folio.scale(stretch_x, stretch_y);
     folio.place_image(image, x / stretch_x, y / stretch_y, static_cast<float>(scale));
+    folio.restore();
+}
+
+// The image as its file says to show it: width and height (and their
+// resolutions) swap for the orientations 5 to 8, which turn it a quarter.
+ImageFacts ShownFacts(const ImageFacts &stored, int orientation) {
+    if (orientation < 5) return stored;
+    return {stored.height, stored.width, stored.resolution_y, stored.resolution_x};
+}
+
+// Draws the image turned and mirrored as `orientation` (the Exif and TIFF
+// values 2 to 8) says, filling the rectangle of `layout`. A matrix of
+// quarter turns and mirrors, with the rectangle's corners as offsets, carries
+// the image's box as stored onto that rectangle; inside it the image is
+// placed as usual, so its scale keeps all its precision.
+void PlaceOriented(Folio &folio, int image, const ImageFacts &stored,
+                   const PageLayout &layout, int orientation) {
+    const auto x = static_cast<float>(layout.x);
+    const auto y = static_cast<float>(layout.y);
+    const auto right = static_cast<float>(layout.x + layout.width);
+    const auto top = static_cast<float>(layout.y + layout.height);
+    const float matrices[8][6] = {
+        {1, 0, 0, 1, x, y},      {-1, 0, 0, 1, right, y},  {-1, 0, 0, -1, right, top},
+        {1, 0, 0, -1, x, top},   {0, -1, -1, 0, right, top}, {0, -1, 1, 0, x, top},
+        {0, 1, 1, 0, x, y},      {0, 1, -1, 0, right, y},
+    };
+    const float *m = matrices[orientation - 1];
+    PageLayout box;
+    box.width = orientation < 5 ? layout.width : layout.height;
+    box.height = orientation < 5 ? layout.height : layout.width;
+    folio.save();
+    folio.concat(m[0], m[1], m[2], m[3], m[4], m[5]);
+    PlaceImage(folio, image, stored, box);
     folio.restore();
 }
 
@@ -199,18 +233,23 @@ std::string BookWriter::CreatorText() {
     return GetCreatorName() + " ver." + kVersion;
 }
 
-RejectedFile BookWriter::NotOpened(const std::string &path) {
+RejectedFile BookWriter::NotOpened(const std::string &path, int page_number) {
     // The library does not say why; the file itself may.
     ImageProblem problem = CheckImageFile(path).problem;
     if (problem == ImageProblem::kNone) problem = ImageProblem::kDamaged;
-    return {path, problem};
+    return {path, problem, page_number};
 }
 
 bool BookWriter::AddImagePage(Folio &folio, const std::string &path,
-                              const std::string &type, const PageSetup &page) {
-    const int image = folio.open_image_file(type, path, "", 0);
+                              const std::string &type, const PageSetup &page,
+                              bool use_orientation, int page_number) {
+    const int image = page_number > 0 ? folio.open_image_file(type, path, "page", page_number)
+                                      : folio.open_image_file(type, path, "", 0);
     if (image == -1) {
-        reporter_.ImageNotOpened(NotOpened(path), path + kImageNotOpenedSuffix);
+        const std::string which =
+            page_number > 0 ? "の" + std::to_string(page_number) + "ページ目" : "";
+        reporter_.ImageNotOpened(NotOpened(path, page_number),
+                                 path + which + kImageNotOpenedSuffix);
         return false;
     }
     const auto handle = static_cast<float>(image);
@@ -218,10 +257,16 @@ bool BookWriter::AddImagePage(Folio &folio, const std::string &path,
                            folio.get_value("imageheight", handle),
                            folio.get_value("resx", handle),
                            folio.get_value("resy", handle)};
-    const PageLayout layout = LayOutPage(facts, page);
+    const int orientation =
+        use_orientation ? static_cast<int>(folio.get_value("orientation", handle)) : 1;
+    const PageLayout layout = LayOutPage(ShownFacts(facts, orientation), page);
     folio.begin_page(static_cast<float>(layout.page_width),
                      static_cast<float>(layout.page_height));
-    PlaceImage(folio, image, facts, layout);
+    if (orientation > 1 && orientation <= 8) {
+        PlaceOriented(folio, image, facts, layout, orientation);
+    } else {
+        PlaceImage(folio, image, facts, layout);
+    }
     folio.close_image(image);
     folio.end_page();
     return true;
@@ -247,14 +292,33 @@ bool BookWriter::BindEntries(Folio &folio, const BookRequest &request,
         if (reporter_.StopRequested()) return false;
         const FileEntry &entry = entries[i];
         reporter_.EntryStarted(i, entry.path);
-        if (AddImagePage(folio, entry.path, entry.type, request.page)) {
-            ++result.pages;
-        } else {
-            result.not_opened.push_back(NotOpened(entry.path));
-        }
+        BindEntry(folio, request, entry, result);
         reporter_.ProgressStep(i + 1);
     }
     return !reporter_.StopRequested();
+}
+
+void BookWriter::BindEntry(Folio &folio, const BookRequest &request, const FileEntry &entry,
+                           BookResult &result) {
+    auto bind = [&](int page_number) {
+        if (AddImagePage(folio, entry.path, entry.type, request.page, request.use_orientation,
+                         page_number)) {
+            ++result.pages;
+        } else {
+            result.not_opened.push_back(NotOpened(entry.path, page_number));
+        }
+    };
+    const int pages =
+        request.all_pages && entry.type == "tiff" ? TiffPageCount(entry.path) : 1;
+    // A file of one page is opened as ever, so that its page stays as it was.
+    if (pages == 1) {
+        bind(0);
+        return;
+    }
+    for (int page_number = 1; page_number <= pages; ++page_number) {
+        if (page_number > 1 && reporter_.StopRequested()) return;
+        bind(page_number);
+    }
 }
 
 BookResult BookWriter::Write(const BookRequest &request) {
@@ -281,6 +345,8 @@ BookResult BookWriter::Write(const BookRequest &request) {
     std::optional<Folio> folio;
     try {
         folio.emplace(nullptr, nullptr, nullptr, nullptr);
+        // Only before the document is opened; left alone, books stay PDF 1.3.
+        if (request.keep_alpha) folio->set_parameter("keepalpha", "true");
         if (folio->open_file(to_stdout ? output : staging.path()) == -1) {
             folio.reset();
             return output_not_created();

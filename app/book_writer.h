@@ -45,6 +45,14 @@ struct BookRequest {
     int compression = 6;  // Flate level 0..9
     int threads = 0;      // threads that compress large images; 0: one per CPU
     PageSetup page;       // page sizes; by default each image's pixel size
+    // Images' alpha channels (and palette PNGs' transparency) become soft
+    // masks; the document is then PDF 1.4. Otherwise alpha is dropped.
+    bool keep_alpha = false;
+    // Every page of a multi-page TIFF file is bound, not only the first.
+    bool all_pages = false;
+    // Pages show images turned as the camera recorded (JPEG Exif and TIFF
+    // orientation); the image data stay as stored.
+    bool use_orientation = false;
 };
 
 // The most threads a run compresses on.
@@ -116,11 +124,14 @@ public:
 
     // Opens the image, makes a page laid out by `page` (by default the
     // image's size, the image at the origin with scale 1) and closes the
-    // image. Returns false (after reporting ImageNotOpened) when the library
-    // could not open the image. Library errors pass through as Folio
-    // exceptions.
+    // image. With `use_orientation` the page shows the image turned as its
+    // file records; `page_number` (from 1) picks a page of a TIFF file, 0
+    // the file's first. Returns false (after reporting ImageNotOpened) when
+    // the library could not open the image. Library errors pass through as
+    // Folio exceptions.
     bool AddImagePage(Folio &folio, const std::string &path,
-                      const std::string &type, const PageSetup &page = {});
+                      const std::string &type, const PageSetup &page = {},
+                      bool use_orientation = false, int page_number = 0);
 
     // The 13-character program name, kept shifted in the program's data.
     static std::string GetCreatorName();
@@ -130,10 +141,15 @@ public:
 private:
     // Creator and the given texts, trimmed; empty ones are left out.
     void RecordTexts(Folio &folio, const BookRequest &request);
-    // The image at `path`, which the library did not open, and the reason.
-    static RejectedFile NotOpened(const std::string &path);
+    // The image at `path` (page `page_number` of it, or all with 0), which
+    // the library did not open, and the reason.
+    static RejectedFile NotOpened(const std::string &path, int page_number = 0);
     // A page per entry; false when the reporter asked to stop.
     bool BindEntries(Folio &folio, const BookRequest &request, BookResult &result);
+    // The pages of one entry: every page of a multi-page TIFF file with
+    // `all_pages`, else one. A page not opened is left out and recorded.
+    void BindEntry(Folio &folio, const BookRequest &request, const FileEntry &entry,
+                   BookResult &result);
 
     BookReporter &reporter_;
 };

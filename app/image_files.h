@@ -31,6 +31,7 @@ const char *ImageProblemTextEnglish(ImageProblem problem);
 struct RejectedFile {
     std::string path;
     ImageProblem problem;
+    int page = 0;  // the page of a multi-page file left out; 0: the whole file
 };
 
 // The library's type text for a file that starts with `head` (its first

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <set>
 
@@ -20,6 +21,10 @@ namespace {
 
 // Room for a little more than the sizes the library accepts for a page.
 constexpr int kMaxTiffPages = 100000;
+// More tags than any directory has; a count beyond it is damage.
+constexpr std::uint64_t kMaxTiffEntries = 65535;
+constexpr std::uint64_t kTiffMagic = 42;
+constexpr std::uint64_t kBigTiffMagic = 43;
 
 // An anonymous file in memory, open for the library under a /proc name.
 class MemoryFile {
@@ -80,17 +85,18 @@ public:
     void BookWritten(const std::string &, const std::string &) override {}
 };
 
-// Reads `count` bytes at `offset` of a TIFF file as an unsigned number in
-// the file's byte order.
-std::optional<std::uint32_t> ReadNumber(std::FILE *file, long offset, int count,
+// Reads `count` bytes (at most 8) at `offset` of a TIFF file as an unsigned
+// number in the file's byte order.
+std::optional<std::uint64_t> ReadNumber(std::FILE *file, std::uint64_t offset, int count,
                                         bool big_endian) {
-    unsigned char bytes[4];
-    if (std::fseek(file, offset, SEEK_SET) != 0 ||
+    unsigned char bytes[8];
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+        fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0 ||
         std::fread(bytes, 1, static_cast<std::size_t>(count), file) !=
             static_cast<std::size_t>(count)) {
         return std::nullopt;
     }
-    std::uint32_t value = 0;
+    std::uint64_t value = 0;
     for (int i = 0; i < count; ++i) {
         const int index = big_endian ? i : count - 1 - i;
         value = (value << 8) | bytes[index];
@@ -147,14 +153,24 @@ int TiffPageCount(const std::string &path) {
     if (std::fread(order, 1, 2, file) == 2 && (order[0] == 'I' || order[0] == 'M') &&
         order[0] == order[1]) {
         const bool big_endian = order[0] == 'M';
-        std::set<std::uint32_t> visited;
-        std::optional<std::uint32_t> next = ReadNumber(file, 4, 4, big_endian);
+        const auto magic = ReadNumber(file, 2, 2, big_endian);
+        // Classic TIFF: 4-byte offsets, 2-byte entry counts, 12-byte
+        // entries; BigTIFF: 8, 8 and 20 bytes.
+        const bool big_tiff = magic == kBigTiffMagic;
+        const int offset_size = big_tiff ? 8 : 4;
+        const int count_size = big_tiff ? 8 : 2;
+        const std::uint64_t entry_size = big_tiff ? 20 : 12;
+        std::set<std::uint64_t> visited;
+        std::optional<std::uint64_t> next;
+        if (big_tiff || magic == kTiffMagic) {
+            next = ReadNumber(file, big_tiff ? 8 : 4, offset_size, big_endian);
+        }
         // Follow the chain of directories; a loop or a broken link ends it.
         while (next && *next != 0 && pages < kMaxTiffPages && visited.insert(*next).second) {
-            const auto entries = ReadNumber(file, static_cast<long>(*next), 2, big_endian);
-            if (!entries) break;
+            const auto entries = ReadNumber(file, *next, count_size, big_endian);
+            if (!entries || *entries > kMaxTiffEntries) break;
             ++pages;
-            next = ReadNumber(file, static_cast<long>(*next) + 2 + 12L * *entries, 4,
+            next = ReadNumber(file, *next + count_size + entry_size * *entries, offset_size,
                               big_endian);
         }
     }

@@ -32,9 +32,9 @@ struct ProbedImage {
 // Safe to call on any thread: every call has its own document.
 ProbedImage ProbeImage(const FileEntry &entry);
 
-// The number of pages (image directories) of the TIFF file at `path`; 1 for
-// other files and for a TIFF file whose directory chain cannot be followed
-// past the first.
+// The number of pages (image directories) of the TIFF or BigTIFF file at
+// `path`, as far as the chain of directories can be followed; 1 for other
+// files and for a TIFF file whose chain breaks before its second page.
 int TiffPageCount(const std::string &path);
 
 }  // namespace bindwick

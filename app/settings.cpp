@@ -18,6 +18,9 @@ namespace {
 
 const char kSectionFile[] = "FILE";
 const char kKeyIsUseCwd[] = "IsUseCwd";
+const char kKeyIsKeepAlpha[] = "IsKeepAlpha";
+const char kKeyIsAllPages[] = "IsAllPages";
+const char kKeyIsUseOrientation[] = "IsUseOrientation";
 const char kSectionSize[] = "SIZE";
 const char kKeyPaper[] = "paper";
 const char kKeyPaperWidth[] = "width";
@@ -193,6 +196,10 @@ void Settings::LoadSettings() {
         ReadBoolean(file, kSectionSize, kKeyIsAutoRotate, kDefaultIsAutoRotate));
     SetIsNoEnlarge(
         ReadBoolean(file, kSectionSize, kKeyIsNoEnlarge, kDefaultIsNoEnlarge));
+    SetIsKeepAlpha(ReadBoolean(file, kSectionFile, kKeyIsKeepAlpha, kDefaultIsKeepAlpha));
+    SetIsAllPages(ReadBoolean(file, kSectionFile, kKeyIsAllPages, kDefaultIsAllPages));
+    SetIsUseOrientation(ReadBoolean(file, kSectionFile, kKeyIsUseOrientation,
+                                    kDefaultIsUseOrientation));
 }
 
 void Settings::SaveSettings() const {
@@ -203,6 +210,9 @@ void Settings::SaveSettings() const {
     };
     const Entry entries[] = {
         {kSectionFile, kKeyIsUseCwd, BooleanText(is_use_cwd_)},
+        {kSectionFile, kKeyIsKeepAlpha, BooleanText(is_keep_alpha_)},
+        {kSectionFile, kKeyIsAllPages, BooleanText(is_all_pages_)},
+        {kSectionFile, kKeyIsUseOrientation, BooleanText(is_use_orientation_)},
         {kSectionSize, kKeyPaper, std::to_string(paper_size_)},
         {kSectionSize, kKeyPaperWidth, std::to_string(paper_width_)},
         {kSectionSize, kKeyPaperHeight, std::to_string(paper_height_)},

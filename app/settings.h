@@ -2,6 +2,9 @@
 //
 // File layout (values are decimal integers, booleans "1" or "0"):
 //   [FILE]     IsUseCwd=1              open/save dialogs start in the cwd
+//              IsKeepAlpha=0           images keep their transparency
+//              IsAllPages=0            every page of multi-page TIFF files
+//              IsUseOrientation=0      images turned as the camera recorded
 //   [SIZE]     paper=0                 paper-size choice, 0..3 or -1
 //              width=210 height=297    the custom paper size, millimetres
 //              margin=10               margin on paper, millimetres
@@ -111,6 +114,9 @@ public:
     static constexpr bool kDefaultIsUseResolution = false;
     static constexpr bool kDefaultIsAutoRotate = true;
     static constexpr bool kDefaultIsNoEnlarge = false;
+    static constexpr bool kDefaultIsKeepAlpha = false;
+    static constexpr bool kDefaultIsAllPages = false;
+    static constexpr bool kDefaultIsUseOrientation = false;
 
     // Holds the defaults; the file is not touched until LoadSettings.
     explicit Settings(std::string ini_file_name);
@@ -160,6 +166,14 @@ public:
     void SetIsAutoRotate(bool on) { is_auto_rotate_ = on; }
     bool IsNoEnlarge() const { return is_no_enlarge_; }
     void SetIsNoEnlarge(bool on) { is_no_enlarge_ = on; }
+    // The image choices of a book (BookRequest's keep_alpha, all_pages and
+    // use_orientation).
+    bool IsKeepAlpha() const { return is_keep_alpha_; }
+    void SetIsKeepAlpha(bool on) { is_keep_alpha_ = on; }
+    bool IsAllPages() const { return is_all_pages_; }
+    void SetIsAllPages(bool on) { is_all_pages_ = on; }
+    bool IsUseOrientation() const { return is_use_orientation_; }
+    void SetIsUseOrientation(bool on) { is_use_orientation_ = on; }
 
     // The page choices these settings make for a book. Without a paper-size
     // choice (kNoPaperSize) pages take their images' size, as with
@@ -177,6 +191,9 @@ private:
     bool is_use_resolution_ = kDefaultIsUseResolution;
     bool is_auto_rotate_ = kDefaultIsAutoRotate;
     bool is_no_enlarge_ = kDefaultIsNoEnlarge;
+    bool is_keep_alpha_ = kDefaultIsKeepAlpha;
+    bool is_all_pages_ = kDefaultIsAllPages;
+    bool is_use_orientation_ = kDefaultIsUseOrientation;
 };
 
 }  // namespace bindwick

@@ -48,6 +48,14 @@ void PrintUsage(std::FILE *stream) {
         "                      default 6\n"
         "  --threads N         threads that compress large images, 1 to 32;\n"
         "                      default one per processor\n"
+        "  --keep-alpha        keep images' transparency (alpha channels and\n"
+        "                      PNG palette transparency) as soft masks; the PDF\n"
+        "                      is then version 1.4\n"
+        "  --all-pages         bind every page of multi-page TIFF files, not\n"
+        "                      only the first\n"
+        "  --auto-rotate       show JPEG and TIFF images turned as the camera\n"
+        "                      recorded (EXIF/TIFF orientation); the image data\n"
+        "                      stay unchanged\n"
         "  -q, --quiet         no progress line\n"
         "  -h, --help          show this help and exit\n"
         "  --version           show the version and exit\n"
@@ -87,6 +95,9 @@ struct Options {
     int compression = 6;
     int threads = 0;  // one per processor
     bool quiet = false;
+    bool keep_alpha = false;
+    bool all_pages = false;
+    bool auto_rotate = false;
     std::vector<std::string> images;
     bindwick::PageArguments page_arguments;
     bindwick::PageSetup page;
@@ -126,6 +137,14 @@ bool *PageFlag(bindwick::PageArguments &page, const std::string &arg) {
     return nullptr;
 }
 
+// The switch of an image option, or null.
+bool *ImageFlag(Options &options, const std::string &arg) {
+    if (arg == "--keep-alpha") return &options.keep_alpha;
+    if (arg == "--all-pages") return &options.all_pages;
+    if (arg == "--auto-rotate") return &options.auto_rotate;
+    return nullptr;
+}
+
 Options ParseOptions(int argc, char **argv) {
     Options options;
     bool only_images = false;
@@ -149,6 +168,10 @@ Options ParseOptions(int argc, char **argv) {
         }
         if (arg == "-q" || arg == "--quiet") {
             options.quiet = true;
+            continue;
+        }
+        if (bool *flag = ImageFlag(options, arg)) {
+            *flag = true;
             continue;
         }
         if (bool *flag = PageFlag(options.page_arguments, arg)) {
@@ -220,7 +243,9 @@ public:
         LeftOut(image);
     }
     void LeftOut(const bindwick::RejectedFile &file) {
-        Message("cannot open image '" + file.path + "': " +
+        const std::string page =
+            file.page > 0 ? " (page " + std::to_string(file.page) + ")" : "";
+        Message("cannot open image '" + file.path + "'" + page + ": " +
                 bindwick::ImageProblemTextEnglish(file.problem) + "; it was left out");
     }
     void OutputNotCreated(const std::string &path, const std::string &) override {
@@ -269,6 +294,9 @@ int main(int argc, char **argv) {
     request.compression = options.compression;
     request.threads = options.threads;
     request.page = options.page;
+    request.keep_alpha = options.keep_alpha;
+    request.all_pages = options.all_pages;
+    request.use_orientation = options.auto_rotate;
     bindwick::GatheredImages gathered = bindwick::GatherImages(options.images);
     request.entries = std::move(gathered.images);
 

@@ -606,6 +606,7 @@ void TFormMain::ActionSaveAsExecute() {
     request.author = EditAuthor->text().toStdString();
     request.compression = form_pref_->CompressRate();
     request.page = form_pref_->GetPageSetup();
+    form_pref_->TakeImageChoices(request);
 
     saving_to_ = output;
     setSaving(true);

@@ -127,8 +127,19 @@ void TFormPref::buildTabs() {
     CBIsUseCwd = new QCheckBox(
         QStringLiteral("カレントディレクトリを標準のディレクトリとする"), file_tab);
     CBIsUseCwd->setObjectName(QStringLiteral("CBIsUseCwd"));
+    CBIsKeepAlpha = new QCheckBox(QStringLiteral("透明部分を保持する"), file_tab);
+    CBIsKeepAlpha->setObjectName(QStringLiteral("CBIsKeepAlpha"));
+    CBIsAllPages =
+        new QCheckBox(QStringLiteral("複数ページのTIFFファイルは全ページを出力する"), file_tab);
+    CBIsAllPages->setObjectName(QStringLiteral("CBIsAllPages"));
+    CBIsUseOrientation =
+        new QCheckBox(QStringLiteral("撮影時の向きに合わせて画像を回転する"), file_tab);
+    CBIsUseOrientation->setObjectName(QStringLiteral("CBIsUseOrientation"));
     auto *file_layout = new QVBoxLayout(file_tab);
     file_layout->addWidget(CBIsUseCwd);
+    file_layout->addWidget(CBIsKeepAlpha);
+    file_layout->addWidget(CBIsAllPages);
+    file_layout->addWidget(CBIsUseOrientation);
     file_layout->addStretch();
     PageControlPref->addTab(file_tab, QStringLiteral("ファイル関係"));
 
@@ -246,6 +257,9 @@ void TFormPref::showSettings() {
     EditMargin->setValue(settings_.Margin());
     CBIsAutoRotate->setChecked(settings_.IsAutoRotate());
     CBIsNoEnlarge->setChecked(settings_.IsNoEnlarge());
+    CBIsKeepAlpha->setChecked(settings_.IsKeepAlpha());
+    CBIsAllPages->setChecked(settings_.IsAllPages());
+    CBIsUseOrientation->setChecked(settings_.IsUseOrientation());
     enablePaperControls();
 }
 
@@ -259,6 +273,9 @@ void TFormPref::takeSettings(Settings &settings) const {
     settings.SetMargin(EditMargin->value());
     settings.SetIsAutoRotate(CBIsAutoRotate->isChecked());
     settings.SetIsNoEnlarge(CBIsNoEnlarge->isChecked());
+    settings.SetIsKeepAlpha(CBIsKeepAlpha->isChecked());
+    settings.SetIsAllPages(CBIsAllPages->isChecked());
+    settings.SetIsUseOrientation(CBIsUseOrientation->isChecked());
 }
 
 void TFormPref::LoadSettings() {
@@ -271,6 +288,12 @@ bool TFormPref::IsUseCwd() const { return CBIsUseCwd->isChecked(); }
 int TFormPref::PaperSize() const { return CBPaperSize->currentIndex(); }
 
 int TFormPref::CompressRate() const { return TBPref->value(); }
+
+void TFormPref::TakeImageChoices(BookRequest &request) const {
+    request.keep_alpha = CBIsKeepAlpha->isChecked();
+    request.all_pages = CBIsAllPages->isChecked();
+    request.use_orientation = CBIsUseOrientation->isChecked();
+}
 
 PageSetup TFormPref::GetPageSetup() const {
     Settings shown = settings_;

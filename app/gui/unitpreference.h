@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <string>
 
+#include "book_writer.h"
 #include "settings.h"
 
 class QCheckBox;
@@ -41,6 +42,8 @@ public:
     bool IsUseCwd() const;
     int PaperSize() const;     // the selected item, -1 when none
     int CompressRate() const;  // the track bar position, 0..9
+    // Puts the image choices of the file tab into the next book's request.
+    void TakeImageChoices(BookRequest &request) const;
     // The page choices of the paper-size tab, for the next book.
     PageSetup GetPageSetup() const;
 
@@ -49,6 +52,9 @@ public:
     // The controls, named as their objectName.
     QTabWidget *PageControlPref = nullptr;
     QCheckBox *CBIsUseCwd = nullptr;
+    QCheckBox *CBIsKeepAlpha = nullptr;
+    QCheckBox *CBIsAllPages = nullptr;
+    QCheckBox *CBIsUseOrientation = nullptr;  // not CBIsAutoRotate: that turns the paper
     QComboBox *CBPaperSize = nullptr;
     QCheckBox *CBIsUseResolution = nullptr;
     QSpinBox *EditPaperWidth = nullptr;   // millimetres

@@ -82,7 +82,8 @@ TEST_F(SettingsTest, OkStoresTheEffectiveValuesAndKeepsTheRest) {
               "; kept\r\n[Temp]\r\nFirstRunAfterDelIni=1\r\n"
               "[SIZE]\r\npaper=-1\r\nother=x\r\nwidth=210\r\nheight=297\r\nmargin=10\r\n"
               "IsUseResolution=0\r\nIsAutoRotate=1\r\nIsNoEnlarge=0\r\n"
-              "[COMPRESS]\r\nrate=9\r\n[FILE]\r\nIsUseCwd=0\r\n");
+              "[COMPRESS]\r\nrate=9\r\n[FILE]\r\nIsUseCwd=0\r\nIsKeepAlpha=0\r\n"
+              "IsAllPages=0\r\nIsUseOrientation=0\r\n");
 
     Settings reread(ini_);
     reread.LoadSettings();
@@ -101,8 +102,8 @@ TEST_F(SettingsTest, FirstOkAddsEveryKey) {
     settings.SetIsNoEnlarge(true);
     settings.SaveSettings();
     EXPECT_EQ(ReadFile(ini_),
-              "[Temp]\nFirstRunAfterDelIni=1\n[FILE]\nIsUseCwd=1\n"
-              "[SIZE]\npaper=3\nwidth=100\nheight=297\nmargin=0\nIsUseResolution=0\n"
+              "[Temp]\nFirstRunAfterDelIni=1\n[FILE]\nIsUseCwd=1\nIsKeepAlpha=0\n"
+              "IsAllPages=0\nIsUseOrientation=0\n[SIZE]\npaper=3\nwidth=100\nheight=297\nmargin=0\nIsUseResolution=0\n"
               "IsAutoRotate=1\nIsNoEnlarge=1\n[COMPRESS]\nrate=2\n");
 }
 

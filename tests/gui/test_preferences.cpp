@@ -238,6 +238,39 @@ private slots:
         QVERIFY(!readIni().contains("SIZE"));
     }
 
+    // The image choices of the file tab: off by default, read from and
+    // written to [FILE], and handed to the next book as they are shown.
+    void imageChoices() {
+        writeIni("[FILE]\nIsKeepAlpha=1\nIsAllPages=0\nIsUseOrientation=1\n");
+        auto pref = make();
+        QWidget *file_tab = pref->PageControlPref->widget(0);
+        const QList<QPair<QCheckBox *, QString>> boxes{
+            {pref->CBIsKeepAlpha, QStringLiteral("透明部分を保持する")},
+            {pref->CBIsAllPages, QStringLiteral("複数ページのTIFFファイルは全ページを出力する")},
+            {pref->CBIsUseOrientation, QStringLiteral("撮影時の向きに合わせて画像を回転する")}};
+        for (const auto &[box, caption] : boxes) {
+            QVERIFY(file_tab->isAncestorOf(box));
+            QCOMPARE(box->text(), caption);
+        }
+        QVERIFY(pref->CBIsKeepAlpha->isChecked());
+        QVERIFY(!pref->CBIsAllPages->isChecked());
+        QVERIFY(pref->CBIsUseOrientation->isChecked());
+
+        pref->CBIsKeepAlpha->setChecked(false);
+        pref->CBIsAllPages->setChecked(true);
+        bindwick::BookRequest request;
+        pref->TakeImageChoices(request);
+        QVERIFY(!request.keep_alpha && request.all_pages && request.use_orientation);
+        pref->BitBtnOK->click();
+        const QByteArray stored = readIni();
+        QVERIFY(stored.contains("IsKeepAlpha=0\nIsAllPages=1\nIsUseOrientation=1\n"));
+
+        QVERIFY(QFile::remove(ini_));
+        auto fresh = make();
+        QVERIFY(!fresh->CBIsKeepAlpha->isChecked() && !fresh->CBIsAllPages->isChecked() &&
+                !fresh->CBIsUseOrientation->isChecked());
+    }
+
     void cancelRecreatesDeletedFile() {
         auto pref = make();
         QVERIFY(QFile::remove(ini_));
