@@ -213,12 +213,7 @@ void write_embedded_file(pdf_document *document, const pdf_annotation *attachmen
     long start = pdf_tell(document);
     pdf_set_file_source(source, attachment->target, 0, 0);
     pdf_copy_source_compressed(document, source);
-    long length = pdf_tell(document) - start;
-    pdf_puts(document, "endstream\n");
-    pdf_puts(document, "endobj\n");
-    pdf_begin_obj(document, length_id);
-    pdf_printf(document, "%ld\n", length);
-    pdf_puts(document, "endobj\n");
+    pdf_end_stream_obj(document, length_id, start);
     if (document->flush & PDF_FLUSH_CONTENT) pdf_flush_stream(document);
 }
 

@@ -33,12 +33,7 @@ void pdf_end_content_data(pdf_document *document) {
     pdf_end_text(document);
     content->state = PDF_CONTENT_NONE;
     pdf_compress_end(document);
-    long length = pdf_tell(document) - content->start;
-    pdf_puts(document, "endstream\n");
-    pdf_puts(document, "endobj\n");
-    pdf_begin_obj(document, content->length_id);
-    pdf_printf(document, "%ld\n", length);
-    pdf_puts(document, "endobj\n");
+    pdf_end_stream_obj(document, content->length_id, content->start);
 }
 
 /* "/ProcSet[/PDF" and the sets the stream's operators need. */

@@ -28,3 +28,12 @@ pdf_id pdf_begin_obj(pdf_document *document, pdf_id id) {
     pdf_printf(document, "%ld 0 obj\n", id);
     return id;
 }
+
+void pdf_end_stream_obj(pdf_document *document, pdf_id length_id, long start) {
+    long length = pdf_tell(document) - start;
+    pdf_puts(document, "endstream\n");
+    pdf_puts(document, "endobj\n");
+    pdf_begin_obj(document, length_id);
+    pdf_printf(document, "%ld\n", length);
+    pdf_puts(document, "endobj\n");
+}

@@ -694,9 +694,10 @@ int tiff_decode_samples(pdf_document *document, pdf_image *image, const char *fi
     samples.separate = layout->planar == PLANARCONFIG_SEPARATE && layout->samples > 1;
     samples.tiled = layout->tiled;
     samples.colors = image->components;
-    samples.alpha =
-        samples.colors < layout->samples && (layout->extra_type == EXTRASAMPLE_ASSOCALPHA ||
-                                             layout->extra_type == EXTRASAMPLE_UNASSALPHA);
+    /* Alpha samples are kept only for a soft mask. */
+    samples.alpha = document->keep_alpha && samples.colors < layout->samples &&
+                    (layout->extra_type == EXTRASAMPLE_ASSOCALPHA ||
+                     layout->extra_type == EXTRASAMPLE_UNASSALPHA);
     samples.levels = layout->photometric != PHOTOMETRIC_PALETTE;
     samples.invert = layout->photometric == PHOTOMETRIC_MINISWHITE;
     if (layout->photometric == PHOTOMETRIC_PALETTE && layout->bits <= 8) {

@@ -82,21 +82,6 @@ void pdf_write_xobject_resources(pdf_document *document) {
 
 /* ---- The image XObject writer --------------------------------------------- */
 
-namespace {
-
-/* Ends the stream begun at `start` and writes its length object. */
-void pdf_end_image_stream(pdf_document *document, pdf_id length_id, long start) {
-    long length = pdf_tell(document) - start;
-
-    pdf_puts(document, "endstream\n");
-    pdf_puts(document, "endobj\n");
-    pdf_begin_obj(document, length_id);
-    pdf_printf(document, "%ld\n", length);
-    pdf_puts(document, "endobj\n");
-}
-
-}  // namespace
-
 void pdf_write_block_stream(pdf_document *document, const void *data, size_t length) {
     int hex = document->debug['a'] != 0;
     pdf_data_source source;
@@ -117,7 +102,7 @@ void pdf_write_block_stream(pdf_document *document, const void *data, size_t len
         pdf_copy_source_hex(document, &source);
     else
         pdf_copy_source_compressed(document, &source);
-    pdf_end_image_stream(document, length_id, start);
+    pdf_end_stream_obj(document, length_id, start);
 }
 
 namespace {
@@ -336,7 +321,7 @@ void pdf_write_image_data(pdf_document *document, pdf_image *image, int hex) {
         pdf_copy_filtered_rows(document, image);
     else
         pdf_copy_source_compressed(document, &image->source);
-    pdf_end_image_stream(document, length_id, start);
+    pdf_end_stream_obj(document, length_id, start);
 }
 
 }  // namespace
