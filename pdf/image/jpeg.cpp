@@ -314,18 +314,25 @@ int jpeg_read_frame(pdf_document *document, pdf_image *image, const char *filena
     return 0;
 }
 
+/* Reads a segment's `count` data bytes into the document's memory; null,
+ * with nothing left allocated, when the file ends first. */
+pdf_byte *jpeg_load_segment(pdf_document *document, FILE *fp, long count) {
+    pdf_byte *data = (pdf_byte *)pdf_malloc(document, (size_t)count, "pdf_open_JPEG_data");
+    if (fread(data, 1, (size_t)count, fp) == (size_t)count) return data;
+    pdf_free(document, data);
+    return NULL;
+}
+
 /* APP13: a Photoshop segment may carry the resolution. Returns -1 after
  * giving up. */
 int jpeg_read_app13(pdf_document *document, pdf_image *image, const char *filename) {
     long count = jpeg_segment_data_length(image->file);
     if (count < 0) return jpeg_damaged(document, image, filename);
     if (count == 0) return 0;
-    pdf_byte *data = (pdf_byte *)pdf_malloc(document, (size_t)count, "pdf_open_JPEG_data");
-    if (fread(data, 1, (size_t)count, image->file) != (size_t)count) {
-        pdf_free(document, data);
+    pdf_byte *data = jpeg_load_segment(document, image->file, count);
+    if (data == NULL)
         return jpeg_give_up(document, image,
                             "JPEG file '%s' is damaged (Photoshop marker too short)", filename);
-    }
     if (count >= 9 && memcmp(data, "Photoshop", 9) == 0)
         jpeg_photoshop_resolution(data, (unsigned long)count, image);
     pdf_free(document, data);
@@ -367,11 +374,8 @@ int jpeg_read_app1(pdf_document *document, pdf_image *image, const char *filenam
     long count = jpeg_segment_data_length(image->file);
     if (count < 0) return jpeg_damaged(document, image, filename);
     if (count == 0) return 0;
-    pdf_byte *data = (pdf_byte *)pdf_malloc(document, (size_t)count, "pdf_open_JPEG_data");
-    if (fread(data, 1, (size_t)count, image->file) != (size_t)count) {
-        pdf_free(document, data);
-        return jpeg_damaged(document, image, filename);
-    }
+    pdf_byte *data = jpeg_load_segment(document, image->file, count);
+    if (data == NULL) return jpeg_damaged(document, image, filename);
     if (!scan->exif_seen && count >= 6 && memcmp(data, "Exif\0\0", 6) == 0) {
         scan->exif_seen = 1;
         image->orientation = jpeg_exif_orientation(data, (unsigned long)count);
