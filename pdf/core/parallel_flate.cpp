@@ -9,9 +9,9 @@
 
 #include "output.h"
 
-/* One block in flight. Its input buffer holds the dictionary's room, then
- * the block's data, so that the next block finds its dictionary at the end
- * of this one. */
+/* One block of the stream. Its input buffer holds the dictionary's room,
+ * then the block's data, so that the next block finds its dictionary at the
+ * end of this one. */
 typedef struct {
     z_stream deflater; /* raw deflate, set up on the calling thread */
     pdf_byte *input;   /* PDF_FLATE_WINDOW_SIZE + PDF_FLATE_BLOCK_SIZE bytes */
@@ -23,10 +23,15 @@ typedef struct {
     uLong adler; /* of the data */
     int last;
     int failed;
+    int deflated; /* set by the thread that deflated it (atomic) */
 } flate_block;
 
 /* The blocks of the document's streams, kept while the level and the thread
- * count stay: two halves of one block per thread (one without threads). */
+ * count stay, and the queue through which the threads take them. Block n of
+ * a stream lives in slot n % block_count; the calling thread fills blocks in
+ * order while there is a free slot, the threads deflate them in the order
+ * they were filled, and the calling thread writes them in that order too,
+ * freeing their slots. */
 struct pdf_flate_blocks_s {
     flate_block *blocks;
     int block_count;
@@ -34,10 +39,15 @@ struct pdf_flate_blocks_s {
     int level;
     int ready;         /* every block set up */
     int filtered_rows; /* the stream's data are filtered rows */
-    /* The batch being deflated, and its threads. */
-    flate_block *batch;
-    int batch_count;
-    int next_block; /* the next block a thread takes (atomic) */
+    /* The stream in progress. */
+    long filled;             /* blocks filled so far */
+    long taken;              /* blocks a thread has taken */
+    long written;            /* blocks written; on the calling thread only */
+    pthread_mutex_t lock;    /* guards filled, taken, stopping */
+    pthread_cond_t work;     /* a block was filled, or the threads must stop */
+    pthread_cond_t finished; /* a block was deflated */
+    int synchronised;        /* lock and conditions initialised */
+    int stopping;
     pthread_t threads[PDF_MAX_COMPRESS_THREADS];
     int running;
 };
@@ -82,28 +92,28 @@ void deflate_block(const pdf_flate_blocks *job, flate_block *block) {
         block->failed = result != Z_OK || z->avail_in != 0 || z->avail_out == 0;
 }
 
-/* Takes the batch's blocks one by one until none is left. */
-void *deflate_blocks(void *argument) {
-    pdf_flate_blocks *job = (pdf_flate_blocks *)argument;
-
-    for (;;) {
-        int index = __atomic_fetch_add(&job->next_block, 1, __ATOMIC_RELAXED);
-        if (index >= job->batch_count) return NULL;
-        deflate_block(job, &job->batch[index]);
-    }
+flate_block *slot_of(const pdf_flate_blocks *job, long number) {
+    return &job->blocks[number % job->block_count];
 }
 
-/* Starts deflating `count` blocks from `first` on the job's threads and
- * returns at once; without threads (or when none can be started) the
- * calling thread deflates them before it returns. */
-void start_batch(pdf_flate_blocks *job, flate_block *first, int count) {
-    job->batch = first;
-    job->batch_count = count;
-    job->next_block = 0;
-    while (job->running < job->thread_count && job->running < count &&
-           pthread_create(&job->threads[job->running], NULL, deflate_blocks, job) == 0)
-        job->running++;
-    if (job->running == 0) deflate_blocks(job);
+/* Deflates the filled blocks in order, one at a time, until told to stop. */
+void *deflate_filled_blocks(void *argument) {
+    pdf_flate_blocks *job = (pdf_flate_blocks *)argument;
+
+    pthread_mutex_lock(&job->lock);
+    for (;;) {
+        while (!job->stopping && job->taken == job->filled)
+            pthread_cond_wait(&job->work, &job->lock);
+        if (job->stopping) break;
+        flate_block *block = slot_of(job, job->taken++);
+        pthread_mutex_unlock(&job->lock);
+        deflate_block(job, block);
+        pthread_mutex_lock(&job->lock);
+        __atomic_store_n(&block->deflated, 1, __ATOMIC_RELEASE);
+        pthread_cond_signal(&job->finished);
+    }
+    pthread_mutex_unlock(&job->lock);
+    return NULL;
 }
 
 /* ---- On the calling thread ----------------------------------------------- */
@@ -126,6 +136,35 @@ void set_up_block(pdf_document *document, pdf_flate_blocks *job, flate_block *bl
         (pdf_byte *)pdf_malloc(document, block->output_size, "pdf_copy_source_in_blocks");
 }
 
+/* Two blocks per thread and two more: while each thread deflates one, as
+ * many wait for a thread, filled ahead, and the calling thread fills or
+ * writes the others. Without threads, one block and the one before it. */
+int blocks_in_flight(int threads) {
+    return threads > 0 ? 2 * threads + 2 : 2;
+}
+
+/* Initialises the job's lock and conditions. Returns 0 after reporting a
+ * failure. */
+int set_up_queue(pdf_document *document, pdf_flate_blocks *job) {
+    if (pthread_mutex_init(&job->lock, NULL) != 0) {
+        pdf_error(document, PDF_ERR_SYSTEM, "Couldn't set up the compression threads");
+        return 0;
+    }
+    if (pthread_cond_init(&job->work, NULL) != 0) {
+        pthread_mutex_destroy(&job->lock);
+        pdf_error(document, PDF_ERR_SYSTEM, "Couldn't set up the compression threads");
+        return 0;
+    }
+    if (pthread_cond_init(&job->finished, NULL) != 0) {
+        pthread_cond_destroy(&job->work);
+        pthread_mutex_destroy(&job->lock);
+        pdf_error(document, PDF_ERR_SYSTEM, "Couldn't set up the compression threads");
+        return 0;
+    }
+    job->synchronised = 1;
+    return 1;
+}
+
 /* The document's blocks for its level and thread count, set up anew when
  * either changed; null after an error was reported. */
 pdf_flate_blocks *document_blocks(pdf_document *document) {
@@ -142,11 +181,11 @@ pdf_flate_blocks *document_blocks(pdf_document *document) {
     stream->flate_blocks = job;
     job->level = document->compress;
     job->thread_count = threads;
+    if (!set_up_queue(document, job)) return NULL;
+    job->block_count = blocks_in_flight(threads);
     job->blocks = (flate_block *)pdf_calloc(
-        document, sizeof(flate_block) * 2 * (size_t)(threads > 0 ? threads : 1),
-        "pdf_copy_source_in_blocks");
+        document, sizeof(flate_block) * (size_t)job->block_count, "pdf_copy_source_in_blocks");
     if (job->blocks == NULL) return NULL;
-    job->block_count = 2 * (threads > 0 ? threads : 1);
     for (int i = 0; i < job->block_count; i++) {
         set_up_block(document, job, &job->blocks[i]);
         if (job->blocks[i].output == NULL) return NULL;
@@ -179,65 +218,102 @@ void write_zlib_header(pdf_document *document, int level) {
     pdf_putc(document, (int)(header & 0xFF));
 }
 
-/* Writes the deflated blocks in order and adds their data to the Adler-32
- * of the stream. A block that failed is reported as the same block deflated
- * on the calling thread would be. */
-void write_batch(pdf_document *document, const flate_block *blocks, int count, uLong *adler) {
-    for (int i = 0; i < count; i++) {
-        const flate_block *block = &blocks[i];
+/* Writes a deflated block and adds its data to the Adler-32 of the stream.
+ * A block that failed is reported as the same block deflated on the calling
+ * thread would be. Returns 0 after an error was reported. */
+int write_block(pdf_document *document, const flate_block *block, uLong *adler) {
+    if (block->failed) {
+        pdf_error(document, PDF_ERR_SYSTEM,
+                  block->last ? "Compression error (Z_FINISH)" : "Compression error (Z_NO_FLUSH)");
+        return 0;
+    }
+    pdf_write(document, block->output, block->output_length);
+    *adler = adler32_combine(*adler, block->adler, (z_off_t)block->input_length);
+    return 1;
+}
 
-        if (block->failed) {
-            pdf_error(
-                document, PDF_ERR_SYSTEM,
-                block->last ? "Compression error (Z_FINISH)" : "Compression error (Z_NO_FLUSH)");
-            return;
-        }
-        pdf_write(document, block->output, block->output_length);
-        *adler = adler32_combine(*adler, block->adler, (z_off_t)block->input_length);
+/* Deflates on the calling thread the blocks filled and not yet taken. */
+void deflate_pending_blocks(pdf_flate_blocks *job) {
+    for (; job->taken < job->filled; job->taken++) {
+        flate_block *block = slot_of(job, job->taken);
+        deflate_block(job, block);
+        block->deflated = 1;
     }
 }
 
-/* Reads blocks `from` on of a half of `count` blocks, the first primed
- * with the end of `previous`, until the half is full or the data end.
- * Returns the blocks of the half that hold data. */
-int fill_half(pdf_document *document, pdf_data_source *source, pdf_source_feed *feed,
-              flate_block *half, int from, int count, const flate_block *previous) {
-    int filled = from;
-
-    while (filled < count && (filled == 0 || !half[filled - 1].last)) {
-        fill_block(document, source, feed, &half[filled],
-                   filled == 0 ? previous : &half[filled - 1]);
-        filled++;
-    }
-    return filled;
+/* Starts the job's threads; the calling thread deflates the blocks itself
+ * when none is set or none can be started. */
+void start_threads(pdf_flate_blocks *job) {
+    job->stopping = 0;
+    while (job->running < job->thread_count &&
+           pthread_create(&job->threads[job->running], NULL, deflate_filled_blocks, job) == 0)
+        job->running++;
+    if (job->running == 0) deflate_pending_blocks(job);
 }
 
-/* Deflates one half of the blocks while the calling thread reads the data
- * into the other, then writes the first; until the block read last is out.
- * The first block is read. */
+/* Hands the block just filled to the threads, started again if an error
+ * report stopped them, or deflates it at once when none is running. */
+void queue_block(pdf_flate_blocks *job, flate_block *block) {
+    block->deflated = 0;
+    if (job->running == 0 && job->stopping) start_threads(job);
+    if (job->running == 0) {
+        job->filled++;
+        deflate_pending_blocks(job);
+        return;
+    }
+    pthread_mutex_lock(&job->lock);
+    job->filled++;
+    pthread_cond_signal(&job->work);
+    pthread_mutex_unlock(&job->lock);
+}
+
+/* Waits until a thread has deflated `block`. */
+void wait_for_block(pdf_flate_blocks *job, const flate_block *block) {
+    pthread_mutex_lock(&job->lock);
+    while (!__atomic_load_n(&block->deflated, __ATOMIC_ACQUIRE))
+        pthread_cond_wait(&job->finished, &job->lock);
+    pthread_mutex_unlock(&job->lock);
+}
+
+/* True when the next block to write has been deflated. */
+int next_block_deflated(const pdf_flate_blocks *job) {
+    return job->written < job->filled &&
+           __atomic_load_n(&slot_of(job, job->written)->deflated, __ATOMIC_ACQUIRE);
+}
+
+/* Reads the rest of the stream into the free slots while the threads
+ * deflate the filled ones, and writes each block as soon as it and every
+ * block before it are deflated; until the block read last is out. The
+ * first block is read. An error report stops the threads (pdf_error); when
+ * its handler returns, as a warning's may, they are started again and the
+ * stream goes on. */
 void write_blocks(pdf_document *document, pdf_flate_blocks *job, pdf_data_source *source,
                   pdf_source_feed *feed) {
     uLong adler = adler32(0L, Z_NULL, 0);
-    int half = job->block_count / 2;
-    flate_block *current = job->blocks;
-    int count = fill_half(document, source, feed, current, 1, half, NULL);
+    int all_read = job->blocks[0].last;
 
+    job->filled = job->taken = job->written = 0;
+    start_threads(job);
+    queue_block(job, &job->blocks[0]);
     write_zlib_header(document, job->level);
-    for (;;) {
-        int last = current[count - 1].last;
-        flate_block *next = current == job->blocks ? job->blocks + half : job->blocks;
-        int next_count = 0;
-
-        start_batch(job, current, count);
-        if (!last)
-            next_count = fill_half(document, source, feed, next, 0, half, &current[count - 1]);
-        pdf_join_flate_threads(document);
-        write_batch(document, current, count, &adler);
-        if (last) break;
-        current = next;
-        count = next_count;
+    while (!all_read || job->written < job->filled) {
+        if (job->running == 0 && job->stopping) start_threads(job);
+        if (next_block_deflated(job)) {
+            if (!write_block(document, slot_of(job, job->written), &adler)) break;
+            job->written++;
+        } else if (!all_read && job->filled - job->written < job->block_count) {
+            flate_block *block = slot_of(job, job->filled);
+            fill_block(document, source, feed, block, slot_of(job, job->filled - 1));
+            all_read = block->last;
+            queue_block(job, block);
+        } else {
+            wait_for_block(job, slot_of(job, job->written));
+        }
     }
-    for (int shift = 24; shift >= 0; shift -= 8) pdf_putc(document, (int)((adler >> shift) & 0xFF));
+    pdf_join_flate_threads(document);
+    if (job->written == job->filled)
+        for (int shift = 24; shift >= 0; shift -= 8)
+            pdf_putc(document, (int)((adler >> shift) & 0xFF));
 }
 
 }  // namespace
@@ -265,7 +341,12 @@ void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, 
 void pdf_join_flate_threads(pdf_document *document) {
     pdf_flate_blocks *job = document->stream != NULL ? document->stream->flate_blocks : NULL;
 
-    while (job != NULL && job->running > 0) pthread_join(job->threads[--job->running], NULL);
+    if (job == NULL || job->running == 0) return;
+    pthread_mutex_lock(&job->lock);
+    job->stopping = 1;
+    pthread_cond_broadcast(&job->work);
+    pthread_mutex_unlock(&job->lock);
+    while (job->running > 0) pthread_join(job->threads[--job->running], NULL);
 }
 
 void pdf_free_flate_blocks(pdf_document *document) {
@@ -280,6 +361,11 @@ void pdf_free_flate_blocks(pdf_document *document) {
         if (block->output != NULL) pdf_free(document, block->output);
     }
     if (job->blocks != NULL) pdf_free(document, job->blocks);
+    if (job->synchronised) {
+        pthread_cond_destroy(&job->finished);
+        pthread_cond_destroy(&job->work);
+        pthread_mutex_destroy(&job->lock);
+    }
     pdf_free(document, job);
     document->stream->flate_blocks = NULL;
 }

@@ -8,14 +8,16 @@
  * header and the Adler-32 of the whole input, make one zlib stream. The
  * blocks are the same whatever the number of threads, and so are the bytes.
  *
- * Memory is bounded: twice as many blocks as threads are in flight, set up
- * through the document's hooks on the calling thread before any thread
- * starts. While the threads deflate one half of them, the calling thread
- * reads the source into the other half. The threads call nothing of the
- * library: no hook, no error report. A failure in a thread is reported by
- * the calling thread once it has joined them, and pdf_error joins every
- * running thread before it calls the handler, so that no thread is left
- * running when the handler leaves by longjmp.
+ * Memory is bounded: two blocks per thread and two more are in flight, set
+ * up through the document's hooks on the calling thread before any thread
+ * starts. The calling thread reads the source into the free blocks while
+ * the threads deflate the filled ones, and writes each block once it and
+ * all before it are deflated. The threads call nothing of the library: no
+ * hook, no error report. A failure in a thread is reported by the calling
+ * thread when it comes to write the block, and pdf_error stops and joins
+ * every running thread before it calls the handler, so that no thread is
+ * left running when the handler leaves by longjmp; should the handler
+ * return, the copy starts them again.
  */
 #ifndef FOLIO_PARALLEL_FLATE_H
 #define FOLIO_PARALLEL_FLATE_H
@@ -36,7 +38,8 @@ enum { PDF_MAX_COMPRESS_THREADS = 32 };
  * in less than half its time. Errors as for pdf_copy_source_compressed. */
 void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, int filtered_rows);
 
-/* Waits for the threads of a copy in progress, if any. */
+/* Stops the threads of a copy in progress, if any, once each has finished
+ * the block it is deflating, and joins them. */
 void pdf_join_flate_threads(pdf_document *document);
 
 /* Releases the blocks kept between streams (document release). */
