@@ -46,6 +46,54 @@ TEST(RowFilter, ChoosesTheFilterOfLeastSum)
     }
 }
 
+// The row filtered plainly, one byte at a time, under each filter in turn;
+// the one of least sum of sizes (bytes taken as signed) is the expected.
+std::vector<pdf_byte> PlainlyFiltered(const std::vector<pdf_byte> &row,
+                                      const std::vector<pdf_byte> &above, size_t step)
+{
+    std::vector<pdf_byte> best;
+    long best_sum = -1;
+    for (int type = 0; type < 5; type++) {
+        std::vector<pdf_byte> out{static_cast<pdf_byte>(type)};
+        long sum = 0;
+        for (size_t i = 0; i < row.size(); i++) {
+            int a = i >= step ? row[i - step] : 0, b = above[i], c = i >= step ? above[i - step] : 0;
+            int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+            int predicted[] = {0, a, b, (a + b) / 2, pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
+            auto filtered = static_cast<pdf_byte>(row[i] - predicted[type]);
+            out.push_back(filtered);
+            sum += std::abs(static_cast<signed char>(filtered));
+        }
+        if (best_sum < 0 || sum < best_sum) {
+            best_sum = sum;
+            best = out;
+        }
+    }
+    return best;
+}
+
+TEST(RowFilter, AnyLengthAndStepGivesThePlainResult)
+{
+    unsigned seed = 7;
+    auto next = [&seed] { return static_cast<pdf_byte>((seed = seed * 1103515245 + 12345) >> 16); };
+    for (size_t step : {1, 2, 3, 4, 6, 8})
+        for (size_t length = 1; length < 80; length += 3)
+            for (int kind = 0; kind < 3; kind++) {
+                SCOPED_TRACE(testing::Message() << step << " " << length << " " << kind);
+                std::vector<pdf_byte> above(length), row(length), out(length + 1);
+                for (size_t i = 0; i < length; i++) {
+                    above[i] = next();
+                    int left = i >= step ? row[i - step] : 0;
+                    // Noise; a row near the one above; each byte the mean of
+                    // its left and upper neighbours, rounded down.
+                    int bytes[] = {next(), above[i] + next() % 9, (left + above[i]) >> 1};
+                    row[i] = static_cast<pdf_byte>(bytes[kind]);
+                }
+                pdf_filter_row(row.data(), above.data(), length, step, out.data());
+                EXPECT_TRUE(out == PlainlyFiltered(row, above, step));
+            }
+}
+
 // ---- Documents --------------------------------------------------------------
 
 // Writes the PNG at `png` as a one-page document at level 6, with row
