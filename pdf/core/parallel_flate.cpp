@@ -48,6 +48,11 @@ struct pdf_flate_blocks_s {
     pthread_cond_t finished; /* a block was deflated */
     int synchronised;        /* lock and conditions initialised */
     int stopping;
+    pdf_source_feed feed; /* where the source stands */
+    size_t bytes_read;    /* from the source, into the blocks filled */
+    int all_read;         /* the block filled last is the stream's last */
+    /* The source whose blocks are deflated ahead of its writing, if any. */
+    pdf_data_source *ahead_source;
     pthread_t threads[PDF_MAX_COMPRESS_THREADS];
     int running;
 };
@@ -281,31 +286,42 @@ int next_block_deflated(const pdf_flate_blocks *job) {
            __atomic_load_n(&slot_of(job, job->written)->deflated, __ATOMIC_ACQUIRE);
 }
 
+/* Starts a stream: no block filled, the source at its start. */
+void reset_stream(pdf_flate_blocks *job) {
+    job->filled = job->taken = job->written = 0;
+    job->bytes_read = 0;
+    job->all_read = 0;
+    memset(&job->feed, 0, sizeof job->feed);
+}
+
+/* Reads the next block from the source, primed with the end of the one
+ * before, and hands it on. */
+void fill_next_block(pdf_document *document, pdf_flate_blocks *job, pdf_data_source *source) {
+    flate_block *block = slot_of(job, job->filled);
+
+    job->bytes_read += fill_block(document, source, &job->feed, block,
+                                  job->filled > 0 ? slot_of(job, job->filled - 1) : NULL);
+    job->all_read = block->last;
+    queue_block(job, block);
+}
+
 /* Reads the rest of the stream into the free slots while the threads
  * deflate the filled ones, and writes each block as soon as it and every
  * block before it are deflated; until the block read last is out. The
- * first block is read. An error report stops the threads (pdf_error); when
- * its handler returns, as a warning's may, they are started again and the
+ * threads are started. An error report stops them (pdf_error); when its
+ * handler returns, as a warning's may, they are started again and the
  * stream goes on. */
-void write_blocks(pdf_document *document, pdf_flate_blocks *job, pdf_data_source *source,
-                  pdf_source_feed *feed) {
+void write_blocks(pdf_document *document, pdf_flate_blocks *job, pdf_data_source *source) {
     uLong adler = adler32(0L, Z_NULL, 0);
-    int all_read = job->blocks[0].last;
 
-    job->filled = job->taken = job->written = 0;
-    start_threads(job);
-    queue_block(job, &job->blocks[0]);
     write_zlib_header(document, job->level);
-    while (!all_read || job->written < job->filled) {
+    while (!job->all_read || job->written < job->filled) {
         if (job->running == 0 && job->stopping) start_threads(job);
         if (next_block_deflated(job)) {
             if (!write_block(document, slot_of(job, job->written), &adler)) break;
             job->written++;
-        } else if (!all_read && job->filled - job->written < job->block_count) {
-            flate_block *block = slot_of(job, job->filled);
-            fill_block(document, source, feed, block, slot_of(job, job->filled - 1));
-            all_read = block->last;
-            queue_block(job, block);
+        } else if (!job->all_read && job->filled - job->written < job->block_count) {
+            fill_next_block(document, job, source);
         } else {
             wait_for_block(job, slot_of(job, job->written));
         }
@@ -316,16 +332,42 @@ void write_blocks(pdf_document *document, pdf_flate_blocks *job, pdf_data_source
             pdf_putc(document, (int)((adler >> shift) & 0xFF));
 }
 
+/* The document's blocks while a copy ahead is in progress, else null. */
+pdf_flate_blocks *ahead_blocks(pdf_document *document) {
+    pdf_flate_blocks *job = document->stream != NULL ? document->stream->flate_blocks : NULL;
+
+    return job != NULL && job->ahead_source != NULL ? job : NULL;
+}
+
+/* A stream copied while another's blocks are held for it: deflated in one
+ * piece on the calling thread. */
+void copy_in_one_piece(pdf_document *document, pdf_data_source *source) {
+    pdf_compress_init(document);
+    pdf_copy_source_raw(document, source);
+    pdf_compress_end(document);
+}
+
 }  // namespace
 
 void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, int filtered_rows) {
-    pdf_flate_blocks *job = document_blocks(document);
-    pdf_source_feed feed = {NULL, 0, 0};
+    pdf_flate_blocks *job = ahead_blocks(document);
 
+    if (job != NULL && job->ahead_source == source) {
+        job->ahead_source = NULL;
+        write_blocks(document, job, source);
+        pdf_end_source(document, source);
+        return;
+    }
+    if (job != NULL) {
+        copy_in_one_piece(document, source);
+        return;
+    }
+    job = document_blocks(document);
     if (job == NULL) return;
     job->filtered_rows = filtered_rows;
     pdf_begin_source(document, source);
-    fill_block(document, source, &feed, &job->blocks[0], NULL);
+    reset_stream(job);
+    job->bytes_read = fill_block(document, source, &job->feed, &job->blocks[0], NULL);
     if (job->blocks[0].last && !filtered_rows) {
         /* One block or less: deflated as one piece, as without threads. */
         pdf_compress_init(document);
@@ -333,9 +375,39 @@ void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, 
                   job->blocks[0].input_length);
         pdf_compress_end(document);
     } else {
-        write_blocks(document, job, source, &feed);
+        job->all_read = job->blocks[0].last;
+        start_threads(job);
+        queue_block(job, &job->blocks[0]);
+        write_blocks(document, job, source);
     }
     pdf_end_source(document, source);
+}
+
+void pdf_begin_flate_ahead(pdf_document *document, pdf_data_source *source, int filtered_rows) {
+    pdf_flate_blocks *job = document_blocks(document);
+
+    if (job == NULL) return;
+    job->filtered_rows = filtered_rows;
+    pdf_begin_source(document, source);
+    reset_stream(job);
+    start_threads(job);
+    job->ahead_source = source;
+}
+
+void pdf_flate_ahead(pdf_document *document, size_t available) {
+    pdf_flate_blocks *job = ahead_blocks(document);
+
+    while (job != NULL && !job->all_read && job->filled - job->written < job->block_count &&
+           job->bytes_read + PDF_FLATE_BLOCK_SIZE <= available)
+        fill_next_block(document, job, job->ahead_source);
+}
+
+void pdf_end_flate_ahead(pdf_document *document, const pdf_data_source *source) {
+    pdf_flate_blocks *job = ahead_blocks(document);
+
+    if (job == NULL || job->ahead_source != source) return;
+    pdf_join_flate_threads(document);
+    job->ahead_source = NULL;
 }
 
 void pdf_join_flate_threads(pdf_document *document) {

@@ -38,6 +38,20 @@ enum { PDF_MAX_COMPRESS_THREADS = 32 };
  * in less than half its time. Errors as for pdf_copy_source_compressed. */
 void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, int filtered_rows);
 
+/* Deflating ahead of writing, for a reader that decodes an image row by
+ * row: pdf_begin_flate_ahead begins the copy of `source` and starts the
+ * threads, and each pdf_flate_ahead fills and hands on the blocks that
+ * `available` bytes of the source fill, as long as there is a free block;
+ * the source must deliver those bytes, and the chunk after them, without
+ * reaching data not yet decoded. Nothing is written: the blocks wait for
+ * pdf_copy_source_in_blocks on the same source, which goes on from there.
+ * A stream copied in the meantime is deflated in one piece.
+ * pdf_end_flate_ahead gives up a copy ahead of `source` that was never
+ * written (the source's release). */
+void pdf_begin_flate_ahead(pdf_document *document, pdf_data_source *source, int filtered_rows);
+void pdf_flate_ahead(pdf_document *document, size_t available);
+void pdf_end_flate_ahead(pdf_document *document, const pdf_data_source *source);
+
 /* Stops the threads of a copy in progress, if any, once each has finished
  * the block it is deflating, and joins them. */
 void pdf_join_flate_threads(pdf_document *document);

@@ -40,6 +40,7 @@
 #include "decoded.h"
 #include "mask_stream.h"
 #include "reader.h"
+#include "row_filter.h"
 #include "soft_mask.h"
 #include "stream_check.h"
 #include "xobject.h"
@@ -458,6 +459,33 @@ void png_skip_unused_chunks(png_structp read) {
     png_set_keep_unknown_chunks(read, PNG_HANDLE_CHUNK_NEVER, unused, (int)(sizeof unused / 5));
 }
 
+/* True when the rows libpng decodes are the XObject's samples as they
+ * stand: read in one pass, with no mask to take out of them afterwards. */
+int png_rows_final(const png_state *png) {
+    return png_get_interlace_type(png->read, png->info) == PNG_INTERLACE_NONE &&
+           !png->has_exact_key && png->alpha_channels == 0 && png->palette_alpha_count == 0;
+}
+
+/* Decodes the rows one by one when they will be deflated on threads: the
+ * threads deflate the rows decoded while libpng decodes the next ones. The
+ * XObject, with all the data, is only begun once every row is decoded, so
+ * that damaged data still leave nothing written. Returns 1 when it decoded
+ * the image, leaving the filtering source in place; 0 when the rows are not
+ * deflated so, with nothing done. */
+int png_read_rows_ahead(pdf_document *document, pdf_image *image) {
+    png_state *png = png_of(image);
+    long height = (long)image->height;
+
+    pdf_use_raster_source(image);
+    if (!pdf_begin_filtered_rows_ahead(document, image)) return 0;
+    for (long i = 0; i < height; i++) {
+        png_read_row(png->read, png->row_pointers[i], NULL);
+        /* Every 16 rows: often enough to keep the threads fed. */
+        if (i % 16 == 15) pdf_filtered_rows_decoded(document, image, i + 1);
+    }
+    return 1;
+}
+
 /* Decodes the whole image into the raster. Returns 0, or -1 after giving
  * up; libpng's errors jump back into pdf_open_PNG, which releases the state
  * (the row pointers with it). */
@@ -479,10 +507,12 @@ int png_decode(pdf_document *document, pdf_image *image, const char *filename) {
                                "pdf_open_PNG/pointers");
     for (long i = 0; i < height; i++)
         png->row_pointers[i] = image->raster.rows + (size_t)i * row_length;
-    png_read_image(png->read, png->row_pointers);
+    int ahead = png_rows_final(png) && png_read_rows_ahead(document, image);
+    if (!ahead) png_read_image(png->read, png->row_pointers);
     /* The rows are reached through the raster from here on. */
     pdf_free(document, png->row_pointers);
     png->row_pointers = NULL;
+    if (ahead) return 0;
     if (png->has_exact_key && png_mask_exact_key(document, image, filename) < 0) return -1;
     if (png->alpha_channels != 0 &&
         pdf_split_alpha(document, image, png->alpha_channels, "pdf_open_PNG/alpha") < 0)

@@ -239,6 +239,7 @@ void row_filter_release(pdf_document *document, pdf_data_source *source) {
     row_filter_state *state = (row_filter_state *)source->context;
     pdf_data_source inner = state->inner;
 
+    pdf_end_flate_ahead(document, source);
     pdf_free(document, state);
     *source = inner;
     if (inner.active) pdf_end_source(document, source);
@@ -246,6 +247,13 @@ void row_filter_release(pdf_document *document, pdf_data_source *source) {
 
 const pdf_source_operations row_filter_source = {row_filter_init, row_filter_refill,
                                                  row_filter_release};
+
+/* A filtered row's bytes: the filter type and the samples. */
+size_t filtered_row_length(const pdf_image *image) {
+    size_t bits =
+        (size_t)image->width * (size_t)image->components * (size_t)image->bits_per_component;
+    return (bits + 7) / 8 + 1;
+}
 
 /* The components the decode parameters give for the colour space: 1 where
  * they name no /Colors; 0 for a space they do not know. */
@@ -285,15 +293,17 @@ int pdf_image_rows_filtered(pdf_document *document, const pdf_image *image) {
     return image->components == components_of_colorspace(image->colorspace) && image->width >= 1;
 }
 
-void pdf_copy_filtered_rows(pdf_document *document, pdf_image *image) {
-    size_t bits =
-        (size_t)image->width * (size_t)image->components * (size_t)image->bits_per_component;
-    size_t row_length = (bits + 7) / 8;
+namespace {
+
+/* Puts the filtering source in the slot, over the image's own. Returns 0
+ * after an allocation failure was reported. */
+int install_row_filter(pdf_document *document, pdf_image *image) {
+    size_t row_length = filtered_row_length(image) - 1;
     size_t step = (size_t)image->components * (size_t)image->bits_per_component / 8;
     row_filter_state *state = (row_filter_state *)pdf_malloc(
         document, sizeof *state + 3 * row_length + 1, "pdf_copy_filtered_rows");
 
-    if (state == NULL) return;
+    if (state == NULL) return 0;
     memset(state, 0, sizeof *state + 3 * row_length + 1);
     state->row = (pdf_byte *)(state + 1);
     state->previous = state->row + row_length;
@@ -307,5 +317,26 @@ void pdf_copy_filtered_rows(pdf_document *document, pdf_image *image) {
     /* Active from here on, so that an error before the copy starts its
      * source still frees the state. */
     image->source.active = 1;
+    return 1;
+}
+
+}  // namespace
+
+void pdf_copy_filtered_rows(pdf_document *document, pdf_image *image) {
+    if (image->source.operations != &row_filter_source && !install_row_filter(document, image))
+        return;
     pdf_copy_source_in_blocks(document, &image->source, 1);
+}
+
+int pdf_begin_filtered_rows_ahead(pdf_document *document, pdf_image *image) {
+    if (document->compress_threads == 0 || !pdf_image_rows_filtered(document, image)) return 0;
+    if (!install_row_filter(document, image)) return 0;
+    pdf_begin_flate_ahead(document, &image->source, 1);
+    return 1;
+}
+
+void pdf_filtered_rows_decoded(pdf_document *document, pdf_image *image, long rows) {
+    /* The row after the bytes read may be asked for to see whether more
+     * follow: one decoded row is kept back. */
+    if (rows > 1) pdf_flate_ahead(document, (size_t)(rows - 1) * filtered_row_length(image));
 }

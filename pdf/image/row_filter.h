@@ -37,10 +37,20 @@ int pdf_filter_row(const pdf_byte *row, const pdf_byte *previous, size_t length,
  * component count the decode parameters give. */
 int pdf_image_rows_filtered(pdf_document *document, const pdf_image *image);
 
+/* For a reader that decodes row by row into the raster, whose source is
+ * the slot's: when the image's rows will be written filtered on threads,
+ * puts the filtering source in place and begins deflating ahead
+ * (parallel_flate.h), and returns 1; else 0. The reader then tells
+ * pdf_filtered_rows_decoded how many rows are decoded as it goes, and the
+ * threads deflate the blocks they fill while it decodes the rest; the
+ * XObject writer goes on from there. */
+int pdf_begin_filtered_rows_ahead(pdf_document *document, pdf_image *image);
+void pdf_filtered_rows_decoded(pdf_document *document, pdf_image *image, long rows);
+
 /* Copies the image's source into the open stream as filtered rows,
- * deflated. The image's own source is restored when the copy ends; an error
- * that leaves the copy leaves the filtering source active in the slot, whose
- * release frees it and releases the image's source. */
+ * deflated, going on from the blocks deflated ahead if any. The image's own source is restored when
+ * the copy ends; an error that leaves the copy leaves the filtering source active in the slot,
+ * whose release frees it and releases the image's source. */
 void pdf_copy_filtered_rows(pdf_document *document, pdf_image *image);
 
 #endif /* FOLIO_ROW_FILTER_H */

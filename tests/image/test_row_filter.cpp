@@ -187,36 +187,82 @@ TEST(ParallelFlate, TheBytesDoNotDependOnTheThreadCount)
     }
 }
 
+// The threads deflate a file's first rows while libpng decodes the rest; a
+// CRC error late in the IDAT data still leaves the image out with nothing
+// written, and the next image binds.
+TEST(ParallelFlate, DamageLateInTheDataLeavesTheImageOut)
+{
+    PngSpec recipe;
+    recipe.width = 700;
+    recipe.height = 520;
+    recipe.color_type = PNG_COLOR_TYPE_RGB_ALPHA;
+    std::string good = EncodePng(recipe), damaged = good;
+    std::vector<ChunkInfo> idat;
+    for (const ChunkInfo &chunk : Chunks(good))
+        if (chunk.type == "IDAT")
+            idat.push_back(chunk);
+    ASSERT_GT(idat.size(), 8u);
+    damaged[idat[idat.size() * 3 / 4].offset + 20] ^= 0x55;
+    TempDir dir;
+    std::string good_path = dir.file("good.png"), damaged_path = dir.file("damaged.png");
+    std::string pdf = dir.file("out.pdf"), plain = dir.file("plain.pdf");
+    WriteFile(good_path, good);
+    WriteFile(damaged_path, damaged);
+
+    pdf_document *document = NewDocument(pdf, 6);
+    PDF_set_parameter(document, "imagepredictor", "true");
+    PDF_set_value(document, "compressthreads", 2);
+    EXPECT_EQ(OpenImageFile(document, "png", damaged_path), -1);
+    ASSERT_EQ(Log().reports.size(), 1u);
+    EXPECT_EQ(Log().reports[0].type, PDF_ERR_NONFATAL);
+    Log().reports.clear();
+    int image = OpenImageFile(document, "png", good_path);
+    ASSERT_GE(image, 0);
+    FinishWithPage(document, image);
+    EXPECT_TRUE(Log().reports.empty());
+    EXPECT_EQ(CountOf(ReadFile(pdf), "/Subtype/Image"), 1);
+    std::string report;
+    EXPECT_TRUE(QpdfCheck(pdf, &report)) << report;
+    Bind(good_path, plain, 0);
+    EXPECT_EQ(MaxDifference(RenderMutool(pdf, 1), RenderMutool(plain, 1)), 0);
+}
+
 TEST(ParallelFlate, EveryAllocationFailureOfATwoThreadRunIsCleanAndLeakFree)
 {
     PngSpec recipe;
     recipe.width = 300;
     recipe.height = 200;  // 180 KB of samples: two blocks
-    recipe.interlace = true;
     TempDir dir;
     std::string png = dir.file("in.png");
-    WriteFile(png, EncodePng(recipe));
-    long n = 1;
-    for (; n < 400; ++n) {
-        std::string left;
-        auto build = [&](pdf_document *pdf, FailingHeap &heap) {
-            PDF_open_mem(pdf, [](pdf_document *, void *, size_t count) { return count; });
-            PDF_set_parameter(pdf, "imagepredictor", "true");
-            PDF_set_value(pdf, "compressthreads", 2);
-            heap.Arm();
-            int image = PDF_open_image_file(pdf, "png", png.c_str(), "", 0);
-            PDF_begin_page(pdf, 300, 200);
-            PDF_place_image(pdf, image, 0, 0, 1);
-            PDF_end_page(pdf);
-            PDF_close(pdf);
-        };
-        bool finished = BuildOnFailingHeap(n, build, &left);
-        EXPECT_EQ(left, "") << "blocks left after failure at allocation " << n;
-        if (finished)
-            break;
+    // Interlaced rows are decoded whole; the others (decoded for their
+    // alpha channel) are deflated as they come.
+    for (bool interlace : {true, false}) {
+        SCOPED_TRACE(interlace);
+        recipe.interlace = interlace;
+        recipe.color_type = interlace ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA;
+        WriteFile(png, EncodePng(recipe));
+        long n = 1;
+        for (; n < 400; ++n) {
+            std::string left;
+            auto build = [&](pdf_document *pdf, FailingHeap &heap) {
+                PDF_open_mem(pdf, [](pdf_document *, void *, size_t count) { return count; });
+                PDF_set_parameter(pdf, "imagepredictor", "true");
+                PDF_set_value(pdf, "compressthreads", 2);
+                heap.Arm();
+                int image = PDF_open_image_file(pdf, "png", png.c_str(), "", 0);
+                PDF_begin_page(pdf, 300, 200);
+                PDF_place_image(pdf, image, 0, 0, 1);
+                PDF_end_page(pdf);
+                PDF_close(pdf);
+            };
+            bool finished = BuildOnFailingHeap(n, build, &left);
+            EXPECT_EQ(left, "") << "blocks left after failure at allocation " << n;
+            if (finished)
+                break;
+        }
+        EXPECT_LT(n, 400);
+        EXPECT_GT(n, 20) << "too few allocations to reach the blocks";
     }
-    EXPECT_LT(n, 400);
-    EXPECT_GT(n, 20) << "too few allocations to reach the blocks";
 }
 
 }  // namespace
