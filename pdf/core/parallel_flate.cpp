@@ -141,11 +141,14 @@ void set_up_block(pdf_document *document, pdf_flate_blocks *job, flate_block *bl
         (pdf_byte *)pdf_malloc(document, block->output_size, "pdf_copy_source_in_blocks");
 }
 
-/* Two blocks per thread and two more: while each thread deflates one, as
- * many wait for a thread, filled ahead, and the calling thread fills or
- * writes the others. Without threads, one block and the one before it. */
+/* Four blocks per thread and two more: while each thread deflates one,
+ * others wait for a thread or to be written, and the calling thread fills
+ * or writes the rest. A reader deflating ahead (below) may fill them all
+ * before anything can be written: with fewer, the threads of a two-thread
+ * run would wait a third of the time a PNG file takes to decode. Without
+ * threads, one block and the one before it. */
 int blocks_in_flight(int threads) {
-    return threads > 0 ? 2 * threads + 2 : 2;
+    return threads > 0 ? 4 * threads + 2 : 2;
 }
 
 /* Initialises the job's lock and conditions. Returns 0 after reporting a
@@ -259,7 +262,7 @@ void start_threads(pdf_flate_blocks *job) {
 /* Hands the block just filled to the threads, started again if an error
  * report stopped them, or deflates it at once when none is running. */
 void queue_block(pdf_flate_blocks *job, flate_block *block) {
-    block->deflated = 0;
+    __atomic_store_n(&block->deflated, 0, __ATOMIC_RELAXED);
     if (job->running == 0 && job->stopping) start_threads(job);
     if (job->running == 0) {
         job->filled++;

@@ -8,7 +8,7 @@
  * header and the Adler-32 of the whole input, make one zlib stream. The
  * blocks are the same whatever the number of threads, and so are the bytes.
  *
- * Memory is bounded: two blocks per thread and two more are in flight, set
+ * Memory is bounded: four blocks per thread and two more are in flight, set
  * up through the document's hooks on the calling thread before any thread
  * starts. The calling thread reads the source into the free blocks while
  * the threads deflate the filled ones, and writes each block once it and
