@@ -37,6 +37,8 @@
 #define TIFF_PARAMS_SIZE 128
 /* Largest width or height accepted: a float holds every integer up to it. */
 #define TIFF_MAX_DIMENSION (1UL << 24)
+/* The largest side of a JPEG image libjpeg decodes. */
+#define TIFF_MAX_JPEG_DIMENSION 65500UL
 /* Room for the reason an image's data could not be read. */
 #define TIFF_DAMAGE_SIZE 160
 
@@ -418,6 +420,20 @@ int tiff_known_photometric(uint16_t photometric) {
     }
 }
 
+/* The sides of one strip or tile of JPEG data: each is one JPEG image. */
+void tiff_jpeg_piece_size(TIFF *tif, const tiff_layout *layout, uint32_t *width, uint32_t *height) {
+    uint32_t rows = layout->height;
+
+    *width = layout->width;
+    *height = layout->height;
+    if (layout->tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, width);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, height);
+    } else if (TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows) && rows < *height) {
+        *height = rows;
+    }
+}
+
 /* Refuses what neither PDF nor libtiff's decoding can show: other colour
  * spaces, sample sizes and formats, compressions libtiff does not know,
  * and bad sizes. Returns -1 after giving up. */
@@ -445,6 +461,17 @@ int tiff_refuse_out_of_reach(pdf_document *document, pdf_image *image, const cha
         return tiff_give_up(document, image,
                             "Can't handle TIFF file '%s' (bad image size %lu x %lu)", filename,
                             (unsigned long)layout->width, (unsigned long)layout->height);
+    /* JPEG data have at most 65500 pixels a side. libtiff decodes strips
+     * that claim more as best it can: a file of a few hundred bytes would
+     * make a gigabyte of samples, all made up. */
+    uint32_t width, height;
+    if (layout->compression == COMPRESSION_JPEG) {
+        tiff_jpeg_piece_size(tiff_of(image)->tif, layout, &width, &height);
+        if (width > TIFF_MAX_JPEG_DIMENSION || height > TIFF_MAX_JPEG_DIMENSION)
+            return tiff_give_up(document, image,
+                                "Can't handle TIFF file '%s' (JPEG data of %lu x %lu pixels)",
+                                filename, (unsigned long)width, (unsigned long)height);
+    }
     return 0;
 }
 
