@@ -106,7 +106,7 @@ std::optional<std::uint64_t> ReadNumber(std::FILE *file, std::uint64_t offset, i
 
 }  // namespace
 
-ProbedImage ProbeImage(const FileEntry &entry) {
+ProbedImage ProbeImage(const FileEntry &entry, bool keep_alpha) {
     ProbedImage facts;
     MemoryFile memory;
     if (!memory.ok()) {
@@ -115,6 +115,8 @@ ProbedImage ProbeImage(const FileEntry &entry) {
     }
     try {
         Folio folio;
+        // Only before the document is opened, as the book writer does.
+        if (keep_alpha) folio.set_parameter("keepalpha", "true");
         if (folio.open_file(memory.path()) == -1) {
             facts.problem = ImageProblem::kUnreadable;
             return facts;

@@ -29,8 +29,11 @@ struct ProbedImage {
 };
 
 // Binds `entry` into a document in memory and reports what happened.
-// Safe to call on any thread: every call has its own document.
-ProbedImage ProbeImage(const FileEntry &entry);
+// `keep_alpha` is the book's choice of the same name (BookRequest): of the
+// book's image choices it is the one that sends images with transparency
+// down the decoding road; the others only place the page. Safe to call on
+// any thread: every call has its own document.
+ProbedImage ProbeImage(const FileEntry &entry, bool keep_alpha = false);
 
 // The number of pages (image directories) of the TIFF or BigTIFF file at
 // `path`, as far as the chain of directories can be followed; 1 for other

@@ -212,4 +212,40 @@ TEST_F(ImageOptions, KeepAlphaReachesTheDocument) {
     EXPECT_EQ(foliotest::CountOf(testsupport::ReadFile(pdf), "/SMask"), 1);
 }
 
+// The list's mark follows keep alpha: an image whose transparency becomes a
+// soft mask is decoded, so it no longer goes in unchanged.
+TEST_F(ImageOptions, ProbeFollowsKeepAlpha) {
+    pngtest::PngSpec clear;
+    clear.color_type = PNG_COLOR_TYPE_PALETTE;
+    clear.alphas = {255, 0, 128};
+    pngtest::PngSpec opaque = clear;  // a tRNS chunk of opaque entries only
+    opaque.alphas = {255, 255};
+    testsupport::WriteFile(dir.file("clear.png"), pngtest::EncodePng(clear));
+    testsupport::WriteFile(dir.file("opaque.png"), pngtest::EncodePng(opaque));
+    tifftest::TiffSpec rgba;
+    rgba.samples = 4;
+    rgba.photometric = PHOTOMETRIC_RGB;
+    rgba.compression = COMPRESSION_LZW;
+    rgba.extra_samples = 1;
+    rgba.extra_type = EXTRASAMPLE_ASSOCALPHA;
+    ASSERT_TRUE(tifftest::WriteTiff(dir.file("rgba.tif"), rgba));
+
+    const struct {
+        const char *name, *type;
+        bool unchanged_without, unchanged_with;
+    } rows[] = {
+        {"clear.png", "png", true, false},
+        {"opaque.png", "png", true, true},
+        // Strips with extra samples are decoded even when alpha is dropped.
+        {"rgba.tif", "tiff", false, false},
+    };
+    for (const auto &row : rows) {
+        const bindwick::FileEntry entry{dir.file(row.name), row.type};
+        EXPECT_EQ(bindwick::ProbeImage(entry, false).unchanged, row.unchanged_without) << row.name;
+        const bindwick::ProbedImage with = bindwick::ProbeImage(entry, true);
+        EXPECT_TRUE(with.bindable) << row.name;
+        EXPECT_EQ(with.unchanged, row.unchanged_with) << row.name;
+    }
+}
+
 }  // namespace
