@@ -125,6 +125,8 @@ TFormMain::TFormMain(UserDialogs &dialogs, const std::string &ini_file_name,
 
     createDialogs();
     form_pref_ = new TFormPref(this, IniFileName, dialogs_);
+    takeImageChoices();
+    connect(form_pref_, &QDialog::finished, this, &TFormMain::takeImageChoices);
     if (form_pref_->IsUseCwd()) {
         const QString cwd = QDir::currentPath();
         OpenDialog1.directory = cwd;
@@ -533,6 +535,14 @@ void TFormMain::imageInfoReady(const QString &path) {
         if (item->text(kPathColumn) == path)
             showImageInfo(item, files_.at(static_cast<std::size_t>(row)));
     }
+}
+
+void TFormMain::takeImageChoices() {
+    BookRequest choices;
+    form_pref_->TakeImageChoices(choices);
+    if (!image_info_->setKeepAlpha(choices.keep_alpha)) return;
+    for (int row = 0; row < ListViewInFile->topLevelItemCount(); ++row)
+        showImageInfo(ListViewInFile->topLevelItem(row), files_.at(static_cast<std::size_t>(row)));
 }
 
 // ---- Commands -------------------------------------------------------------

@@ -124,6 +124,9 @@ private:
     // Shows what is known of the image of `item` (thumbnail, size, mark).
     void showImageInfo(QTreeWidgetItem *item, const FileEntry &entry);
     void imageInfoReady(const QString &path);
+    // Gives the list the image choices of the preferences; when they change
+    // what goes in unchanged, every row's facts are made anew.
+    void takeImageChoices();
 
     // The window while a book is written: list and save commands off, the
     // stop button on.

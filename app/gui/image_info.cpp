@@ -7,9 +7,9 @@
 
 namespace bindwick {
 
-ImageInfo MakeImageInfo(const FileEntry &entry) {
+ImageInfo MakeImageInfo(const FileEntry &entry, bool keep_alpha) {
     ImageInfo info;
-    info.facts = ProbeImage(entry);
+    info.facts = ProbeImage(entry, keep_alpha);
     QImageReader reader(QFile::decodeName(QByteArray::fromStdString(entry.path)));
     reader.setAutoTransform(true);
     const QSize size = reader.size();
@@ -37,16 +37,17 @@ ImageInfoCache::~ImageInfoCache() {
     pool_.waitForDone();
 }
 
-ImageInfoCache::Key ImageInfoCache::KeyOf(const FileEntry &entry) {
+ImageInfoCache::Key ImageInfoCache::KeyOf(const FileEntry &entry) const {
     const QString path = QFile::decodeName(QByteArray::fromStdString(entry.path));
     const QFileInfo file(path);
-    return {path, file.size(), file.lastModified()};
+    return {path, file.size(), file.lastModified(), keep_alpha_};
 }
 
 const ImageInfo *ImageInfoCache::find(const FileEntry &entry) {
     const Key key = KeyOf(entry);
     const auto same = [&key](const Key &other) {
-        return other.size == key.size && other.modified == key.modified;
+        return other.size == key.size && other.modified == key.modified &&
+               other.keep_alpha == key.keep_alpha;
     };
     const auto known = known_.constFind(key.path);
     if (known != known_.constEnd() && same(known->first)) return &known->second;
@@ -56,14 +57,25 @@ const ImageInfo *ImageInfoCache::find(const FileEntry &entry) {
     pending_.insert(key.path, key);
     const Maker maker = maker_;
     pool_.start([this, maker, entry, key] {
-        const ImageInfo info = maker(entry);
+        const ImageInfo info = maker(entry, key.keep_alpha);
         QMetaObject::invokeMethod(
             this, [this, key, info] { store(key.path, key, info); }, Qt::QueuedConnection);
     });
     return nullptr;
 }
 
+bool ImageInfoCache::setKeepAlpha(bool on) {
+    if (on == keep_alpha_) return false;
+    keep_alpha_ = on;
+    pool_.clear();
+    pending_.clear();
+    return true;
+}
+
 void ImageInfoCache::store(const QString &path, const Key &key, const ImageInfo &info) {
+    // Made for a keep-alpha choice changed since: find() has asked for the
+    // information anew, and that request stays pending.
+    if (key.keep_alpha != keep_alpha_) return;
     pending_.remove(path);
     known_.insert(path, {key, info});
     emit ready(path);

@@ -605,11 +605,11 @@ private slots:
     void imageInfoOffTheWindowThread() {
         QSemaphore started, release;
         QThread *maker_thread = nullptr;
-        auto maker = [&](const bindwick::FileEntry &entry) {
+        auto maker = [&](const bindwick::FileEntry &entry, bool keep_alpha) {
             maker_thread = QThread::currentThread();
             started.release();
             release.acquire();
-            return bindwick::MakeImageInfo(entry);
+            return bindwick::MakeImageInfo(entry, keep_alpha);
         };
         TFormMain window(dialogs_, QFile::encodeName(path("other.ini")).toStdString(),
                          nullptr, maker);
@@ -627,6 +627,24 @@ private slots:
         row = window.ListViewInFile->topLevelItem(0);
         QCOMPARE(row->text(3), QStringLiteral("そのまま"));
         QVERIFY(!row->icon(0).isNull());
+    }
+
+    // The mark follows the image choices: with alpha kept, a palette with a
+    // clear entry is decoded for its soft mask. The list is not waited for.
+    void markFollowsKeepAlpha() {
+        QImage picture(6, 4, QImage::Format_Indexed8);
+        picture.setColorTable({qRgba(20, 120, 200, 255), qRgba(0, 0, 0, 0)});
+        picture.fill(1);
+        QVERIFY(picture.save(path("clear.png"), "PNG"));
+        add({path("clear.png")});
+        const auto mark = [this] { return window_->ListViewInFile->topLevelItem(0)->text(3); };
+        QTRY_COMPARE(mark(), QStringLiteral("そのまま"));
+        for (const bool on : {true, false}) {
+            window_->FormPref()->CBIsKeepAlpha->setChecked(on);
+            window_->FormPref()->BitBtnOKClick();
+            QCOMPARE(mark(), QStringLiteral("…"));
+            QTRY_COMPARE(mark(), on ? QStringLiteral("再圧縮") : QStringLiteral("そのまま"));
+        }
     }
 
     // Stopping a save, and closing the window during one (which asks
