@@ -186,9 +186,12 @@ int PDF_add_bookmark(pdf_document *document, const char *text, int parent, int o
  * "keepalpha" ("true" or "false", default "false"; object scope, before a
  * document is opened): the alpha channel of PNG and TIFF images, and the
  * opacities a palette PNG's tRNS chunk gives each entry, are kept as a soft
- * mask (/SMask) instead of being dropped or cut to a colour key. "true" raises
- * "compatibility" to 1.4, which soft masks need; while it is on, a lower
- * "compatibility" is PDF_ERR_RUNTIME. */
+ * mask (/SMask) instead of being dropped or cut to a colour key. TIFF
+ * colours premultiplied by their alpha (associated alpha) are written as
+ * stored, their soft mask naming the colour they were multiplied against
+ * (/Matte) so that viewers undo it. "true" raises "compatibility" to 1.4,
+ * which soft masks need; while it is on, a lower "compatibility" is
+ * PDF_ERR_RUNTIME. */
 void PDF_set_parameter(pdf_document *document, const char *key, const char *value);
 
 /* Text queries ("version", "scope", ...). The result is owned by the

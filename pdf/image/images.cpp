@@ -31,6 +31,7 @@ void pdf_reset_image_slot(pdf_image *image) {
     memset(&image->raster, 0, sizeof image->raster);
     image->mask_stream_kind = PDF_MASK_STREAM_NONE;
     memset(&image->mask_raster, 0, sizeof image->mask_raster);
+    image->matte = PDF_MATTE_NONE;
     image->file_name = NULL;
     image->reference_kind = PDF_REFERENCE_NONE;
     image->compression = PDF_COMPRESSION_NONE;

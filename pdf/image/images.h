@@ -46,6 +46,11 @@ typedef struct {
 /* Kinds of mask a reader computes beside the samples (mask_stream.h). */
 enum { PDF_MASK_STREAM_NONE = 0, PDF_MASK_STREAM_STENCIL = 1, PDF_MASK_STREAM_SOFT = 2 };
 
+/* The written samples a reader's colours were multiplied against by their
+ * soft mask's opacities: none (the colours are not premultiplied), samples
+ * of zero, or samples of full value (zeros inverted on decoding). */
+enum { PDF_MATTE_NONE = 0, PDF_MATTE_ZERO = 1, PDF_MATTE_FULL = 2 };
+
 typedef struct pdf_reader_operations_s pdf_reader_operations;
 
 /* One image slot. The reader that opened the image keeps its own state
@@ -91,6 +96,7 @@ struct pdf_image_s {
     /* A mask computed by the reader, written as a stream of its own. */
     int mask_stream_kind;
     pdf_raster mask_raster;
+    pdf_byte matte; /* PDF_MATTE_..., for a soft mask */
 
     int xobject_index;      /* not reset */
     pdf_data_source source; /* not reset */

@@ -29,6 +29,25 @@ void pdf_hide_mask_pixel(pdf_byte *row, long x) {
     row[x >> 3] |= (pdf_byte)(0x80 >> (x & 7));
 }
 
+namespace {
+
+/* The colour the image's colours were premultiplied against, one number
+ * per colour component: samples of zero or of full value, as the image's
+ * /Decode shows them. A colorized image has no alpha, so the device spaces
+ * are all there is. */
+void pdf_write_matte(pdf_document *document, const pdf_image *image) {
+    int full = (image->matte == PDF_MATTE_FULL) != (image->inverted != 0);
+
+    pdf_puts(document, "/Matte[");
+    for (int i = 0; i < image->components; i++) {
+        if (i > 0) pdf_puts(document, " ");
+        pdf_puts(document, full ? "1" : "0");
+    }
+    pdf_puts(document, "]\n");
+}
+
+}  // namespace
+
 pdf_id pdf_write_mask_stream(pdf_document *document, pdf_image *image) {
     const pdf_raster *mask = &image->mask_raster;
     pdf_id object;
@@ -43,6 +62,7 @@ pdf_id pdf_write_mask_stream(pdf_document *document, pdf_image *image) {
     if (image->mask_stream_kind == PDF_MASK_STREAM_SOFT) {
         pdf_puts(document, "/BitsPerComponent 8\n");
         pdf_puts(document, "/ColorSpace/DeviceGray\n");
+        if (image->matte != PDF_MATTE_NONE) pdf_write_matte(document, image);
     } else {
         pdf_puts(document, "/BitsPerComponent 1\n");
         pdf_puts(document, "/ImageMask true\n");

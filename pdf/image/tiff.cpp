@@ -727,6 +727,10 @@ int tiff_decode_samples(pdf_document *document, pdf_image *image, const char *fi
                      layout->extra_type == EXTRASAMPLE_UNASSALPHA);
     samples.levels = layout->photometric != PHOTOMETRIC_PALETTE;
     samples.invert = layout->photometric == PHOTOMETRIC_MINISWHITE;
+    /* Associated alpha: the stored colours are multiplied by it, against
+     * samples of zero (black, or white where zero is white or no ink). */
+    if (samples.alpha && samples.levels && layout->extra_type == EXTRASAMPLE_ASSOCALPHA)
+        image->matte = samples.invert ? PDF_MATTE_FULL : PDF_MATTE_ZERO;
     if (layout->photometric == PHOTOMETRIC_PALETTE && layout->bits <= 8) {
         if (tiff_make_palette(document, image, filename, layout->bits) < 0) return -1;
         samples.colors = 1;

@@ -51,7 +51,12 @@ inline unsigned Sample(const TiffSpec &recipe, uint32_t x, uint32_t y, int c)
     unsigned ramp = x * 255 / recipe.width + y * 97 / recipe.height + c * 70;
     if (c == recipe.samples - 1 && recipe.extra_samples > 0)
         ramp = 128 + (x * 127 / recipe.width);  // alpha, never zero
-    return (ramp % 256) * levels / 256;
+    unsigned long long value = (ramp % 256) * levels / 256;
+    // Colours with associated alpha are multiplied by it.
+    if (recipe.extra_samples > 0 && recipe.extra_type == EXTRASAMPLE_ASSOCALPHA &&
+        c < recipe.samples - recipe.extra_samples)
+        value = (value * Sample(recipe, x, y, recipe.samples - 1) + (levels - 1) / 2) / (levels - 1);
+    return static_cast<unsigned>(value);
 }
 
 // Packs `count` samples of `bits` bits, most significant bit first; 16-bit
