@@ -167,7 +167,10 @@ void pdf_copy_source_raw(pdf_document *document, pdf_data_source *source) {
 }
 
 void pdf_copy_source_compressed(pdf_document *document, pdf_data_source *source) {
-    if (document->compress != 0 && document->compress_threads > 0) {
+    /* While an image's blocks wait to be written, other streams are
+     * deflated in one piece. */
+    if (document->compress != 0 && document->compress_threads > 0 &&
+        !pdf_flate_blocks_held(document)) {
         pdf_copy_source_in_blocks(document, source, 0);
         return;
     }

@@ -342,14 +342,6 @@ pdf_flate_blocks *ahead_blocks(pdf_document *document) {
     return job != NULL && job->ahead_source != NULL ? job : NULL;
 }
 
-/* A stream copied while another's blocks are held for it: deflated in one
- * piece on the calling thread. */
-void copy_in_one_piece(pdf_document *document, pdf_data_source *source) {
-    pdf_compress_init(document);
-    pdf_copy_source_raw(document, source);
-    pdf_compress_end(document);
-}
-
 }  // namespace
 
 void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, int filtered_rows) {
@@ -359,10 +351,6 @@ void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, 
         job->ahead_source = NULL;
         write_blocks(document, job, source);
         pdf_end_source(document, source);
-        return;
-    }
-    if (job != NULL) {
-        copy_in_one_piece(document, source);
         return;
     }
     job = document_blocks(document);
@@ -384,6 +372,10 @@ void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, 
         write_blocks(document, job, source);
     }
     pdf_end_source(document, source);
+}
+
+int pdf_flate_blocks_held(pdf_document *document) {
+    return ahead_blocks(document) != NULL;
 }
 
 void pdf_begin_flate_ahead(pdf_document *document, pdf_data_source *source, int filtered_rows) {

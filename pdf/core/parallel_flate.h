@@ -45,12 +45,14 @@ void pdf_copy_source_in_blocks(pdf_document *document, pdf_data_source *source, 
  * the source must deliver those bytes, and the chunk after them, without
  * reaching data not yet decoded. Nothing is written: the blocks wait for
  * pdf_copy_source_in_blocks on the same source, which goes on from there.
- * A stream copied in the meantime is deflated in one piece.
+ * pdf_flate_blocks_held tells that such a copy waits: a stream copied in
+ * the meantime must not use the blocks.
  * pdf_end_flate_ahead gives up a copy ahead of `source` that was never
  * written (the source's release). */
 void pdf_begin_flate_ahead(pdf_document *document, pdf_data_source *source, int filtered_rows);
 void pdf_flate_ahead(pdf_document *document, size_t available);
 void pdf_end_flate_ahead(pdf_document *document, const pdf_data_source *source);
+int pdf_flate_blocks_held(pdf_document *document);
 
 /* Stops the threads of a copy in progress, if any, once each has finished
  * the block it is deflating, and joins them. */

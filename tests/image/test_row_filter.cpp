@@ -12,40 +12,6 @@ using namespace testsupport;
 
 namespace {
 
-TEST(RowFilter, ChoosesTheFilterOfLeastSum)
-{
-    struct Case {
-        const char *label;
-        std::vector<pdf_byte> previous;  // empty: the first row (zeros)
-        std::vector<pdf_byte> row;
-        size_t step;
-        int type;
-    } cases[] = {
-        // Every filter gives the same sums: the first of them wins.
-        {"flat", {}, {0, 0, 0, 0}, 1, PDF_ROW_FILTER_NONE},
-        // Small values that jump: any prediction makes them larger.
-        {"noise", {}, {0, 2, 0, 2}, 1, PDF_ROW_FILTER_NONE},
-        {"ramp", {}, {10, 20, 30, 40}, 1, PDF_ROW_FILTER_SUB},
-        {"ramp by pixels", {}, {10, 90, 20, 100, 30, 110}, 2, PDF_ROW_FILTER_SUB},
-        {"same as above", {100, 50, 200, 30}, {100, 50, 200, 30}, 1, PDF_ROW_FILTER_UP},
-        // Each byte halfway between its left and upper neighbours.
-        {"halfway", {100, 100, 100, 100}, {50, 75, 87, 93}, 1, PDF_ROW_FILTER_AVERAGE},
-        // The first byte as above it, the others as left of them.
-        {"corner", {100, 100, 100, 100}, {100, 50, 50, 50}, 1, PDF_ROW_FILTER_PAETH},
-        // Up leaves 0, 9 and 255, which counts as -1: 10 against None's 11.
-        {"signed", {0, 1, 2}, {0, 10, 1}, 1, PDF_ROW_FILTER_UP},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.label);
-        std::vector<pdf_byte> out(c.row.size() + 1);
-        std::vector<pdf_byte> previous = c.previous;
-        previous.resize(c.row.size());
-        EXPECT_EQ(pdf_filter_row(c.row.data(), previous.data(), c.row.size(), c.step, out.data()),
-                  c.type);
-        EXPECT_EQ(out[0], c.type);
-    }
-}
-
 // The row filtered plainly, one byte at a time, under each filter in turn;
 // the one of least sum of sizes (bytes taken as signed) is the expected.
 std::vector<pdf_byte> PlainlyFiltered(const std::vector<pdf_byte> &row,

@@ -78,32 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"palette4_opaque", PNG_COLOR_TYPE_PALETTE, 4, false, {255, 255}, false}}),
     [](const ::testing::TestParamInfo<AlphaCase> &info) { return std::string(info.param.label); });
 
-// An RGB TIFF with unassociated alpha, decoded sample by sample.
-TEST(SoftMaskRender, RgbaTiff) {
-    tifftest::TiffSpec recipe;
-    recipe.samples = 4;
-    recipe.extra_samples = 1;
-    recipe.photometric = PHOTOMETRIC_RGB;
-    TempDir dir;
-    ASSERT_TRUE(tifftest::WriteTiff(dir.file("in.tif"), recipe));
-    const std::string pdf = dir.file("out.pdf");
-    pdf_document *document = PDF_new();
-    PDF_set_parameter(document, "keepalpha", "true");
-    PDF_open_file(document, pdf.c_str());
-    ShowOnLastPage(document, PDF_open_image_file(document, "tiff", dir.file("in.tif").c_str(), "", 0),
-                   40, 24);
-    PDF_delete(document);
-    EXPECT_EQ(CountOf(ReadFile(pdf), "/SMask"), 1);
-    Raster expected{40, 24, {}};
-    for (uint32_t y = 0; y < 24; y++)
-        for (uint32_t x = 0; x < 40; x++)
-            for (int k = 0; k < 3; k++)
-                expected.rgb.push_back(OverWhite(tifftest::Sample(recipe, x, y, k),
-                                                 tifftest::Sample(recipe, x, y, 3)));
-    EXPECT_LE(MaxDifference(RenderMutool(pdf, 1), expected), 1);
-    EXPECT_LE(MaxDifference(RenderPoppler(pdf, 1), expected), 1);
-}
-
 // A TIFF page with alpha bound with "keepalpha" on; the PDF's path.
 std::string BindTiffWithAlpha(const TempDir &dir, const char *name,
                               const tifftest::TiffSpec &recipe, const char *param) {
