@@ -497,9 +497,13 @@ int png_decode(pdf_document *document, pdf_image *image, const char *filename) {
         return image->reader == NULL
                    ? -1
                    : png_give_up(document, image, "Error reading PNG file '%s'", filename);
-    /* libpng leaves the padding bits at the end of packed rows alone when it
-     * de-interlaces; they go into the PDF, so they must be defined. */
-    memset(image->raster.rows, 0, row_length * (size_t)height);
+    /* libpng merges what it decodes into the bytes already there: it leaves
+     * the padding bits at the end of packed rows as they were, and so they
+     * must be defined, since they go into the PDF. Rows of whole bytes read
+     * in one pass are written whole. */
+    if (png_get_interlace_type(png->read, png->info) != PNG_INTERLACE_NONE ||
+        png_get_bit_depth(png->read, png->info) < 8)
+        memset(image->raster.rows, 0, row_length * (size_t)height);
     png->row_pointers = (png_bytep *)document->malloc_proc(
         document, (size_t)height * sizeof(png_bytep), "pdf_open_PNG/pointers");
     if (png->row_pointers == NULL)
