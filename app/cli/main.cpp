@@ -251,12 +251,15 @@ public:
     void OutputNotCreated(const std::string &path, const std::string &) override {
         Message("cannot create '" + path + "'");
     }
-    void LibraryError(const std::string &library_message,
-                      const std::string &) override {
-        Message("the PDF library reported an error: " + library_message);
-    }
+    // Told after the run, when it is known whether any image could be bound.
+    void LibraryError(const std::string &, const std::string &) override {}
     void BookWritten(const std::string &, const std::string &) override {
         ClearProgress();
+    }
+
+    void Message(const std::string &text) {
+        ClearProgress();
+        std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
     }
 
 private:
@@ -270,10 +273,6 @@ private:
         if (!drawn_) return;
         std::fputs("\r\033[K", stderr);
         drawn_ = false;
-    }
-    void Message(const std::string &text) {
-        ClearProgress();
-        std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
     }
 
     bool show_progress_;
@@ -309,8 +308,15 @@ int main(int argc, char **argv) {
     case bindwick::BookOutcome::kWritten:
         return result.not_opened.empty() && gathered.rejected.empty() ? kExitOk
                                                                       : kExitSomeSkipped;
-    case bindwick::BookOutcome::kOutputNotCreated:
     case bindwick::BookOutcome::kLibraryError:
+        // With every image left out the library has no page to close the
+        // document with; say so in the user's terms.
+        if (result.pages == 0 && result.not_opened.size() >= request.entries.size())
+            reporter.Message("none of the images could be bound; nothing was written");
+        else
+            reporter.Message("the PDF library reported an error: " + result.library_message);
+        break;
+    case bindwick::BookOutcome::kOutputNotCreated:
     case bindwick::BookOutcome::kStopped:
         break;
     }
