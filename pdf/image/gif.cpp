@@ -31,6 +31,7 @@
 #include "decoded.h"
 #include "gif_decode.h"
 #include "reader.h"
+#include "stream_check.h"
 #include "xobject.h"
 
 /* A data sub-block holds at most 255 bytes after its length byte. */
@@ -513,8 +514,9 @@ int gif_decode(pdf_document *document, pdf_image *image, const char *filename) {
 
 /* Re-packs the codes where PDF's LZW decoder reads them as a GIF decoder
  * does, after following them once to be sure; decodes them otherwise.
- * Damaged codes refuse the image before anything is written. Returns -1
- * after giving up. */
+ * Damaged codes, and re-packed codes that stand for fewer pixels than the
+ * image has (which the decoding road refuses too), refuse the image before
+ * anything is written. Returns -1 after giving up. */
 int gif_choose_road(pdf_document *document, pdf_image *image, const char *filename) {
     gif_state *gif = gif_of(image);
     int status = GIF_CODE_OVERFLOW;
@@ -533,6 +535,12 @@ int gif_choose_road(pdf_document *document, pdf_image *image, const char *filena
     image->decode_params_text =
         (char *)pdf_malloc(document, GIF_DECODE_PARMS_SIZE, "pdf_open_GIF_data");
     snprintf(image->decode_params_text, GIF_DECODE_PARMS_SIZE, "%s", "/EarlyChange 0");
+    char reason[PDF_CHECK_REASON_SIZE];
+    if (!pdf_check_source(document, image, reason, sizeof reason))
+        return gif_damaged(document, image, filename, GIF_PIXELS_MISSING);
+    if (fseek(image->file, gif->data_start, SEEK_SET) != 0)
+        return gif_give_up(document, image, "Error reading data block in GIF file '%s'", filename);
+    image->data_checked = 1;
     return 0;
 }
 

@@ -6,7 +6,13 @@
  * looks complete but whose image no reader can decode. The checkers here
  * decode the data as they are copied and stop the copy at the first fault.
  *
- * Both checkers keep all their state in the copying frame: zlib's state
+ * Every checker also counts the bytes a PDF reader gets out of the data
+ * before it stops (at the end of the zlib stream, at LZW's end-of-data code,
+ * at RunLength's end-of-data byte, or where the data end). Data that stop
+ * short of the image's last row decode without fault, yet a reader would
+ * show the missing rows as whatever it pads them with.
+ *
+ * The checkers keep all their state in the copying frame: zlib's state
  * lives in an arena on the stack instead of the document's heap, so that an
  * error handler's longjmp out of pdf_write or of the source's refill leaves
  * nothing behind to release.
@@ -104,6 +110,11 @@ const char *flate_check_chunk(flate_check *check, const pdf_byte *data, size_t l
     return NULL;
 }
 
+/* The bytes decoded so far. */
+size_t flate_decoded(const flate_check *check) {
+    return check->stream.total_out;
+}
+
 const char *flate_check_end(flate_check *check) {
     inflateEnd(&check->stream);
     return check->finished ? NULL : "Flate data end too early";
@@ -121,7 +132,9 @@ typedef struct {
     int last_code;    /* LZW_CLEAR at the start and after a clear code */
     int early_change; /* 1: codes widen one entry early (the default) */
     int ended;        /* the end-of-data code was read */
+    size_t decoded;   /* bytes the codes read so far stand for */
     pdf_byte first_byte[LZW_LIMIT - LZW_FIRST_FREE];
+    uint16_t length[LZW_LIMIT - LZW_FIRST_FREE]; /* of each entry's string */
 } lzw_check;
 
 void lzw_check_begin(lzw_check *check, const pdf_image *image) {
@@ -134,10 +147,16 @@ void lzw_check_begin(lzw_check *check, const pdf_image *image) {
     check->table_size = 0;
     check->last_code = LZW_CLEAR;
     check->ended = 0;
+    check->decoded = 0;
 }
 
 pdf_byte lzw_first_byte(const lzw_check *check, int code) {
     return code < 256 ? (pdf_byte)code : check->first_byte[code - LZW_FIRST_FREE];
+}
+
+/* The length of the string of a code that exists. */
+size_t lzw_string_length(const lzw_check *check, int code) {
+    return code < 256 ? 1 : check->length[code - LZW_FIRST_FREE];
 }
 
 /* Follows one code through the decoder's table. Returns null or the reason
@@ -162,7 +181,9 @@ const char *lzw_check_code(lzw_check *check, int code) {
 
         if (code > LZW_END && index > check->table_size) return "LZW code beyond the table";
         if (new_code == LZW_LIMIT) return "LZW table full without a clear code";
-        check->first_byte[check->table_size++] = lzw_first_byte(check, check->last_code);
+        check->first_byte[check->table_size] = lzw_first_byte(check, check->last_code);
+        check->length[check->table_size++] =
+            (uint16_t)(lzw_string_length(check, check->last_code) + 1);
         /* With early change the codes widen one entry before the table
          * needs it. */
         new_code += check->early_change;
@@ -170,6 +191,7 @@ const char *lzw_check_code(lzw_check *check, int code) {
     }
     if (code > LZW_END && code - LZW_FIRST_FREE >= check->table_size)
         return "LZW code beyond the table";
+    check->decoded += lzw_string_length(check, code);
     check->last_code = code;
     return NULL;
 }
@@ -193,7 +215,58 @@ const char *lzw_check_chunk(lzw_check *check, const pdf_byte *data, size_t lengt
     return NULL;
 }
 
+/* ---- RunLength ------------------------------------------------------------- */
+
+enum { RUN_LENGTH_END = 128 };
+
+/* A length byte below 128 starts a literal run of that many bytes plus
+ * one; one above 128 repeats the next byte 257 minus it times; 128 ends
+ * the data. */
+typedef struct {
+    unsigned literal_left; /* bytes of the literal run still to come */
+    unsigned repeat;       /* times the next byte repeats; 0 for none */
+    int ended;             /* the end-of-data byte was read */
+    size_t decoded;
+} run_length_check;
+
+void run_length_check_begin(run_length_check *check) {
+    memset(check, 0, sizeof *check);
+}
+
+/* RunLength data cannot be malformed, only short: every byte is read and
+ * counted. */
+void run_length_check_chunk(run_length_check *check, const pdf_byte *data, size_t length) {
+    for (size_t i = 0; i < length && !check->ended; i++) {
+        pdf_byte byte = data[i];
+
+        if (check->literal_left > 0) {
+            check->literal_left--;
+            check->decoded++;
+        } else if (check->repeat > 0) {
+            check->decoded += check->repeat;
+            check->repeat = 0;
+        } else if (byte < RUN_LENGTH_END) {
+            check->literal_left = byte + 1u;
+        } else if (byte > RUN_LENGTH_END) {
+            check->repeat = 257u - byte;
+        } else {
+            check->ended = 1;
+        }
+    }
+}
+
 /* ---- The copy ------------------------------------------------------------- */
+
+/* The bytes the decoded data must hold for the slot's image (of the band
+ * being written): its rows of samples, each with the tag byte of its
+ * filter under PNG predictors. */
+size_t expected_length(const pdf_image *image) {
+    size_t row_bits =
+        (size_t)image->width * (size_t)image->components * (size_t)image->bits_per_component;
+    size_t row_bytes = (row_bits + 7) / 8 + (image->predictor >= 10 ? 1 : 0);
+
+    return row_bytes * (size_t)image->height;
+}
 
 /* Copies `reason` into `copy` (`size` bytes). A zlib message may live in
  * the arena of a caller's frame: it is copied before anything else runs. */
@@ -215,17 +288,30 @@ void check_failed(pdf_document *document, pdf_image *image, const char *reason) 
               name != NULL ? name : "", reason_copy);
 }
 
-/* Pulls the slot's Flate or LZW data through their checker, writing each
- * sound chunk when `write` is set. Returns null when the data are sound,
- * else the reason, which may point into the checker's arena: the caller
- * copies it at once. The source is left open for the caller to end. */
+/* The checkers of one copy, in the copying frame. */
+typedef struct {
+    flate_check flate;
+    lzw_check lzw;
+    run_length_check run_length;
+} check_states;
+
+/* Pulls the slot's Flate, LZW or RunLength data through their checker,
+ * writing each sound chunk when `write` is set. Returns null when the data
+ * are sound and hold the whole image, else the reason, which may point into
+ * the checker's arena: the caller copies it at once. The source is left
+ * open for the caller to end. */
 const char *check_source_data(pdf_document *document, pdf_image *image, int write,
-                              flate_check *flate_state, lzw_check *lzw_state) {
+                              check_states *states) {
     pdf_data_source *source = &image->source;
     int flate = image->compression == PDF_COMPRESSION_FLATE;
+    int run_length = image->compression == PDF_COMPRESSION_RUNLENGTH;
+    flate_check *flate_state = &states->flate;
+    lzw_check *lzw_state = &states->lzw;
     const char *fault = NULL;
+    size_t decoded;
 
     lzw_check_begin(lzw_state, image);
+    run_length_check_begin(&states->run_length);
     if (flate && !flate_check_begin(flate_state)) {
         pdf_error(document, PDF_ERR_MEMORY, "Couldn't set up the check of image data");
         return "no room for the check";
@@ -233,38 +319,47 @@ const char *check_source_data(pdf_document *document, pdf_image *image, int writ
     source->operations->init(document, source);
     source->active = 1;
     while (fault == NULL && source->operations->refill(document, source)) {
-        fault = flate ? flate_check_chunk(flate_state, source->chunk, source->chunk_length)
-                      : lzw_check_chunk(lzw_state, source->chunk, source->chunk_length);
+        if (flate)
+            fault = flate_check_chunk(flate_state, source->chunk, source->chunk_length);
+        else if (run_length)
+            run_length_check_chunk(&states->run_length, source->chunk, source->chunk_length);
+        else
+            fault = lzw_check_chunk(lzw_state, source->chunk, source->chunk_length);
         if (fault == NULL && write) pdf_write(document, source->chunk, source->chunk_length);
     }
+    decoded = flate        ? flate_decoded(flate_state)
+              : run_length ? states->run_length.decoded
+                           : lzw_state->decoded;
     if (flate) {
         const char *end_fault = flate_check_end(flate_state);
         if (fault == NULL) fault = end_fault;
     }
+    if (fault == NULL && decoded < expected_length(image))
+        fault = "image data end before the last row";
     return fault;
 }
 
 int is_checked_encoding(const pdf_image *image) {
-    return image->compression == PDF_COMPRESSION_FLATE || image->compression == PDF_COMPRESSION_LZW;
+    return image->compression == PDF_COMPRESSION_FLATE ||
+           image->compression == PDF_COMPRESSION_LZW ||
+           image->compression == PDF_COMPRESSION_RUNLENGTH;
 }
 
 }  // namespace
 
 int pdf_check_source(pdf_document *document, pdf_image *image, char *reason, size_t size) {
-    flate_check flate_state;
-    lzw_check lzw_state;
+    check_states states;
     const char *fault;
 
     if (!is_checked_encoding(image)) return 1;
-    fault = check_source_data(document, image, 0, &flate_state, &lzw_state);
+    fault = check_source_data(document, image, 0, &states);
     if (fault != NULL) copy_reason(reason, size, fault);
     if (image->source.active) pdf_end_source(document, &image->source);
     return fault == NULL;
 }
 
 void pdf_copy_source_checked(pdf_document *document, pdf_image *image) {
-    flate_check flate_state;
-    lzw_check lzw_state;
+    check_states states;
     const char *fault;
 
     if (!is_checked_encoding(image) || image->data_checked) {
@@ -273,7 +368,7 @@ void pdf_copy_source_checked(pdf_document *document, pdf_image *image) {
             pdf_copy_source_raw(document, &image->source);
         return;
     }
-    fault = check_source_data(document, image, 1, &flate_state, &lzw_state);
+    fault = check_source_data(document, image, 1, &states);
     if (fault != NULL) {
         check_failed(document, image, fault);
         return;

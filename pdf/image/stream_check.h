@@ -12,9 +12,11 @@
 
 /*
  * Copies the slot's source into the open stream like pdf_copy_source_raw.
- * Flate and LZW data, which a reader passes through from the image file,
- * are decoded on the way (the decoded bytes are discarded): data that do not
- * decode, or that end before their end marker, are PDF_ERR_IO
+ * Flate, LZW and RunLength data, which a reader passes through from the
+ * image file, are decoded on the way (the decoded bytes are discarded):
+ * data that do not decode, that end before their end marker, or that stop
+ * short of the bytes the slot's width, height, components, bits per
+ * component and predictor call for, are PDF_ERR_IO
  * "Corrupt image data in file '<name>' (<reason>)", raised after the source
  * was released. Other encodings are copied unchecked, by the reader's
  * copy_direct when it has one and it can, and so are data the reader

@@ -783,21 +783,28 @@ int tiff_write_image(pdf_document *document, int slot, const char *filename,
     return 0;
 }
 
-/* Decodes the LZW or Deflate strips of a pass-through image once, as a PDF
- * reader will, before anything is written. Returns 1 when they pass
+/* Decodes the LZW, Deflate or PackBits strips of a pass-through image
+ * once, as a PDF reader will, before anything is written; each must hold
+ * the rows of its band. PackBits data pass the check only without the
+ * no-op byte 128, which ends RunLength data. Returns 1 when they pass
  * through, 0 when they cannot (the reason in the state). */
 int tiff_check_strips(pdf_document *document, pdf_image *image) {
     char reason[PDF_CHECK_REASON_SIZE];
-    for (int band = 0; band < image->band_count; band++) {
+    float full_height = image->height;
+    int sound = 1;
+    for (int band = 0; sound && band < image->band_count; band++) {
+        long rows = (long)full_height - (long)band * image->rows_per_band;
+        image->height = (float)(rows < image->rows_per_band ? rows : image->rows_per_band);
         tiff_of(image)->current_band = band;
         pdf_set_image_source(image, &tiff_source);
         if (!pdf_check_source(document, image, reason, sizeof reason)) {
             snprintf(tiff_of(image)->damage, TIFF_DAMAGE_SIZE, "strip %d: %s", band, reason);
-            return 0;
+            sound = 0;
         }
     }
-    image->data_checked = 1;
-    return 1;
+    image->height = full_height;
+    image->data_checked = sound;
+    return sound;
 }
 
 /* Reads the directory and decides everything about the image short of its

@@ -170,6 +170,9 @@ TEST_F(DamagedInputTest, DamageInDataThatPassThrough) {
           Answer::kRefused);
     Check("PNG whose image data end early", "short.png",
           RgbPng(whole.substr(0, whole.size() - 6)), Answer::kRefused);
+    // A whole zlib stream of three rows of four.
+    Check("PNG whose image data hold too few rows", "fewrows.png",
+          RgbPng(Deflate(GoodRgbRows().substr(0, 3 * 19))), Answer::kRefused);
     // 9-bit code 511 as the first code: beyond the empty table.
     Check("TIFF LZW strip with a code beyond the table", "badcode.tif",
           GrayTiff(5, std::string("\xFF\xC0\x00\x00", 4)), Answer::kRefused);

@@ -283,6 +283,10 @@ TEST_F(GifReader, DamagedDataAreRefusedBeforeWriting)
         {"decoded, ends within a sub-block", decoded.substr(0, data_at + 20),
          "Unexpected end of GIF file '%s'"},
         {"decoded, code beyond the table", corrupt_small, "Corrupt GIF file '%s'"},
+        // Clear, one pixel and end code: a PDF reader would make up the rest.
+        {"re-packed, codes end before the last pixel",
+         good.substr(0, data_at) + std::string("\x04\x00\x01\x04\x04\x00", 6),
+         "Image data end early in GIF file '%s'"},
         // Clear and end code: not one pixel.
         {"decoded, codes end before the last pixel",
          decoded.substr(0, data_at) + std::string("\x02\x30\x02\x00", 4),

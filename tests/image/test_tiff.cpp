@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "draw/colorspace.h"
 #include "test_tiff_util.h"
 
@@ -537,6 +539,60 @@ TEST(Tiff, BandsCoverTheImageExactlyOnce)
             int strip = c.rows_per_strip ? y / static_cast<int>(c.rows_per_strip) : 0;
             EXPECT_EQ(shown.at(3, y, 0), static_cast<uint8_t>(40 * strip)) << "row " << y;
         }
+    }
+}
+
+// Strips pass through only when a PDF reader gets every row out of them.
+// PackBits' no-op byte 128 ends RunLength data, and compressed data that
+// stop a row early decode without fault: libtiff decodes the first, and
+// refuses the second as a reader would show it padded.
+TEST(Tiff, StripsPassOnlyWithEveryRow)
+{
+    const uint32_t width = 8, height = 4;
+    std::string no_ops;
+    for (uint32_t row = 0; row < height; row++)
+        no_ops += '\x80' + PackBitsRows(width, 1, static_cast<char>(50 * row));
+    std::string rows;
+    for (uint32_t row = 0; row < height - 1; row++) rows += std::string(width, '\x20');
+    uLongf size = compressBound(rows.size());
+    std::string deflated(size, '\0');
+    ASSERT_EQ(compress(reinterpret_cast<Bytef *>(&deflated[0]), &size,
+                       reinterpret_cast<const Bytef *>(rows.data()), rows.size()),
+              Z_OK);
+    deflated.resize(size);
+    struct Case {
+        const char *label;
+        uint16_t compression;
+        std::string strip;
+        bool bound;
+    } cases[] = {
+        {"PackBits with no-op bytes", COMPRESSION_PACKBITS, no_ops, true},
+        {"PackBits a row short", COMPRESSION_PACKBITS, PackBitsRows(width, height - 1, 9), false},
+        {"Deflate a row short", COMPRESSION_ADOBE_DEFLATE, deflated, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        std::string tiff = dir.file("in.tif");
+        WriteFile(tiff, HandMadeTiff(width, height, height, c.compression, {c.strip}));
+        std::string pdf = dir.file("out.pdf");
+        pdf_document *document = NewDocument(pdf);
+        int image = OpenTiff(document, tiff);
+        if (!c.bound) {
+            EXPECT_EQ(image, -1);
+            Discard(document);
+            continue;
+        }
+        ASSERT_EQ(image, 0) << (Log().reports.empty() ? "" : Log().reports[0].message);
+        FinishWithPage(document, image);
+        EXPECT_TRUE(QpdfCheck(pdf));
+        std::vector<Stream> xobjects = ImageStreams(ReadFile(pdf));
+        ASSERT_EQ(xobjects.size(), 1u);
+        EXPECT_EQ(xobjects[0].dictionary.find("RunLength"), std::string::npos);
+        Raster shown = RenderMutool(pdf, 1);
+        ASSERT_EQ(shown.height, static_cast<int>(height));
+        for (int y = 0; y < shown.height; y++)
+            EXPECT_EQ(shown.at(5, y, 0), static_cast<uint8_t>(50 * y)) << "row " << y;
     }
 }
 
