@@ -242,10 +242,13 @@ int tiff_read_predictor(TIFF *tif, pdf_image *image, uint16_t *value) {
 }
 
 /* True when the strips hold exactly the samples PDF takes: not tiled, one
- * plane, no extra samples, at most 8 bits a sample. */
+ * plane, no extra samples, at most 8 bits a sample, and colours PDF shows
+ * as stored (YCbCr samples, subsampled or not, are PDF's colours only after
+ * libtiff's conversion). */
 int tiff_plain_strips(const tiff_layout *layout) {
     return !layout->tiled && !(layout->planar == PLANARCONFIG_SEPARATE && layout->samples > 1) &&
-           layout->extra_count == 0 && layout->bits <= 8;
+           layout->extra_count == 0 && layout->bits <= 8 &&
+           layout->photometric != PHOTOMETRIC_YCBCR;
 }
 
 /* LZW and Deflate strips pass through, with their predictor, when they

@@ -161,6 +161,10 @@ const RenderCase kCases[] = {
     // the same file, the rest with their plain twin.
     {"YCbCrJpeg", With(Make(3, 8, PHOTOMETRIC_YCBCR, COMPRESSION_JPEG),
                        [](TiffSpec &s) { s.rows_per_strip = 16; }), "", 1},
+    // YCbCr samples under the codecs whose strips otherwise pass through.
+    {"YCbCrLzw", Make(3, 8, PHOTOMETRIC_YCBCR, COMPRESSION_LZW), "", 1},
+    {"YCbCrDeflate", Make(3, 8, PHOTOMETRIC_YCBCR, COMPRESSION_ADOBE_DEFLATE), "", 1},
+    {"YCbCrPackBits", Make(3, 8, PHOTOMETRIC_YCBCR, COMPRESSION_PACKBITS), "", 1},
     {"TiledRgbJpeg", With(Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_JPEG),
                           [](TiffSpec &s) { s.tile = 16; }), "", 1},
     {"SeparatePlanesRgbLzw", With(Make(3, 8, PHOTOMETRIC_RGB, COMPRESSION_LZW),

@@ -93,6 +93,8 @@ inline bool WriteDirectory(TIFF *tif, const TiffSpec &recipe)
         return false;
     if (recipe.compression == COMPRESSION_JPEG && recipe.photometric == PHOTOMETRIC_YCBCR)
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);  // RGB rows in
+    else if (recipe.photometric == PHOTOMETRIC_YCBCR)
+        TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, 1, 1);  // the samples as written
     if (recipe.sample_format)
         TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, recipe.sample_format);
     if (recipe.predictor)
