@@ -4,7 +4,8 @@
 // Exit status: 0 every image became a page; 3 the document was written but
 // some files were left out (not images, or not opened); 1 the document could
 // not be written (library error, or the output could not be created); 2 bad
-// usage.
+// usage (an output that is one of the images included).
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -225,6 +226,22 @@ Options ParseOptions(int argc, char **argv) {
     return options;
 }
 
+// The image among `images` that is the file `output` names, whatever the
+// spelling of either path (links included); null when there is none. The
+// finished book replaces the output file, so such an image would be lost.
+const bindwick::FileEntry *ImageAtOutput(const std::vector<bindwick::FileEntry> &images,
+                                         const std::string &output) {
+    struct stat target;
+    if (output == "-" || stat(output.c_str(), &target) != 0) return nullptr;
+    for (const bindwick::FileEntry &image : images) {
+        struct stat info;
+        if (stat(image.path.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
+            info.st_ino == target.st_ino)
+            return &image;
+    }
+    return nullptr;
+}
+
 // Reports to standard error; the progress line is drawn only on a terminal
 // and is cleared before any message so that messages stand on their own
 // lines.
@@ -297,6 +314,9 @@ int main(int argc, char **argv) {
     request.all_pages = options.all_pages;
     request.use_orientation = options.auto_rotate;
     bindwick::GatheredImages gathered = bindwick::GatherImages(options.images);
+    if (const bindwick::FileEntry *image = ImageAtOutput(gathered.images, request.output_path))
+        UsageError("the output '" + request.output_path + "' is the image '" + image->path +
+                   "'; the book would replace it");
     request.entries = std::move(gathered.images);
 
     TerminalReporter reporter(!options.quiet && isatty(STDERR_FILENO));

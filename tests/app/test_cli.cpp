@@ -83,6 +83,9 @@ TEST_F(CliTest, ExitStatuses) {
         {"turned and fixed", "--pagesize A4^T --portrait -o " + out + " " + a, 2, "^T"},
         {"resolution on paper", "--pagesize A4 --use-resolution -o " + out + " " + a, 2,
          "--use-resolution"},
+        // The finished book would replace the photo.
+        {"output is an image", "-o " + ShellQuote(dir.file("./a.jpg")) + " " + b + " " + a, 2,
+         "is the image '" + dir.file("a.jpg") + "'"},
         {"help", "--help", 0, "Usage:"},
         {"version", "--version", 0, "0.02"},
     };
@@ -96,6 +99,7 @@ TEST_F(CliTest, ExitStatuses) {
                 << row.label << "\n" << result.output;
         }
     }
+    EXPECT_EQ(ReadFile(dir.file("a.jpg")).compare(0, 3, "\xFF\xD8\xFF"), 0);
 }
 
 TEST_F(CliTest, TextsGivenAreRecordedOthersNot) {
