@@ -33,7 +33,11 @@ const Signature kSignatures[] = {
     {"GIF89a", 6, "gif"},
 };
 
-constexpr std::size_t kLongestSignature = 8;
+// A JPEG stream may follow up to this many bytes of something else (a
+// MacBinary header, say); the library finds it there.
+constexpr std::size_t kJpegForeignBytes = 768;
+constexpr char kJpegStart[] = "\xFF\xD8\xFF";
+constexpr std::size_t kBytesLookedAt = kJpegForeignBytes + sizeof kJpegStart - 1;
 
 struct ProblemTexts {
     ImageProblem problem;
@@ -159,6 +163,8 @@ std::string ImageTypeOfContent(const std::string &head) {
             return signature.type;
         }
     }
+    const std::size_t jpeg = head.find(kJpegStart);
+    if (jpeg != std::string::npos && jpeg <= kJpegForeignBytes) return "jpeg";
     return std::string();
 }
 
@@ -173,7 +179,7 @@ ImageCheck CheckImageFile(const std::string &path) {
         close(file);
         return {{}, ImageProblem::kNotAFile};
     }
-    std::string head(kLongestSignature, '\0');
+    std::string head(kBytesLookedAt, '\0');
     const ssize_t got = read(file, head.data(), head.size());
     const int read_error = errno;
     close(file);

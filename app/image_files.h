@@ -35,7 +35,9 @@ struct RejectedFile {
 };
 
 // The library's type text for a file that starts with `head` (its first
-// bytes): "jpeg", "png", "tiff" or "gif"; empty when none matches.
+// bytes): "jpeg", "png", "tiff" or "gif"; empty when none matches. A JPEG
+// stream is found after up to 768 bytes of something else, as the library
+// finds it.
 std::string ImageTypeOfContent(const std::string &head);
 
 struct ImageCheck {

@@ -34,6 +34,8 @@ TEST(ImageFiles, TypeFromSignature) {
         {"GIF87a"s, "gif"},                {"GIF89a\x01"s, "gif"},
         {"\x89PNG\r\n\x1A"s, ""},  // cut short
         {"GIF90a"s, ""},
+        {std::string(768, 'm') + "\xFF\xD8\xFF\xE0"s, "jpeg"},  // after a MacBinary header
+        {std::string(769, 'm') + "\xFF\xD8\xFF\xE0"s, ""},
     };
     for (const auto &row : rows)
         EXPECT_EQ(bindwick::ImageTypeOfContent(row.head), row.type) << row.head;
