@@ -233,23 +233,27 @@ std::string BookWriter::CreatorText() {
     return GetCreatorName() + " ver." + kVersion;
 }
 
-RejectedFile BookWriter::NotOpened(const std::string &path, int page_number) {
-    // The library does not say why; the file itself may.
+RejectedFile BookWriter::NotOpened(const std::string &path, int page_number,
+                                   const std::string &detail) {
+    // A file gone or unreadable since it was listed says more than the
+    // reader's complaint about it.
     ImageProblem problem = CheckImageFile(path).problem;
-    if (problem == ImageProblem::kNone) problem = ImageProblem::kDamaged;
-    return {path, problem, page_number};
+    if (problem != ImageProblem::kNone) return {path, problem, page_number};
+    return {path, ImageProblem::kDamaged, page_number, detail};
 }
 
 bool BookWriter::AddImagePage(Folio &folio, const std::string &path,
                               const std::string &type, const PageSetup &page,
                               bool use_orientation, int page_number) {
-    const int image = page_number > 0 ? folio.open_image_file(type, path, "page", page_number)
-                                      : folio.open_image_file(type, path, "", 0);
+    std::string refusal;
+    const int image = page_number > 0
+                          ? folio.open_image_file(type, path, "page", page_number, refusal)
+                          : folio.open_image_file(type, path, "", 0, refusal);
     if (image == -1) {
         const std::string which =
             page_number > 0 ? "の" + std::to_string(page_number) + "ページ目" : "";
-        reporter_.ImageNotOpened(NotOpened(path, page_number),
-                                 path + which + kImageNotOpenedSuffix);
+        last_not_opened_ = NotOpened(path, page_number, refusal);
+        reporter_.ImageNotOpened(last_not_opened_, path + which + kImageNotOpenedSuffix);
         return false;
     }
     const auto handle = static_cast<float>(image);
@@ -305,7 +309,7 @@ void BookWriter::BindEntry(Folio &folio, const BookRequest &request, const FileE
                          page_number)) {
             ++result.pages;
         } else {
-            result.not_opened.push_back(NotOpened(entry.path, page_number));
+            result.not_opened.push_back(last_not_opened_);
         }
     };
     const int pages =

@@ -142,8 +142,10 @@ private:
     // Creator and the given texts, trimmed; empty ones are left out.
     void RecordTexts(Folio &folio, const BookRequest &request);
     // The image at `path` (page `page_number` of it, or all with 0), which
-    // the library did not open, and the reason.
-    static RejectedFile NotOpened(const std::string &path, int page_number = 0);
+    // the library did not open for the reason `detail` (may be empty), and
+    // what the file itself shows.
+    static RejectedFile NotOpened(const std::string &path, int page_number,
+                                  const std::string &detail);
     // A page per entry; false when the reporter asked to stop.
     bool BindEntries(Folio &folio, const BookRequest &request, BookResult &result);
     // The pages of one entry: every page of a multi-page TIFF file with
@@ -152,6 +154,8 @@ private:
                    BookResult &result);
 
     BookReporter &reporter_;
+    // The image AddImagePage did not open last.
+    RejectedFile last_not_opened_;
 };
 
 // The information text as the library takes it: unchanged when it is ASCII,

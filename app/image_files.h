@@ -32,6 +32,7 @@ struct RejectedFile {
     std::string path;
     ImageProblem problem;
     int page = 0;  // the page of a multi-page file left out; 0: the whole file
+    std::string detail{};  // the library's reason for refusing it, if it gave one
 };
 
 // The library's type text for a file that starts with `head` (its first

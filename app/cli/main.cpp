@@ -262,8 +262,11 @@ public:
     void LeftOut(const bindwick::RejectedFile &file) {
         const std::string page =
             file.page > 0 ? " (page " + std::to_string(file.page) + ")" : "";
-        Message("cannot open image '" + file.path + "'" + page + ": " +
-                bindwick::ImageProblemTextEnglish(file.problem) + "; it was left out");
+        const std::string reason = file.detail.empty()
+                                       ? bindwick::ImageProblemTextEnglish(file.problem)
+                                       : file.detail;
+        Message("cannot open image '" + file.path + "'" + page + ": " + reason +
+                "; it was left out");
     }
     void OutputNotCreated(const std::string &path, const std::string &) override {
         Message("cannot create '" + path + "'");

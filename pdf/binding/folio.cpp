@@ -18,10 +18,15 @@ extern "C" void wrapper_error_handler(pdf_document *document, int type, const ch
         std::fprintf(stderr, "Folio: %s\n", message ? message : "");
         std::abort();
     }
-    record->error_type = type;
     const char *text = message ? message : "";
     std::size_t length = std::strlen(text);
     if (length > Folio::kMaxErrorText) length = Folio::kMaxErrorText;
+    if (type == PDF_ERR_NONFATAL && record->keep_nonfatal) {
+        std::memcpy(record->refusal_text, text, length);
+        record->refusal_text[length] = '\0';
+        return;
+    }
+    record->error_type = type;
     std::memcpy(record->error_text, text, length);
     record->error_text[length] = '\0';
     std::longjmp(record->jump_buffer, 1);
@@ -142,6 +147,22 @@ int Folio::open_image_file(const std::string &type, const std::string &filename,
         return PDF_open_image_file(document, type.c_str(), filename.c_str(), stringparam.c_str(),
                                    intparam);
     });
+}
+
+int Folio::open_image_file(const std::string &type, const std::string &filename,
+                           const std::string &stringparam, int intparam, std::string &reason) {
+    record.refusal_text[0] = '\0';
+    const int image = guarded([&] {
+        PDF_set_parameter(document, "imagewarning", "true");
+        record.keep_nonfatal = true;
+        const int opened = PDF_open_image_file(document, type.c_str(), filename.c_str(),
+                                               stringparam.c_str(), intparam);
+        record.keep_nonfatal = false;
+        PDF_set_parameter(document, "imagewarning", "false");
+        return opened;
+    });
+    reason = image == -1 ? record.refusal_text : "";
+    return image;
 }
 
 void Folio::place_image(int image, float x, float y, float scale) {

@@ -5,7 +5,8 @@
 // library reports, the nonfatal kind included, comes back as an exception
 // of the Folio::Exception family; the class depends on the library's error
 // type. Failures the library signals by result (open_file and
-// open_image_file returning -1) are returned, not thrown.
+// open_image_file returning -1) are returned, not thrown; so is the
+// reader's reason for refusing an image, where it is asked for.
 //
 // How errors travel: the object installs wrapper_error_handler as the
 // document's handler and its error record as the document's client data.
@@ -29,7 +30,8 @@
 
 // Records an error in the Folio object whose error record is the document's
 // client data and jumps back into the operation that made the failing call.
-// Never returns into the library.
+// Returns into the library only with a nonfatal report that the record asks
+// to keep.
 extern "C" void wrapper_error_handler(pdf_document *document, int type,
                                       const char *message);
 
@@ -44,6 +46,10 @@ public:
         std::jmp_buf jump_buffer;
         std::int32_t error_type = 0;
         char error_text[kMaxErrorText + 1] = {};
+        // While set, a nonfatal report is kept in refusal_text and the
+        // handler returns into the library instead of jumping back.
+        bool keep_nonfatal = false;
+        char refusal_text[kMaxErrorText + 1] = {};
     };
 
     // Base of the twelve error classes: the library's text and the opaque
@@ -108,6 +114,13 @@ public:
     // The image number, or -1 when the reader could not use the file.
     int open_image_file(const std::string &type, const std::string &filename,
                         const std::string &stringparam, int intparam);
+    // The same, and when the reader refuses the file, `reason` gets its
+    // text (such as "Can't handle TIFF file '...' (unknown compression 7)"),
+    // or stays empty when it gave none. The reader's reports are asked for
+    // during the call only ("imagewarning"), and arrive as the reason
+    // instead of as NonfatalException; "imagewarning" is off afterwards.
+    int open_image_file(const std::string &type, const std::string &filename,
+                        const std::string &stringparam, int intparam, std::string &reason);
     void place_image(int image, float x, float y, float scale);
     void close_image(int image);
     // Text settings, such as "fillrule" with "winding" or "evenodd".
@@ -207,7 +220,10 @@ private:
     // no object with a destructor: the jump passes over its frame.
     template <typename Call>
     auto guarded(Call call) -> decltype(call()) {
-        if (setjmp(record.jump_buffer) != 0) throw_recorded_error();
+        if (setjmp(record.jump_buffer) != 0) {
+            record.keep_nonfatal = false;
+            throw_recorded_error();
+        }
         return call();
     }
 

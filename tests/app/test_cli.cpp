@@ -42,6 +42,8 @@ TEST_F(CliTest, ExitStatuses) {
     const std::string missing = ShellQuote(dir.file("missing.jpg"));
     const std::string out = ShellQuote(dir.file("out.pdf"));
     testsupport::WriteFile(dir.file("notes.txt"), "not an image\n");
+    testsupport::WriteFile(dir.file("broken.jpg"), "\xFF\xD8\xFF\xE0 no segments");
+    const std::string broken = dir.file("broken.jpg");
     struct Row {
         const char *label;
         std::string arguments;
@@ -60,6 +62,8 @@ TEST_F(CliTest, ExitStatuses) {
         {"empty title", "--title '' -o " + out + " " + a, 0, ""},
         {"not an image", "-o " + out + " " + a + " " + ShellQuote(dir.file("notes.txt")), 3,
          "cannot open image '" + dir.file("notes.txt") + "': not a JPEG, PNG, TIFF or GIF image"},
+        {"damaged image, the reader's reason", "-o " + out + " " + a + " " + ShellQuote(broken), 3,
+         "cannot open image '" + broken + "': JPEG file '" + broken + "' is damaged; it was left out"},
         {"uncreatable output", "-o " + ShellQuote(dir.file("no/out.pdf")) + " " + a, 1,
          "cannot create"},
         {"no output option", a, 2, "no output file"},

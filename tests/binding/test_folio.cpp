@@ -100,6 +100,38 @@ TEST(FolioErrors, LongLibraryTextIsCut) {
     static_assert(std::is_base_of_v<Folio::Exception, Folio::ValueException>);
 }
 
+// A refused image comes back as -1 with the reader's reason and leaves the
+// document usable; nonfatal reports outside that call still throw.
+TEST(FolioErrors, RefusedImageGivesTheReadersReason) {
+    using namespace std::string_literals;
+    testsupport::TempDir dir;
+    const std::string gif =
+        "GIF89a\x01\0\x01\0\x80\0\0\xFF\xFF\xFF\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;"s;
+    testsupport::WriteFile(dir.file("dot.gif"), gif);
+    testsupport::WriteFile(dir.file("cut.gif"), gif.substr(0, 20));
+    testsupport::WriteFile(dir.file("notes.jpg"), "plain text");
+    const struct { const char *file, *type, *reason; } rows[] = {
+        {"dot.gif", "gif", ""},
+        {"cut.gif", "gif", "GIF file"},
+        {"notes.jpg", "jpeg", "JPEG file"},
+    };
+    Folio folio;
+    ASSERT_EQ(folio.open_file(dir.file("a.pdf")), 1);
+    for (const auto &row : rows) {
+        std::string reason = "stale";
+        const int image = folio.open_image_file(row.type, dir.file(row.file), "", 0, reason);
+        if (*row.reason == '\0') {
+            EXPECT_GE(image, 0) << row.file;
+            EXPECT_EQ(reason, "") << row.file;
+        } else {
+            EXPECT_EQ(image, -1) << row.file;
+            EXPECT_NE(reason.find(row.reason), std::string::npos) << row.file << ": " << reason;
+        }
+    }
+    folio.begin_page(10, 10);
+    folio.end_page();
+    EXPECT_THROW(folio.set_info("Title", ""), Folio::NonfatalException);
+}
 
 // ---- Memory hooks ----------------------------------------------------------
 
