@@ -643,19 +643,25 @@ int tiff_make_palette(pdf_document *document, pdf_image *image, const char *file
     return 0;
 }
 
+/* Makes the slot stand for band `band` of an image `full_height` rows
+ * high, as the XObject writer and the data check take it: the band's rows
+ * as the height, and the source reading the band's strip. The caller puts
+ * the full height back. */
+void tiff_select_band(pdf_image *image, float full_height, int band) {
+    long rows = (long)full_height - (long)band * image->rows_per_band;
+    image->height = (float)(rows < image->rows_per_band ? rows : image->rows_per_band);
+    tiff_of(image)->current_band = band;
+    pdf_set_image_source(image, &tiff_source);
+}
+
 /* Writes one XObject per strip, top band first, and leaves `xobject_index`
  * on the first. Returns -1 when a damaged strip ended the writing. */
 int tiff_write_bands(pdf_document *document, int slot) {
     pdf_image *image = pdf_image_slot(document, slot);
     float full_height = image->height;
-    long height = (long)full_height;
     int first_index = -1;
     for (int band = 0; band < image->band_count; band++) {
-        long rows = height - (long)band * image->rows_per_band;
-        if (rows > image->rows_per_band) rows = image->rows_per_band;
-        image->height = (float)rows;
-        tiff_of(image)->current_band = band;
-        pdf_set_image_source(image, &tiff_source);
+        tiff_select_band(image, full_height, band);
         pdf_write_image_xobject(document, slot, band == 0);
         if (image->reader == NULL) return -1;
         if (band == 0) first_index = image->xobject_index;
@@ -796,10 +802,7 @@ int tiff_check_strips(pdf_document *document, pdf_image *image) {
     float full_height = image->height;
     int sound = 1;
     for (int band = 0; sound && band < image->band_count; band++) {
-        long rows = (long)full_height - (long)band * image->rows_per_band;
-        image->height = (float)(rows < image->rows_per_band ? rows : image->rows_per_band);
-        tiff_of(image)->current_band = band;
-        pdf_set_image_source(image, &tiff_source);
+        tiff_select_band(image, full_height, band);
         if (!pdf_check_source(document, image, reason, sizeof reason)) {
             snprintf(tiff_of(image)->damage, TIFF_DAMAGE_SIZE, "strip %d: %s", band, reason);
             sound = 0;

@@ -20,6 +20,7 @@
 namespace {
 
 using testsupport::CommandResult;
+using testsupport::Deflate;
 using testsupport::ReadFile;
 using testsupport::ShellQuote;
 using testsupport::TempDir;
@@ -42,15 +43,6 @@ std::string PngChunk(const std::string &type, const std::string &data) {
     const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(body.data()),
                             static_cast<uInt>(body.size()));
     return Be32(static_cast<uint32_t>(data.size())) + body + Be32(static_cast<uint32_t>(crc));
-}
-
-std::string Deflate(const std::string &data) {
-    uLongf size = compressBound(data.size());
-    std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef *>(&out[0]), &size,
-             reinterpret_cast<const Bytef *>(data.data()), data.size());
-    out.resize(size);
-    return out;
 }
 
 // An 8-bit RGB PNG of 6 x 4 pixels whose IDAT holds `idat` (checksums

@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <zlib.h>
-
 #include "draw/colorspace.h"
 #include "test_tiff_util.h"
 
@@ -489,6 +487,37 @@ std::string PackBitsRows(uint32_t width, uint32_t rows, char v)
     return strip;
 }
 
+// A hand-made TIFF bound on a page: refused, or its image XObjects and the
+// page as mutool shows it.
+struct BoundTiff {
+    bool refused = false;
+    std::vector<Stream> xobjects;
+    Raster shown;
+};
+
+// Opens the TIFF file `bytes` in a new document in `dir`, puts the image on
+// a page and checks the finished file with qpdf.
+BoundTiff BindTiff(const TempDir &dir, const std::string &bytes)
+{
+    BoundTiff bound;
+    std::string tiff = dir.file("in.tif");
+    WriteFile(tiff, bytes);
+    std::string pdf = dir.file("out.pdf");
+    pdf_document *document = NewDocument(pdf);
+    int image = OpenTiff(document, tiff);
+    if (image == -1) {
+        Discard(document);
+        bound.refused = true;
+        return bound;
+    }
+    EXPECT_EQ(image, 0) << (Log().reports.empty() ? "" : Log().reports[0].message);
+    FinishWithPage(document, image);
+    EXPECT_TRUE(QpdfCheck(pdf));
+    bound.xobjects = ImageStreams(ReadFile(pdf));
+    bound.shown = RenderMutool(pdf, 1);
+    return bound;
+}
+
 // However the strips are counted, the bands cover the image exactly once
 // and no strip beyond the height is read.
 TEST(Tiff, BandsCoverTheImageExactlyOnce)
@@ -512,32 +541,21 @@ TEST(Tiff, BandsCoverTheImageExactlyOnce)
             uint32_t rows = c.rows_per_strip ? std::min(c.rows_per_strip, c.height) : c.height;
             strips.push_back(PackBitsRows(8, rows, static_cast<char>(40 * i)));
         }
-        std::string tiff = dir.file("in.tif");
-        WriteFile(tiff, HandMadeTiff(8, c.height, c.rows_per_strip, COMPRESSION_PACKBITS, strips));
-        std::string pdf = dir.file("out.pdf");
-        pdf_document *document = NewDocument(pdf);
-        int image = OpenTiff(document, tiff);
-        if (c.bands < 0) {
-            EXPECT_EQ(image, -1);
-            Discard(document);
-            continue;
-        }
-        ASSERT_EQ(image, 0) << (Log().reports.empty() ? "" : Log().reports[0].message);
-        FinishWithPage(document, image);
-        EXPECT_TRUE(QpdfCheck(pdf));
-        std::vector<Stream> xobjects = ImageStreams(ReadFile(pdf));
-        ASSERT_EQ(xobjects.size(), static_cast<size_t>(c.bands));
+        BoundTiff bound = BindTiff(
+            dir, HandMadeTiff(8, c.height, c.rows_per_strip, COMPRESSION_PACKBITS, strips));
+        EXPECT_EQ(bound.refused, c.bands < 0);
+        if (bound.refused) continue;
+        ASSERT_EQ(bound.xobjects.size(), static_cast<size_t>(c.bands));
         int rows = 0;
-        for (const Stream &x : xobjects) {
+        for (const Stream &x : bound.xobjects) {
             size_t at = x.dictionary.find("/Height ");
             rows += std::atoi(x.dictionary.c_str() + at + 8);
         }
         EXPECT_EQ(rows, static_cast<int>(c.height));
-        Raster shown = RenderMutool(pdf, 1);
-        ASSERT_EQ(shown.height, static_cast<int>(c.height));
-        for (int y = 0; y < shown.height; y++) {
+        ASSERT_EQ(bound.shown.height, static_cast<int>(c.height));
+        for (int y = 0; y < bound.shown.height; y++) {
             int strip = c.rows_per_strip ? y / static_cast<int>(c.rows_per_strip) : 0;
-            EXPECT_EQ(shown.at(3, y, 0), static_cast<uint8_t>(40 * strip)) << "row " << y;
+            EXPECT_EQ(bound.shown.at(3, y, 0), static_cast<uint8_t>(40 * strip)) << "row " << y;
         }
     }
 }
@@ -552,14 +570,7 @@ TEST(Tiff, StripsPassOnlyWithEveryRow)
     std::string no_ops;
     for (uint32_t row = 0; row < height; row++)
         no_ops += '\x80' + PackBitsRows(width, 1, static_cast<char>(50 * row));
-    std::string rows;
-    for (uint32_t row = 0; row < height - 1; row++) rows += std::string(width, '\x20');
-    uLongf size = compressBound(rows.size());
-    std::string deflated(size, '\0');
-    ASSERT_EQ(compress(reinterpret_cast<Bytef *>(&deflated[0]), &size,
-                       reinterpret_cast<const Bytef *>(rows.data()), rows.size()),
-              Z_OK);
-    deflated.resize(size);
+    const std::string deflated = Deflate(std::string(width * (height - 1), '\x20'));
     struct Case {
         const char *label;
         uint16_t compression;
@@ -573,26 +584,14 @@ TEST(Tiff, StripsPassOnlyWithEveryRow)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         TempDir dir;
-        std::string tiff = dir.file("in.tif");
-        WriteFile(tiff, HandMadeTiff(width, height, height, c.compression, {c.strip}));
-        std::string pdf = dir.file("out.pdf");
-        pdf_document *document = NewDocument(pdf);
-        int image = OpenTiff(document, tiff);
-        if (!c.bound) {
-            EXPECT_EQ(image, -1);
-            Discard(document);
-            continue;
-        }
-        ASSERT_EQ(image, 0) << (Log().reports.empty() ? "" : Log().reports[0].message);
-        FinishWithPage(document, image);
-        EXPECT_TRUE(QpdfCheck(pdf));
-        std::vector<Stream> xobjects = ImageStreams(ReadFile(pdf));
-        ASSERT_EQ(xobjects.size(), 1u);
-        EXPECT_EQ(xobjects[0].dictionary.find("RunLength"), std::string::npos);
-        Raster shown = RenderMutool(pdf, 1);
-        ASSERT_EQ(shown.height, static_cast<int>(height));
-        for (int y = 0; y < shown.height; y++)
-            EXPECT_EQ(shown.at(5, y, 0), static_cast<uint8_t>(50 * y)) << "row " << y;
+        BoundTiff bound = BindTiff(dir, HandMadeTiff(width, height, height, c.compression, {c.strip}));
+        EXPECT_EQ(bound.refused, !c.bound);
+        if (bound.refused) continue;
+        ASSERT_EQ(bound.xobjects.size(), 1u);
+        EXPECT_EQ(bound.xobjects[0].dictionary.find("RunLength"), std::string::npos);
+        ASSERT_EQ(bound.shown.height, static_cast<int>(height));
+        for (int y = 0; y < bound.shown.height; y++)
+            EXPECT_EQ(bound.shown.at(5, y, 0), static_cast<uint8_t>(50 * y)) << "row " << y;
     }
 }
 

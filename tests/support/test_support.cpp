@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cctype>
 #include <cstdio>
@@ -101,6 +102,17 @@ void WriteFile(const std::string &path, const std::string &bytes)
     out.close();
     if (!out)
         ADD_FAILURE() << "cannot write " << path;
+}
+
+std::string Deflate(const std::string &data)
+{
+    uLongf size = compressBound(data.size());
+    std::string out(size, '\0');
+    if (compress(reinterpret_cast<Bytef *>(&out[0]), &size,
+                 reinterpret_cast<const Bytef *>(data.data()), data.size()) != Z_OK)
+        ADD_FAILURE() << "cannot deflate " << data.size() << " bytes";
+    out.resize(size);
+    return out;
 }
 
 std::map<std::string, std::string> FolderSnapshot(const std::string &folder)

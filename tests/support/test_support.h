@@ -36,6 +36,8 @@ std::string ShellQuote(const std::string &text);
 
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &bytes);
+// `data` as a zlib stream at zlib's default level.
+std::string Deflate(const std::string &data);
 
 // Every file directly in `folder` with its bytes, by name.
 std::map<std::string, std::string> FolderSnapshot(const std::string &folder);
